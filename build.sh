@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine (run as root), builds Larkspire, and either
+# starts it or runs every test.
+#
+#   ./build.sh run    install what is missing, build (Release), start the program
+#   ./build.sh test   install what is missing, build, run every test
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+cd "$here"
+mode="${1:-}"
+case "$mode" in
+    run|test) ;;
+    *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+packages=(
+    build-essential cmake pkg-config git
+    juce-modules-source
+    libasound2-dev libfreetype-dev libfontconfig1-dev libpng-dev libjpeg-dev zlib1g-dev
+    libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
+    fonts-dejavu-core xvfb xauth
+)
+if [ "$mode" = test ]; then
+    packages+=(googletest libgtest-dev xdotool imagemagick clang libclang-rt-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+# ccache makes repeated builds fast; use it when the archive has it.
+if ! command -v ccache >/dev/null 2>&1; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends ccache >/dev/null 2>&1 || true
+fi
+export CCACHE_BASEDIR="$here"
+
+jobs="$(nproc)"
+build="$here/build"
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLARKSPIRE_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)" -DLARKSPIRE_BUILD_BENCH="$([ "$mode" = test ] && echo ON || echo OFF)" >/dev/null
+cmake --build "$build" -j "$jobs"
+
+if [ "$mode" = run ]; then
+    app="$build/bin/Larkspire"
+    if [ -z "${DISPLAY:-}" ]; then
+        echo "No display: starting Larkspire under Xvfb."
+        exec xvfb-run -a -s "-screen 0 1600x1200x24" "$app" "${@:2}"
+    fi
+    exec "$app" "${@:2}"
+fi
+
+cd "$build"
+ctest -j "$jobs" --output-on-failure --timeout 900

@@ -1,0 +1,70 @@
+# The program's own code and the JUCE modules, compiled once into one static
+# library that the app, the tests, the benchmarks and the fuzzers all link.
+
+set(LARKSPIRE_JUCE_MODULES
+    juce_core juce_events juce_data_structures juce_cryptography juce_graphics
+    juce_gui_basics juce_gui_extra juce_audio_basics juce_audio_devices)
+
+file(GLOB_RECURSE LARKSPIRE_SOURCES CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
+list(FILTER LARKSPIRE_SOURCES EXCLUDE REGEX "/src/app/main\\.cpp$")
+
+add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES})
+
+set(LARKSPIRE_JUCE_DEFINITIONS
+    JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    JUCE_USE_CURL=1
+    JUCE_WEB_BROWSER=0
+    JUCE_LOAD_CURL_SYMBOLS_LAZILY=0
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_USE_DARK_SPLASH_SCREEN=1
+    JUCE_REPORT_APP_USAGE=0
+    JUCE_STRICT_REFCOUNTEDPOINTER=1
+    JUCE_INCLUDE_ZLIB_CODE=0
+    JUCE_INCLUDE_PNGLIB_CODE=0
+    JUCE_INCLUDE_JPEGLIB_CODE=0
+    JUCE_STANDALONE_APPLICATION=1)
+if(CMAKE_BUILD_TYPE STREQUAL "Debug")
+    list(APPEND LARKSPIRE_JUCE_DEFINITIONS DEBUG=1 _DEBUG=1)
+else()
+    list(APPEND LARKSPIRE_JUCE_DEFINITIONS NDEBUG=1)
+endif()
+
+foreach(module IN LISTS LARKSPIRE_JUCE_MODULES)
+    target_link_libraries(larkspire_core PRIVATE juce::${module})
+    list(APPEND LARKSPIRE_JUCE_DEFINITIONS JUCE_MODULE_AVAILABLE_${module}=1)
+endforeach()
+
+target_compile_definitions(larkspire_core PUBLIC ${LARKSPIRE_JUCE_DEFINITIONS})
+target_include_directories(larkspire_core PUBLIC
+    ${JUCE_MODULES_DIR}
+    ${CMAKE_SOURCE_DIR}/src)
+find_package(Threads REQUIRED)
+target_link_libraries(larkspire_core PUBLIC PkgConfig::LARKSPIRE_SYSLIBS Threads::Threads ${CMAKE_DL_LIBS} rt)
+
+# Warnings for our own sources only; the JUCE module sources are not ours to fix.
+set_source_files_properties(${LARKSPIRE_SOURCES} PROPERTIES
+    COMPILE_OPTIONS "-Wall;-Wextra;-Wno-unused-parameter")
+
+# Installed sample content lives beside the executable, as the program expects.
+function(larkspire_copy_content target)
+    if(NOT EXISTS ${CMAKE_SOURCE_DIR}/resources/Content)
+        return()
+    endif()
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_directory
+            ${CMAKE_SOURCE_DIR}/resources/Content $<TARGET_FILE_DIR:${target}>/Content
+        VERBATIM)
+endfunction()
+
+juce_add_gui_app(Larkspire
+    PRODUCT_NAME "Larkspire"
+    COMPANY_NAME "Ardentis"
+    VERSION 1.1.2
+    NEEDS_CURL TRUE
+    NEEDS_WEB_BROWSER FALSE)
+target_sources(Larkspire PRIVATE ${CMAKE_SOURCE_DIR}/src/app/main.cpp)
+target_link_libraries(Larkspire PRIVATE larkspire_core)
+set_target_properties(Larkspire PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+larkspire_copy_content(Larkspire)

@@ -1,0 +1,116 @@
+#include "app/Larkspire.h"
+#include "app/Nexus.h"
+#include "core/DialogService.h"
+#include "core/Settings.h"
+
+Larkspire::Larkspire() = default;
+
+Larkspire::~Larkspire()
+{
+    if (getAppHost() == this)
+        setAppHost (nullptr);
+    nexus.reset();
+}
+
+Larkspire* Larkspire::getInstance()
+{
+    return dynamic_cast<Larkspire*> (juce::JUCEApplicationBase::getInstance());
+}
+
+bool Larkspire::commandLineHasWord (const juce::String& commandLine, const char* word)
+{
+    return commandLine.contains (word);
+}
+
+void Larkspire::initialise (const juce::String& commandLine)
+{
+    initialised = true;
+    startTime = juce::Time::currentTimeMillis();
+    setAppHost (this);
+
+    configureApplicationProperties();
+    setUpInstallToken();
+    setSetting (SettingsKeys::runCounter, getSettingInt (SettingsKeys::runCounter, 0) + 1);
+
+    developer = commandLineHasWord (commandLine, "developer");
+    scanAll = commandLineHasWord (commandLine, "scan_all");
+    syncAll = commandLineHasWord (commandLine, "sync_all");
+
+    nexus = std::make_unique<Nexus>();
+    nexus->startUp();
+}
+
+void Larkspire::setUpInstallToken()
+{
+    const auto text = getSettingText (SettingsKeys::installToken, {});
+    installId = juce::Uuid (text);
+
+    if (text.isEmpty() || installId.isNull())
+    {
+        firstRun = true;
+        installId = juce::Uuid();
+        setSetting (SettingsKeys::installToken, installId.toString());
+    }
+}
+
+void Larkspire::shutdown()
+{
+    if (! initialised)
+        return;  // a second instance that quit at once: nothing was set up, nothing to save
+
+    const double seconds = (double) (juce::Time::currentTimeMillis() - startTime) * 0.001;
+    setSetting (SettingsKeys::runTime, getSettingDouble (SettingsKeys::runTime, 0.0) + seconds);
+    getApplicationProperties().saveIfNeeded();
+
+    if (nexus != nullptr)
+    {
+        nexus->shutDown();
+        nexus.reset();
+    }
+
+    deleteApplicationProperties();
+    if (getAppHost() == this)
+        setAppHost (nullptr);
+}
+
+void Larkspire::systemRequestedQuit()
+{
+    const int code = fatalErrorCode.load();
+
+    if (nexus != nullptr && ! nexus->isQuitAllowed (code != 0))
+        return;
+
+    if (code != 0)
+        getDialogService().showMessageBox (DialogService::Icon::warning, "Error", getFatalErrorText (code),
+                                           { "OK" }, nullptr);
+
+    quit();
+}
+
+void Larkspire::raiseFatalError (int code)
+{
+    int expected = 0;
+    if (code != 0 && fatalErrorCode.compare_exchange_strong (expected, code))
+        triggerAsyncUpdate();
+}
+
+juce::String Larkspire::getFatalErrorText (int code)
+{
+    if (code == 2)
+        return "Larkspire is unable to load required control files. Please try restarting the application. "
+               "Make sure you have a functioning internet connection. "
+               "If this error persists, please contact technical support (code " + juce::String (code) + ").";
+
+    return "Larkspire has encountered error and must now stop, sorry. Please try restarting the application. "
+           "If this error persists, please contact technical support (code " + juce::String (code) + ").";
+}
+
+bool Larkspire::prepareProductContent (juce::uint8 productId)
+{
+    return nexus != nullptr && nexus->prepareProductContent (productId);
+}
+
+juce::MessageListener* Larkspire::getHubListener()
+{
+    return nexus.get();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+#include "core/AppHost.h"
+#include "model/VersionNumber.h"
+#include <atomic>
+#include <memory>
+
+class Nexus;
+
+// The application object: settings, install token, run counter, command-line
+// words, the hub, the fatal error code and the application state word.
+class Larkspire : public juce::JUCEApplication,
+                  public AppHost,
+                  private juce::AsyncUpdater
+{
+public:
+    Larkspire();
+    ~Larkspire() override;
+
+    static Larkspire* getInstance();
+
+    const juce::String getApplicationName() override    { return "Larkspire 2"; }
+    const juce::String getApplicationVersion() override { return getVersionText (getApplicationVersionNumber()); }
+    bool moreThanOneInstanceAllowed() override          { return false; }
+
+    void initialise (const juce::String& commandLine) override;
+    void shutdown() override;
+    void anotherInstanceStarted (const juce::String&) override {}
+    void systemRequestedQuit() override;
+    void suspended() override {}
+    void resumed() override {}
+
+    // AppHost
+    bool isDeveloper() const override      { return developer; }
+    bool isScanAll() const override        { return scanAll; }
+    bool isSyncAll() const override        { return syncAll; }
+    bool getFirstRunFlag() const override  { return firstRun; }
+    juce::Uuid getInstallId() const override { return installId; }
+    int getApplicationState() const override { return applicationState.load(); }
+    void raiseFatalError (int code) override;
+    bool prepareProductContent (juce::uint8 productId) override;
+    juce::MessageListener* getHubListener() override;
+
+    void setApplicationState (int state) { applicationState.store (state); }
+    int getFatalErrorCode() const        { return fatalErrorCode.load(); }
+    Nexus* getNexus() const              { return nexus.get(); }
+
+    // The text shown in the "Error" box for a fatal error code.
+    static juce::String getFatalErrorText (int code);
+
+    // True when the word occurs anywhere in the command line (case-sensitive).
+    static bool commandLineHasWord (const juce::String& commandLine, const char* word);
+
+private:
+    void handleAsyncUpdate() override { systemRequestedQuit(); }
+    void setUpInstallToken();
+
+    bool developer = false;
+    bool scanAll = false;
+    bool syncAll = false;
+    std::atomic<int> applicationState { 1 };
+    std::atomic<int> fatalErrorCode { 0 };
+    juce::int64 startTime = 0;
+    juce::Uuid installId;
+    bool firstRun = false;
+    bool initialised = false;   // a second instance gets shutdown() without initialise()
+    std::unique_ptr<Nexus> nexus;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <juce_events/juce_events.h>
+
+// The hub: creates the long-lived managers in a fixed order, deletes them in a
+// fixed order, relays worker events to the main content component and
+// serialises making one product's content present.
+class Nexus : public juce::MessageListener
+{
+public:
+    Nexus();
+    ~Nexus() override;
+
+    void startUp();
+    void shutDown();
+
+    // Relays DeviceInfoMessages to the main content component; drops anything else.
+    void handleMessage (const juce::Message& message) override;
+
+    bool prepareProductContent (juce::uint8 productId);
+
+    // Asks the main content component whether the program may quit; true when there is none.
+    bool isQuitAllowed (bool forced);
+
+    // 1 "Larkspire", 2 "administrator", 100 "Ardentis", 101 "anonymous", else "Unknown User".
+    static juce::String getUserKindName (int kind);
+
+private:
+    juce::CriticalSection contentLock;
+
+    JUCE_DECLARE_NON_COPYABLE (Nexus)
+};

@@ -1,0 +1,3 @@
+#include "app/Larkspire.h"
+
+START_JUCE_APPLICATION (Larkspire)

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+// Every modal box, popup menu, file chooser and URL launch of the program goes
+// through this one replaceable service, so that tests can record what would
+// have been shown and script the user's answer. The default implementation
+// uses the framework's synchronous calls.
+class DialogService
+{
+public:
+    enum class Icon { none, info, warning, question };
+    enum class ChooserMode { openFile, saveFile, chooseFolder };
+
+    virtual ~DialogService() = default;
+
+    // Shows a modal box and returns the index of the button pressed (0 = first),
+    // or -1 when it was dismissed without a button.
+    virtual int showMessageBox (Icon icon, const juce::String& title, const juce::String& message,
+                                const juce::StringArray& buttons, juce::Component* associated) = 0;
+
+    // Shows a popup menu modally; returns the chosen item id, 0 for none.
+    virtual int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) = 0;
+
+    // Runs a file chooser modally; returns the chosen file, or a default File when cancelled.
+    virtual juce::File chooseFile (ChooserMode mode, const juce::String& title,
+                                   const juce::File& initial, const juce::String& patterns) = 0;
+
+    // Opens a web address in the browser or a local file in its viewer.
+    virtual bool openUrl (const juce::String& address) = 0;
+
+    // Runs a dialog window modally with the given content; returns its modal result.
+    virtual int runModalDialog (juce::DialogWindow::LaunchOptions& options) = 0;
+};
+
+// The service in force: the installed one, else the framework-backed default.
+DialogService& getDialogService();
+
+// Installs a service (null restores the default). The caller keeps ownership.
+void setDialogService (DialogService* service);
+
+// True for texts that name a web page rather than a local file.
+bool isWebAddress (const juce::String& text);

@@ -1,0 +1,162 @@
+#include "model/DeviceCaps.h"
+
+const juce::StringArray& DeviceCaps::getKeys()
+{
+    static const juce::StringArray keys {
+        "isBuildValid", "numSyxPackagesPerPresetStep", "presetStepPacketSize", "presetVersion",
+        "numSyxPackagesPerSetup", "setupPacketSize", "setupVersion", "numPresets", "presetNameLength",
+        "maxPresetSteps", "presetCompatibilityList", "setupCompatibilityList", "supportsInfoQuery",
+        "suspendAlgo", "presetTextLabel", "stepsTextLabel", "tagsTextLabel", "presetCRC", "presetDelete",
+        "presetHeader", "activePresetZero", "presetNameChange", "presetNameChars", "presetTagCount",
+        "presetTagLabels", "bootTime", "programTime", "delayTimeAfterPresetDelete", "bankSwapTime"
+    };
+    return keys;
+}
+
+DeviceCaps::DeviceCaps (const juce::XmlElement* baseDefinition, const juce::XmlElement* buildProfile,
+                        juce::uint8 productId, int first, int lastB)
+    : base (baseDefinition), profile (buildProfile), firstBuild (first), lastBuild (juce::jmax (first, lastB))
+{
+    format.productId = productId;
+    setValuesFromProfile();
+    base = nullptr;
+    profile = nullptr;
+}
+
+const juce::XmlElement* DeviceCaps::findAttributeOwner (const char* key) const
+{
+    if (profile != nullptr && profile->hasAttribute (key))
+        return profile;
+    if (base != nullptr && base->hasAttribute (key))
+        return base;
+    return nullptr;
+}
+
+namespace
+{
+    bool defaultBool (const juce::String& key) { return key == "isBuildValid"; }
+
+    int defaultInt (const juce::String& key)
+    {
+        if (key == "maxPresetSteps" || key == "numSyxPackagesPerPresetStep" || key == "numSyxPackagesPerSetup")
+            return 1;
+        if (key == "presetStepPacketSize" || key == "setupPacketSize")
+            return 100;
+        return 15;
+    }
+
+    float defaultFloat (const juce::String& key)
+    {
+        if (key == "bootTime" || key == "programTime") return 10.0f;
+        if (key == "delayTimeAfterPresetDelete")        return 0.05f;
+        if (key == "bankSwapTime")                      return 2.0f;
+        return 0.0f;
+    }
+}
+
+bool DeviceCaps::getBool (const char* key) const
+{
+    if (auto* e = findAttributeOwner (key))
+    {
+        const auto c = e->getStringAttribute (key).trimStart()[0];
+        return c == '1' || c == 't' || c == 'T' || c == 'y' || c == 'Y';
+    }
+    return defaultBool (key);
+}
+
+int DeviceCaps::getInt (const char* key) const
+{
+    if (auto* e = findAttributeOwner (key))
+        return e->getStringAttribute (key).getIntValue();
+    return defaultInt (key);
+}
+
+float DeviceCaps::getFloat (const char* key) const
+{
+    if (auto* e = findAttributeOwner (key))
+        return (float) e->getStringAttribute (key).getDoubleValue();
+    return defaultFloat (key);
+}
+
+juce::String DeviceCaps::getText (const char* key) const
+{
+    if (auto* e = findAttributeOwner (key))
+        return e->getStringAttribute (key);
+    return {};
+}
+
+juce::Array<int> DeviceCaps::getIntList (const char* key) const
+{
+    juce::Array<int> result;
+    const juce::String k (key);
+    if (k != "presetCompatibilityList" && k != "setupCompatibilityList")
+        return result;
+
+    auto parts = juce::StringArray::fromTokens (getText (key), ",", {});
+    for (auto& p : parts)
+    {
+        auto t = p.trim();
+        if (t.isNotEmpty())
+            result.add (t.getIntValue());
+    }
+    return result;
+}
+
+juce::StringArray DeviceCaps::getTagLabels() const
+{
+    juce::StringArray labels;
+    const auto text = getText ("presetTagLabels");
+    if (text.isNotEmpty())
+    {
+        // Split at every comma, keeping blanks and empty labels as they are.
+        int start = 0;
+        for (;;)
+        {
+            const int comma = text.indexOfChar (start, ',');
+            labels.add (comma < 0 ? text.substring (start) : text.substring (start, comma));
+            if (comma < 0)
+                break;
+            start = comma + 1;
+        }
+    }
+
+    const int count = getInt ("presetTagCount");
+    if (count >= 1 && count <= 27)
+        while (labels.size() < count)
+            labels.add ("Undefined");
+    return labels;
+}
+
+void DeviceCaps::setValuesFromProfile()
+{
+    buildValid = getBool ("isBuildValid");
+    format.syxPackagesPerPresetStep = getInt ("numSyxPackagesPerPresetStep");
+    format.presetStepPacketSize = getInt ("presetStepPacketSize");
+    format.presetVersion = getInt ("presetVersion");
+    format.syxPackagesPerSetup = getInt ("numSyxPackagesPerSetup");
+    format.setupPacketSize = getInt ("setupPacketSize");
+    format.setupVersion = getInt ("setupVersion");
+    format.numPresets = getInt ("numPresets");
+    format.presetNameLength = getInt ("presetNameLength");
+    format.maxPresetSteps = getInt ("maxPresetSteps");
+    presetCompatibilityList = getIntList ("presetCompatibilityList");
+    setupCompatibilityList = getIntList ("setupCompatibilityList");
+    infoQuery = getBool ("supportsInfoQuery");
+    suspendAlgo = getBool ("suspendAlgo");
+    presetTextLabel = getText ("presetTextLabel");
+    stepsTextLabel = getText ("stepsTextLabel");
+    tagsTextLabel = getText ("tagsTextLabel");
+    presetCRC = getBool ("presetCRC");
+    presetDelete = getBool ("presetDelete");
+    presetHeader = getBool ("presetHeader");
+    activePresetZero = getBool ("activePresetZero");
+    presetNameLength = getInt ("presetNameLength");
+    presetNameChange = getBool ("presetNameChange");
+    presetNameChars = getText ("presetNameChars");
+    presetTagCount = getInt ("presetTagCount");
+    presetTagLabels = getTagLabels();
+    bootTime = getFloat ("bootTime");
+    programTime = getFloat ("programTime");
+    delayTimeAfterPresetDelete = getFloat ("delayTimeAfterPresetDelete");
+    bankSwapTime = getFloat ("bankSwapTime");
+}

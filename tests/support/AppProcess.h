@@ -1,0 +1,28 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <sys/types.h>
+
+namespace testing_support
+{
+    // The built program, started as a child process with the current environment
+    // (tests set HOME first). Stopped with SIGINT, which the framework turns into
+    // an orderly quit.
+    class AppProcess
+    {
+    public:
+        explicit AppProcess (const juce::StringArray& arguments = {});
+        ~AppProcess();
+
+        bool isRunning();
+        // Sends SIGINT and waits; returns the exit code, or -1 when it did not end in time.
+        int stop (int timeoutMs = 30000);
+        // Waits for the process to end by itself; returns its exit code or -1.
+        int waitForExit (int timeoutMs);
+
+    private:
+        pid_t pid = -1;
+        int exitCode = -1;
+        bool ended = false;
+    };
+}
