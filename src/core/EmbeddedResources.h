@@ -4,7 +4,7 @@
 
 // Artwork compiled into the program (the files under resources/), looked up by
 // name: the file name with every character that is not a letter or a digit
-// replaced by '_' ("tick.svg" -> "tick_svg").
+// replaced by '_' ("tick.svg" -> "tick_svg"; a leading digit gets a '_' in front).
 struct EmbeddedResource
 {
     const char* name;

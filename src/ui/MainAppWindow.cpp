@@ -38,6 +38,7 @@ MainAppWindow::MainAppWindow()
     addKeyListener (keyMappings);
 
     triggerAsyncUpdate();
+    constructed = true;
 }
 
 MainAppWindow::~MainAppWindow()
@@ -63,6 +64,26 @@ void MainAppWindow::closeButtonPressed()
 juce::BorderSize<int> MainAppWindow::getBorderThickness()
 {
     return juce::BorderSize<int> ((isUsingNativeTitleBar() || isKioskMode()) ? 0 : 1);
+}
+
+void MainAppWindow::resized()
+{
+    juce::DocumentWindow::resized();
+
+    // The limits reach the window manager only as hints, which some ignore (and
+    // without one nothing enforces them): a size outside them is put back.
+    const bool outside = getWidth() < minimumWidth || getHeight() < minimumHeight
+                      || getWidth() > maximumSize || getHeight() > maximumSize;
+
+    if (constructed && outside && ! isFullScreen() && ! isMinimised())
+    {
+        juce::Component::SafePointer<MainAppWindow> self (this);
+        juce::MessageManager::callAsync ([self]
+        {
+            if (self != nullptr)
+                self->setBoundsConstrained (self->getBounds());
+        });
+    }
 }
 
 void MainAppWindow::handleAsyncUpdate()

@@ -19,6 +19,7 @@ public:
 
     void closeButtonPressed() override;
     juce::BorderSize<int> getBorderThickness() override;
+    void resized() override;
 
     // Registers the content's commands and then the application's (which adds the
     // framework's quit command). Runs on a turn of the message loop after the constructor.
@@ -31,6 +32,7 @@ private:
     std::unique_ptr<juce::TooltipWindow> tooltipWindow;
     std::unique_ptr<LSApplicationFrameLaf> frameLaf;
     juce::KeyListener* keyMappings = nullptr;
+    bool constructed = false;
 
     JUCE_DECLARE_NON_COPYABLE (MainAppWindow)
 };
