@@ -9,7 +9,20 @@ file(GLOB_RECURSE LARKSPIRE_SOURCES CONFIGURE_DEPENDS
     ${CMAKE_SOURCE_DIR}/src/*.cpp ${CMAKE_SOURCE_DIR}/src/*.h)
 list(FILTER LARKSPIRE_SOURCES EXCLUDE REGEX "/src/app/main\\.cpp$")
 
-add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES})
+# Artwork under resources/ (everything but the installed Content folder) is
+# compiled into the library and looked up by name (core/EmbeddedResources.h).
+file(GLOB_RECURSE LARKSPIRE_RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*)
+list(FILTER LARKSPIRE_RESOURCE_FILES EXCLUDE REGEX "/resources/Content/")
+set(LARKSPIRE_RESOURCE_SOURCE ${CMAKE_BINARY_DIR}/generated/EmbeddedResourceData.cpp)
+list(JOIN LARKSPIRE_RESOURCE_FILES "|" LARKSPIRE_RESOURCE_LIST)
+add_custom_command(OUTPUT ${LARKSPIRE_RESOURCE_SOURCE}
+    COMMAND ${CMAKE_COMMAND} -DOUTPUT=${LARKSPIRE_RESOURCE_SOURCE} "-DFILES=${LARKSPIRE_RESOURCE_LIST}"
+            -P ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
+    DEPENDS ${LARKSPIRE_RESOURCE_FILES} ${CMAKE_SOURCE_DIR}/cmake/EmbedResources.cmake
+    COMMENT "Embedding artwork"
+    VERBATIM)
+
+add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES} ${LARKSPIRE_RESOURCE_SOURCE})
 
 set(LARKSPIRE_JUCE_DEFINITIONS
     JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1

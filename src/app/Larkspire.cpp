@@ -1,7 +1,9 @@
 #include "app/Larkspire.h"
 #include "app/Nexus.h"
-#include "core/DialogService.h"
 #include "core/Settings.h"
+#include "ui/CommandManager.h"
+#include "ui/MainAppWindow.h"
+#include "ui/MessageBoxes.h"
 
 Larkspire::Larkspire() = default;
 
@@ -68,6 +70,10 @@ void Larkspire::shutdown()
         nexus.reset();
     }
 
+    // The main window deletes the command manager; one made again after it went
+    // goes now, while the framework it relies on is still there.
+    setCommandManager (nullptr);
+
     deleteApplicationProperties();
     if (getAppHost() == this)
         setAppHost (nullptr);
@@ -81,8 +87,10 @@ void Larkspire::systemRequestedQuit()
         return;
 
     if (code != 0)
-        getDialogService().showMessageBox (DialogService::Icon::warning, "Error", getFatalErrorText (code),
-                                           { "OK" }, nullptr);
+    {
+        auto* window = nexus != nullptr ? nexus->getMainWindow() : nullptr;
+        showWarningBox (window != nullptr ? window->getContentComponent() : nullptr, "Error", getFatalErrorText (code));
+    }
 
     quit();
 }

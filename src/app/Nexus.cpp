@@ -2,6 +2,8 @@
 #include "app/Larkspire.h"
 #include "core/DeviceInfoMessage.h"
 #include "core/InfoCodes.h"
+#include "core/Settings.h"
+#include "ui/MainAppWindow.h"
 
 Nexus::Nexus() = default;
 
@@ -17,7 +19,12 @@ void Nexus::startUp()
     // 4. device profiler    (loads the known-device registry)
     // 5. device manager     (given the main content component; starts its thread)
     // 6. "Scan for Devices" invoked asynchronously
-    // Steps 1 to 6 join as each of those parts of the program is built.
+    // Steps 1, 2, 4, 5 and 6 join as each of those parts of the program is built.
+
+    // 3. The main window. A previous one goes first: its destructor deletes the
+    //    command manager that the new one registers with.
+    mainWindow.reset();
+    mainWindow = std::make_unique<MainAppWindow>();
 
     // 7. The end of the start-up, relayed to the main content component.
     postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
@@ -30,6 +37,13 @@ void Nexus::shutDown()
     // 2. a running firmware update thread is stopped before anything it uses goes away;
     // 3. device manager (10 s), 4. content manager, 5. event tracker,
     // 6. main window, 7. device profiler.
+
+    // 1.
+    if (mainWindow != nullptr)
+        setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
+
+    // 6.
+    mainWindow.reset();
 }
 
 void Nexus::handleMessage (const juce::Message& message)

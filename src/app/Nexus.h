@@ -1,6 +1,9 @@
 #pragma once
 
 #include <juce_events/juce_events.h>
+#include <memory>
+
+class MainAppWindow;
 
 // The hub: creates the long-lived managers in a fixed order, deletes them in a
 // fixed order, relays worker events to the main content component and
@@ -22,10 +25,14 @@ public:
     // Asks the main content component whether the program may quit; true when there is none.
     bool isQuitAllowed (bool forced);
 
+    // The main window; null before start-up step 3 and after shutdown.
+    MainAppWindow* getMainWindow() const { return mainWindow.get(); }
+
     // 1 "Larkspire", 2 "administrator", 100 "Ardentis", 101 "anonymous", else "Unknown User".
     static juce::String getUserKindName (int kind);
 
 private:
+    std::unique_ptr<MainAppWindow> mainWindow;
     juce::CriticalSection contentLock;
 
     JUCE_DECLARE_NON_COPYABLE (Nexus)

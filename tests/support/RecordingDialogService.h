@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/DialogService.h"
+#include <vector>
+
+namespace testing_support
+{
+    // Installs itself as the dialog service for its lifetime, records every box
+    // that would have been shown and answers with scripted button indices
+    // (0, the first button, once the script runs out).
+    class RecordingDialogService : public DialogService
+    {
+    public:
+        struct Box
+        {
+            Icon icon;
+            juce::String title, message;
+            juce::StringArray buttons;
+            juce::Component* associated;
+        };
+
+        RecordingDialogService();
+        ~RecordingDialogService() override;
+
+        void answerWith (std::initializer_list<int> buttonIndices);
+
+        std::vector<Box> boxes;
+        std::vector<juce::String> openedUrls;
+
+        int showMessageBox (Icon, const juce::String& title, const juce::String& message,
+                            const juce::StringArray& buttons, juce::Component* associated) override;
+        int showPopupMenu (const juce::PopupMenu&, juce::Component*) override { return 0; }
+        juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override { return {}; }
+        bool openUrl (const juce::String& address) override { openedUrls.push_back (address); return true; }
+        int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
+
+    private:
+        std::vector<int> answers;
+    };
+}
