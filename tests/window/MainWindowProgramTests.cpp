@@ -101,11 +101,20 @@ TEST (MainWindowProgram, KeepsItsMinimumSize)
     AppProcess app;
     const auto id = waitForWindow (app);
     ASSERT_NE (id, 0ul);
-    EXPECT_EQ (getWindowGeometry (id), juce::Rectangle<int> (30, 40, 800, 700));
+    const juce::Rectangle<int> restored (30, 40, 800, 700);
+    EXPECT_EQ (getWindowGeometry (id), restored);
+    // Resize only once the program has finished laying itself out and painting,
+    // so that its own start-up placement cannot undo the user's resize.
+    ASSERT_TRUE (waitForCentredText (restored));
 
-    runTool ({ "xdotool", "windowsize", juce::String ((juce::int64) id), "320", "240" });
-    EXPECT_TRUE (pumpUntil ([&] { return getWindowGeometry (id) == juce::Rectangle<int> (30, 40, 714, 646); }, 30000))
-        << getWindowGeometry (id).toString();
+    const juce::Rectangle<int> smallest (30, 40, 714, 646);
+    EXPECT_TRUE (pumpUntil ([&]
+    {
+        const auto now = getWindowGeometry (id);
+        if (now == restored)
+            runTool ({ "xdotool", "windowsize", juce::String ((juce::int64) id), "320", "240" });
+        return now == smallest;
+    }, 30000)) << getWindowGeometry (id).toString();
     EXPECT_EQ (app.stop(), 0);
     EXPECT_EQ (savedWindowState (home), "30 40 714 646");
 }
