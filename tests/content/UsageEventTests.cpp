@@ -169,7 +169,7 @@ TEST (UsageEvents, QueuedEventsGoOutInQueueOrderWithTheSessionKey)
     ContentWorld w;
     ScopedDevice device (5, 140);
     // The run event's answer takes a while, so that everything below is queued before it.
-    w.server.reply (tracking + "db_ls_run.php", 200, "12", 500);
+    w.server.reply (tracking + "db_ls_run.php", 200, "12", 1500);
 
     EventTracker tracker;
     const juce::Time date (2021, 0, 2, 3, 4, 5, 0, true);

@@ -1,4 +1,5 @@
 #include "support/ContentWorld.h"
+#include <gtest/gtest.h>
 #include "content/ContentManager.h"
 #include "content/ContentDownloadThread.h"
 #include "content/WebTransfer.h"
@@ -71,7 +72,8 @@ namespace testing_support
     void editServedFile (const juce::File& file, const juce::String& from, const juce::String& to)
     {
         const auto text = file.loadFileAsString();
-        jassert (text.contains (from));
+        if (! text.contains (from))
+            ADD_FAILURE() << "\"" << from << "\" is not in " << file.getFullPathName();
         file.replaceWithText (text.replace (from, to));
     }
 }

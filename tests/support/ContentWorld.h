@@ -53,6 +53,7 @@ namespace testing_support
         std::unique_ptr<ScopedEnvironmentVariable> webRoot;
     };
 
-    // Replaces a descriptor's text in the served copy (e.g. to change a revision key).
+    // Replaces a text in a served file (e.g. to change a revision key); a text that is not
+    // there fails the test.
     void editServedFile (const juce::File& file, const juce::String& from, const juce::String& to);
 }
