@@ -60,15 +60,23 @@ target_link_libraries(larkspire_core PUBLIC PkgConfig::LARKSPIRE_SYSLIBS Threads
 set_source_files_properties(${LARKSPIRE_SOURCES} PROPERTIES
     COMPILE_OPTIONS "-Wall;-Wextra;-Wno-unused-parameter")
 
-# Installed sample content lives beside the executable, as the program expects.
+# Installed sample content lives beside the executable, as the program expects. It is
+# copied again whenever a file of it changes.
 function(larkspire_copy_content target)
     if(NOT EXISTS ${CMAKE_SOURCE_DIR}/resources/Content)
         return()
     endif()
-    add_custom_command(TARGET ${target} POST_BUILD
+    file(GLOB_RECURSE content_files CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/Content/*)
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}_content.stamp)
+    add_custom_command(OUTPUT ${stamp}
+        COMMAND ${CMAKE_COMMAND} -E remove_directory ${CMAKE_BINARY_DIR}/bin/Content
         COMMAND ${CMAKE_COMMAND} -E copy_directory
-            ${CMAKE_SOURCE_DIR}/resources/Content $<TARGET_FILE_DIR:${target}>/Content
+            ${CMAKE_SOURCE_DIR}/resources/Content ${CMAKE_BINARY_DIR}/bin/Content
+        COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+        DEPENDS ${content_files}
         VERBATIM)
+    add_custom_target(${target}_content DEPENDS ${stamp})
+    add_dependencies(${target} ${target}_content)
 endfunction()
 
 juce_add_gui_app(Larkspire

@@ -1,5 +1,9 @@
 #include "app/Nexus.h"
 #include "app/Larkspire.h"
+#include "content/ContentDownloadThread.h"
+#include "content/ContentManager.h"
+#include "content/EventTracker.h"
+#include "core/AppHost.h"
 #include "core/DeviceInfoMessage.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
@@ -13,18 +17,34 @@ void Nexus::startUp()
 {
     // The managers are created here in this order, each only when the one before exists;
     // a step that leaves nothing raises fatal error 1 and ends the start-up.
-    // 1. content manager    (control content; starts the content download thread when online)
-    // 2. event tracker      (starts its thread)
-    // 3. main window        (status bar, device page, data page)
-    // 4. device profiler    (loads the known-device registry)
-    // 5. device manager     (given the main content component; starts its thread)
-    // 6. "Scan for Devices" invoked asynchronously
-    // Steps 1, 2, 4, 5 and 6 join as each of those parts of the program is built.
+
+    // 1. Content manager: loads the control content (it may raise fatal error 1 or 2 itself;
+    //    the start-up goes on and the asynchronous quit follows) and, when online, starts
+    //    the content download thread.
+    setContentManager (new ContentManager());
+    if (getContentManager() == nullptr)
+    {
+        appRaiseFatalError (1);
+        return;
+    }
+
+    // 2. Event tracker (starts its thread).
+    setEventTracker (new EventTracker());
+    if (getEventTracker() == nullptr)
+    {
+        appRaiseFatalError (1);
+        return;
+    }
 
     // 3. The main window. A previous one goes first: its destructor deletes the
     //    command manager that the new one registers with.
     mainWindow.reset();
     mainWindow = std::make_unique<MainAppWindow>();
+
+    // 4. device profiler    (loads the known-device registry)
+    // 5. device manager     (given the main content component; starts its thread)
+    // 6. "Scan for Devices" invoked asynchronously
+    // Steps 4 to 6 join as each of those parts of the program is built.
 
     // 7. The end of the start-up, relayed to the main content component.
     postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
@@ -32,18 +52,23 @@ void Nexus::startUp()
 
 void Nexus::shutDown()
 {
-    // In this order, each only when it exists:
-    // 1. the main window's state into "appWindowState";
-    // 2. a running firmware update thread is stopped before anything it uses goes away;
-    // 3. device manager (10 s), 4. content manager, 5. event tracker,
-    // 6. main window, 7. device profiler.
-
-    // 1.
+    // 1. The main window's position and size.
     if (mainWindow != nullptr)
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
 
-    // 6.
+    // 2. A running firmware update thread is stopped before anything it uses goes away.
+    // 3. Device manager (10 s). Both join when they are built.
+
+    // 4. Content manager: its destructor stops the content download thread (5 s).
+    setContentManager (nullptr);
+
+    // 5. Event tracker: queued events get their grace time, then its thread stops (5 s).
+    setEventTracker (nullptr);
+
+    // 6. The main window.
     mainWindow.reset();
+
+    // 7. Device profiler: joins when the known-device registry is built.
 }
 
 void Nexus::handleMessage (const juce::Message& message)
@@ -58,8 +83,29 @@ void Nexus::handleMessage (const juce::Message& message)
 bool Nexus::prepareProductContent (juce::uint8 productId)
 {
     const juce::ScopedLock sl (contentLock);
-    // Needs the content manager and the device profiler; without them there is nothing to prepare.
-    juce::ignoreUnused (productId);
+
+    // Without a content manager there is nothing to prepare. The device profiler joins this
+    // check (no profiler: false) when the known-device registry is built.
+    auto* content = getContentManager();
+    if (content == nullptr)
+        return false;
+
+    if (! content->isOnline())
+        return content->loadStoredContent (productId);
+
+    // Content that synchronised in this run is in place: nothing to do.
+    if (content->isProductSynced (productId))
+        return false;
+
+    if (! content->prepareProduct (productId))
+        return false;
+
+    auto* downloader = content->getDownloadThread();
+    if (content->findProductIndex (productId) >= 0 && downloader != nullptr)
+    {
+        downloader->queueProduct (productId);
+        return true;
+    }
     return false;
 }
 

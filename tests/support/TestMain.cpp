@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <clocale>
+#include <cstring>
+
+#if LARKSPIRE_WINDOW_TESTS
+ #include <fcntl.h>
+ #include <sys/file.h>
+#endif
 
 // One framework initialisation for the whole test process; the calling thread
 // becomes the message thread.
@@ -8,6 +14,18 @@ int main (int argc, char** argv)
 {
     std::setlocale (LC_ALL, "C");
     ::testing::InitGoogleTest (&argc, argv);
+
+   #if LARKSPIRE_WINDOW_TESTS
+    // The program's single-instance lock is machine-wide, so window tests of
+    // different build trees on one machine take turns. Listing tests needs no turn.
+    if (! ::testing::GTEST_FLAG (list_tests))
+    {
+        const int fd = ::open ("/tmp/larkspire-window-tests.lock", O_CREAT | O_RDWR, 0666);
+        if (fd >= 0)
+            ::flock (fd, LOCK_EX);  // released when the process ends
+    }
+   #endif
+
     juce::ScopedJuceInitialiser_GUI juce;
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,20 @@
+// Merle presets, data version 2 back to 1.
+// Every step keeps its values in order; formant and mix, which version 1 lacks, are dropped.
+var header = PresetConversion.getHeader();
+var steps = header.steps;
+header.version = 1;
+header.steps = 0;
+if (typeof PresetConversion.setHeader(header) == "void")
+    Larkspire.scriptError("The converted preset header was refused.");
+
+for (var i = 0; i < steps; ++i)
+{
+    var values = PresetConversion.getStep(i);
+    if (typeof values == "void")
+        Larkspire.scriptError("Step " + i + " of the preset could not be read.");
+    var out = [];
+    for (var k = 0; k < 8; ++k)
+        out.push(values[k]);
+    if (typeof PresetConversion.setStep(out, i) == "void")
+        Larkspire.scriptError("Step " + i + " was refused by the new format.");
+}

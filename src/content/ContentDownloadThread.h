@@ -1,0 +1,38 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <atomic>
+
+class ContentManager;
+
+// "Content Downloader": synchronises the firmware, rules and packs of queued products
+// one after the other, without blocking the program.
+class ContentDownloadThread : public juce::Thread
+{
+public:
+    explicit ContentDownloadThread (ContentManager& owner);
+    ~ContentDownloadThread() override;
+
+    // Queues a product unless it is queued already or was synchronised less than the
+    // minimum interval ago; wakes the thread.
+    void queueProduct (juce::uint8 productId);
+
+    bool isQueued (juce::uint8 productId) const;
+    int getNumQueued() const;
+
+    void run() override;
+
+    // 5.0 seconds between two synchronisations of one product; tests shorten it.
+    static double getMinimumIntervalSeconds();
+    static void setMinimumIntervalSeconds (double seconds);
+
+    static constexpr double defaultMinimumIntervalSeconds = 5.0;
+    static constexpr int stopTimeoutMs = 5000;
+
+private:
+    ContentManager& content;
+    juce::CriticalSection queueLock;
+    juce::Array<juce::uint8> queue;
+
+    JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)
+};

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "content/ContentTypes.h"
+#include "content/ProductInfo.h"
+#include "content/WebTransfer.h"
+#include <juce_graphics/juce_graphics.h>
+
+class ContentDownloadThread;
+class DeviceCaps;
+
+// Loads the control descriptor (web, developer override, stored copy or the installed
+// copy), keeps one record per product, and keeps each product's content (capability
+// profiles, firmware lists and images, conversion rules and scripts, preset packs) in the
+// product's folder. One instance per run, reached through getContentManager().
+//
+// Every record field is guarded by one lock; lists and content XML are handed out as
+// copies or shared pointers, never as references into a record.
+class ContentManager
+{
+public:
+    // The program's own build number; a descriptor announcing a higher one offers an update.
+    static constexpr int programBuildNumber = 139;
+
+    ContentManager();
+    ~ContentManager();
+
+    // Stops and deletes the download thread and drops the descriptor and every record.
+    void reset();
+
+    // Loads the descriptor from every source in turn (fatal code 2 when none has one).
+    void loadControlDescriptor();
+
+    // Loads, then builds the links and product records; false when no descriptor is in force.
+    bool parseControlDescriptor();
+
+    bool isOnline() const noexcept        { return online.load(); }
+    bool hasControlDescriptor() const;
+
+    // ---- product records and lookups
+    juce::Array<juce::uint8> getProductIds() const;
+    int findProductIndex (juce::uint8 productId) const;
+    juce::uint8 findProductIdByName (const juce::String& name) const;
+    juce::String getProductName (juce::uint8 productId) const;
+    bool getAllVersSupportGenSyxID (juce::uint8 productId) const;
+    juce::Image getProductImage (juce::uint8 productId, const juce::String& variantDisplayName) const;
+    juce::String getManualUrl (juce::uint8 productId) const;
+    bool isProductSynced (juce::uint8 productId) const;
+    juce::int64 getLastSyncTime (juce::uint8 productId) const;
+    const juce::Image& getDefaultProductImage() const noexcept { return defaultProductImage; }
+
+    // ---- links
+    juce::String getAccountLink() const;
+    juce::String getProductSupportLink() const;
+    juce::String getGeneralSupportLink() const;
+    juce::String getManualLink() const;
+    juce::String getDefaultManualLink() const;
+    juce::String getConnectionFaqLink() const;
+    juce::String getLatestBuildInfo() const;
+    juce::String getUpdateAddress() const;
+
+    // ---- byte counters the status bar polls
+    ByteCounter& getTransferCounter() noexcept { return transferCounter; }
+    ByteCounter& getBytesFetched() noexcept    { return bytesFetched; }
+
+    // ---- product content
+    juce::String getContentAddress (juce::uint8 productId, int type, int index = 0) const;
+    juce::String getContentFile (juce::uint8 productId, int type, int index, bool createFolder) const;
+    ContentXml loadContent (juce::uint8 productId, int type, bool reload);
+    bool isContentCurrent (juce::uint8 productId, int type);
+    bool isPresetPackListCurrent (juce::uint8 productId) const;
+    bool areContentFilesPresent (juce::uint8 productId, int type);
+    bool parseContentLists (juce::uint8 productId, int type);
+
+    bool prepareProduct (juce::uint8 productId);
+    bool loadStoredContent (juce::uint8 productId);
+    bool syncProduct (juce::uint8 productId, juce::Thread* thread);
+
+    bool downloadFirmwareImages (juce::uint8 productId, juce::Thread* thread);
+    bool downloadRuleScripts (juce::uint8 productId, juce::Thread* thread);
+    bool downloadPresetPacks (juce::uint8 productId, juce::Thread* thread);
+
+    ContentXml getCapsXml (juce::uint8 productId) const;
+    juce::Array<ConversionRuleInfo> getConversionRules (juce::uint8 productId, int kind) const;
+    juce::Array<FirmwareUpdateElement> getFirmwareList (juce::uint8 productId) const;
+    bool isFirmwareUpdateAvailable (juce::uint8 productId, int build) const;
+    FirmwareUpdateElement getLatestFirmware (juce::uint8 productId) const;
+
+    // The capability profile of a build, from the product's capability content: the base
+    // definition plus the first build profile whose range holds the build. Null without content.
+    std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build) const;
+
+    ContentDownloadThread* getDownloadThread() const noexcept { return downloadThread.get(); }
+
+    // The "Content" folder beside the executable; tests point it elsewhere.
+    static juce::File getInstalledContentFolder();
+    static void setInstalledContentFolder (const juce::File& folder);
+
+    // Name of the file in the packs folder that holds the revision key of the pack
+    // unpacked there.
+    static constexpr const char* packKeyFileName = ".presetsKey";
+
+private:
+    struct Links
+    {
+        juce::String account, productSupport, generalSupport, manual, defaultManual, connectionFaq;
+        juce::String latestBuildInfo, updateAddress;
+    };
+
+    static Links makeDefaultLinks();
+    ProductInfo* findRecord (juce::uint8 productId) const;   // call under the lock
+    void seedProductFolders();
+    bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread);
+    void rebuildVariantImages (juce::uint8 productId, bool download, bool forceDownload, bool& result);
+    juce::String getDescriptorKey (juce::uint8 productId, int type) const;
+    static juce::String readPackKey (const juce::String& packsFolder);
+    bool downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread);
+    bool extractPack (const juce::File& archive, const juce::File& folder, juce::Thread* thread) const;
+    void markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry);
+
+    mutable juce::CriticalSection lock;
+    std::unique_ptr<ContentDownloadThread> downloadThread;
+    ByteCounter transferCounter { 0 };
+    ByteCounter bytesFetched { 0 };
+    std::atomic<bool> online { false };
+    std::unique_ptr<juce::XmlElement> activeDescriptor;
+    Links links;
+    juce::OwnedArray<ProductInfo> products;
+    juce::Image defaultProductImage;
+
+    JUCE_DECLARE_NON_COPYABLE (ContentManager)
+};
+
+// The process-wide content manager; the setter owns what it is given and deletes the
+// one it replaces. Whatever is still set at process exit is deleted then.
+ContentManager* getContentManager();
+void setContentManager (ContentManager* manager);
+
+// Posts a DeviceInfoMessage to the hub, which relays it to the main content component;
+// dropped when no hub is there.
+void postInfoToHub (int code, int p1, int p2, const juce::String& text);
+
+// Posts the content status text (DeviceInfoMessage 0x70000) to the hub.
+void postContentStatusText (const juce::String& text);
+
+// Reads "YYYY-MM-DDThh:mm:ssZ" as UTC milliseconds; the current time when the year is
+// outside 2000..3000.
+juce::int64 parseIsoDateTime (const juce::String& text);
+
+bool isXmlElementWithTag (const juce::XmlElement* element, const juce::String& tag);
+
+// Draws the picture shown for a product or variant without an image of its own.
+juce::Image createDefaultProductImage();

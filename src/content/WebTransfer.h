@@ -1,0 +1,65 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <atomic>
+#include <memory>
+
+// Every fetch of the program goes through these helpers: an address is either a
+// web address (only "http://" and "https://" texts) or an absolute local file path.
+// Byte counters are shared with the status bar, which polls them from another thread.
+using ByteCounter = std::atomic<juce::uint64>;
+
+// Where the maker's web service lives. LARKSPIRE_WEB_ROOT (for instance
+// "http://127.0.0.1:8080") replaces the scheme and host of the content and tracking
+// addresses, and of every address on the default host that the control content names.
+namespace WebRoot
+{
+    juce::String getDefaultRoot();
+    juce::String getRoot();
+    juce::String getContentBase();    // root + "/Larkspire2"
+    juce::String getTrackingBase();   // root + "/lark-spire-2"
+
+    // An address on the default host moves to the replacement root when one is set.
+    juce::String mapAddress (const juce::String& address);
+}
+
+// Connection time-out of every web transfer, in ms. A stalled server aborts a
+// transfer after the same time without data. Tests shorten it.
+int getWebTimeoutMs();
+void setWebTimeoutMs (int milliseconds);
+
+// True for texts that name a web address rather than a local file.
+bool isWebTransferAddress (const juce::String& address);
+
+// Opens an address: a web address with an HTTP GET (at most 5 redirects; only a final
+// 2xx status counts), anything else as an absolute local file path. Null on failure.
+std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
+
+// Reads the whole address into `block` (replacing its content). The thread's exit
+// request (or, without one, the calling thread's) ends the read early, and a web read
+// in progress is cancelled at once. True only when the whole body arrived.
+bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
+                            ByteCounter* counter, juce::Thread* thread);
+
+// Downloads an address to a file. Without `force` an existing non-empty file is kept
+// (true, no transfer). The file is replaced only after a complete, non-empty read, by
+// renaming a finished sibling over it; on any failure the old file stays as it was.
+bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,
+                     ByteCounter* counter, juce::Thread* thread);
+
+std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
+                                                  juce::Thread* thread = nullptr);
+std::unique_ptr<juce::XmlElement> loadXmlDocument (ByteCounter* counter, const juce::String& filePath);
+std::unique_ptr<juce::XmlElement> loadXmlFromAddress (const juce::String& address, ByteCounter* counter,
+                                                      bool webFirst, juce::Thread* thread = nullptr);
+
+// Sends the URL's parameters form-encoded in the body of an HTTP POST and reads the
+// whole reply text. False (and an empty reply) on any failure or a status other than 2xx.
+bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thread);
+
+// Writes data beside the target and renames it over the target; the old file stays
+// on any failure.
+bool replaceFileWithData (const juce::File& target, const void* data, size_t size);
+
+// Largest body any transfer accepts.
+constexpr juce::int64 maximumTransferBytes = 256 * 1024 * 1024;
