@@ -612,7 +612,7 @@ bool DeviceData::writeFactoryBankFile (const juce::File& file) const
 namespace
 {
     // A zero-terminated UTF-8 text of at most `limit` bytes; false at the end of the
-    // stream or when no terminator comes within the limit.
+    // stream, when no terminator comes within the limit, or for bytes that are not UTF-8.
     bool readText (juce::InputStream& in, juce::String& out, int limit = 4096)
     {
         juce::MemoryOutputStream bytes (64);
@@ -623,6 +623,8 @@ namespace
                 return false;
             if (b == 0)
             {
+                if (! StreamReading::isValidUtf8 (static_cast<const juce::uint8*> (bytes.getData()), bytes.getDataSize()))
+                    return false;
                 out = juce::String::fromUTF8 (static_cast<const char*> (bytes.getData()), (int) bytes.getDataSize());
                 return true;
             }

@@ -64,7 +64,9 @@ void DeviceMidiData::storeDigestOf (const juce::MemoryBlock& extraDigests) const
         parts.write (md5.getChecksumDataArray(), 16);
     }
     parts.write (extraDigests.getData(), extraDigests.getSize());
-    digest = juce::MD5 (parts.getData(), parts.getDataSize());
+    // An item without parts still has a digest: the MD5 of no bytes.
+    static const char nothing = 0;
+    digest = parts.getDataSize() > 0 ? juce::MD5 (parts.getData(), parts.getDataSize()) : juce::MD5 (&nothing, 0);
 }
 
 bool DeviceMidiData::readMessages (juce::InputStream& in, int count, int expectedLength)

@@ -197,7 +197,10 @@ void Preset::renumberMessages()
             juce::HeapBlock<juce::uint8> bytes ((size_t) m.getRawDataSize());
             memcpy (bytes.get(), m.getRawData(), (size_t) m.getRawDataSize());
             bytes[7] = index;
-            m = juce::MidiMessage (bytes.get(), m.getRawDataSize(), 0.0);
+            // Copy-assigned from a named message: JUCE's move assignment would leak
+            // the heap bytes of the message it replaces.
+            const juce::MidiMessage renumbered (bytes.get(), m.getRawDataSize(), 0.0);
+            m = renumbered;
         }
     }
     setModified (true);

@@ -410,3 +410,26 @@ TEST_F (DataFileTest, LocationsOpenThroughTheInstalledOpener)
     EXPECT_EQ (written (*d), bytes);
     EXPECT_EQ (asked, juce::StringArray ({ "http://example.invalid/a.ard" }));
 }
+
+TEST_F (DataFileTest, TextsMustBeUtf8)
+{
+    auto name = juce::String::fromUTF8 ("Voc\xc3\xa9 \xe2\x99\xaa");
+    auto good = header ("0.1.1.2.139.0", name.toRawUTF8(), "0.1.2.0.120.0");
+    append (good, formatRecord (false));
+    append (good, sampleBody());
+    auto d = read (good);
+    ASSERT_NE (d, nullptr);
+    EXPECT_EQ (d->getProductName(), "Veloce");   // the content's name wins
+
+    for (const char* bad : { "Voc\xc3", "\xd0\xd0\xd0", "\xc0\x80", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xff" })
+    {
+        auto b = header ("0.1.1.2.139.0", bad, "0.1.2.0.120.0");
+        append (b, formatRecord (false));
+        append (b, sampleBody());
+        EXPECT_EQ (read (b), nullptr) << bad;
+        auto v = header (bad, "Veloce", "0.1.2.0.120.0");
+        append (v, formatRecord (false));
+        append (v, sampleBody());
+        EXPECT_EQ (read (v), nullptr) << bad;
+    }
+}
