@@ -31,6 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput (const juce::uint8* data, size_t size)
         info.getName();
         parseSysExValues (m);
         query.matchesReply (m);
+        DeviceQuery::isWellFormedReply (m, format);
         SysExCodec::isPresetDataPacket (m, format);
         SysExCodec::isSetupPacket (m, format);
     }

@@ -1,5 +1,6 @@
 #include "device/DeviceQuery.h"
 #include "device/SysExTemplates.h"
+#include "model/SysExCodec.h"
 
 DeviceQuery::DeviceQuery (juce::uint8 id)
 {
@@ -59,4 +60,22 @@ juce::uint32 DeviceQuery::classifyReply (const juce::uint8* data, int size, cons
                                          const DeviceCaps* caps, int& outProductId, int& outNumber) const
 {
     return classifySysExMessage (data, size, productId, format, caps, outProductId, outNumber);
+}
+
+bool DeviceQuery::isWellFormedReply (const juce::MidiMessage& message, const DeviceDataFormat& format)
+{
+    const auto* d = message.getRawData();
+    const int size = message.getRawDataSize();
+    if (size < 8 || SysExCodec::getMessageLength (d, size) != size || memcmp (d, SysExCodec::frameStart, 5) != 0)
+        return false;
+
+    switch (d[6])
+    {
+        case 0x7E:                              return size == queryLength;
+        case SysExCodec::commandPresetHeader:   return size == SysExCodec::presetHeaderLength;
+        case SysExCodec::commandPresetData:     return size == format.getPresetPacketLength();
+        case SysExCodec::commandSetupPacket:    return size == format.getSetupPacketLength();
+        case 0x7F: case 0x34:                   return size >= 9;
+        default:                                return true;
+    }
 }

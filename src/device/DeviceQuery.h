@@ -35,6 +35,13 @@ public:
     juce::uint32 classifyReply (const juce::uint8* data, int size, const DeviceDataFormat& format,
                                 const DeviceCaps* caps, int& outProductId, int& outNumber) const;
 
+    // Whether a message from a unit is well framed, of this maker, and as long as its
+    // command calls for: identity reply 17 bytes, preset header 32, preset data packet
+    // presetStepPacketSize + 10, setup packet setupPacketSize + 12; a status (0x7F,
+    // 0x34) must hold its status byte and "done" (0x56) its command. What fails this is
+    // never to be read further.
+    static bool isWellFormedReply (const juce::MidiMessage& message, const DeviceDataFormat& format);
+
 private:
     juce::uint8 productId = anyProduct;
     int length = 0;

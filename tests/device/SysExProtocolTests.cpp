@@ -90,3 +90,29 @@ TEST (DeviceQuery, MatchingReplies)
     DeviceQuery other (0x22);
     EXPECT_EQ (other.classifyReply (header.data(), (int) header.size(), smallFormat(), nullptr, productId, number), 0x100000u);
 }
+
+TEST (DeviceQuery, RepliesMustHaveTheLengthOfTheirKind)
+{
+    const auto f = smallFormat();
+    auto ok = [&f] (const Bytes& b) { return DeviceQuery::isWellFormedReply (messageOf (b), f); };
+    auto longer = [] (Bytes b) { b.insert (b.begin() + 7, 0x00); return b; };
+    auto shorter = [] (Bytes b) { b.erase (b.begin() + 7); return b; };
+
+    const Bytes identity { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x7E, 0x7F, 0x01, 0x02, 0x03, 0x00, 0x00, 0x01, 0x0B, 0x00, 0xF7 };
+    const auto header = bytesOf (buildPresetHeaderMessage (makeInfo (1, "A", 1, 3), 0x21));
+    const auto data = bytesOf (buildPresetDataMessages ({ 1, 2 }, f)[0]);
+    const auto setup = bytesOf (buildSetupMessages ({ 1, 2, 3, 4, 5, 6 }, f)[0]);
+    for (auto& b : { identity, header, data, setup })
+    {
+        EXPECT_TRUE (ok (b)) << hex (b);
+        EXPECT_FALSE (ok (longer (b))) << hex (b);
+        EXPECT_FALSE (ok (shorter (b))) << hex (b);
+    }
+
+    EXPECT_TRUE (ok ({ 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x7F, 0x01, 0xF7 }));
+    EXPECT_FALSE (ok ({ 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x34, 0xF7 }));
+    EXPECT_TRUE (ok ({ 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x56, 0xF7 }));
+    EXPECT_FALSE (ok ({ 0xF0, 0x00, 0x7A, 0x16, 0x00, 0x21, 0x56, 0xF7 }));
+    EXPECT_FALSE (ok ({ 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x56, 0x80, 0xF7 }));
+    EXPECT_FALSE (ok ({ 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x21, 0x56, 0x00 }));
+}
