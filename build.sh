@@ -3,7 +3,8 @@
 # starts it or runs every test.
 #
 #   ./build.sh run    install what is missing, build (Release), start the program
-#   ./build.sh test   install what is missing, build, run every test
+#   ./build.sh test   install what is missing, build, run every test; then a clang
+#                     build with sanitizers runs the unit tests and the fuzz targets
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -54,5 +55,33 @@ if [ "$mode" = run ]; then
     exec "$app" "${@:2}"
 fi
 
-cd "$build"
-ctest -j "$jobs" --output-on-failure --timeout 900
+(cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 900)
+
+# A second build with clang, the address and undefined-behaviour sanitizers and the
+# fuzz targets. The unit tests run again in it (the window tests only in the main
+# build); then every fuzz target runs over a seed corpus that the program writes
+# itself, and on for a few seconds more. Any finding fails the run.
+sanitize="$here/build-sanitize"
+cmake -S "$here" -B "$sanitize" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DLARKSPIRE_SANITIZE=ON -DLARKSPIRE_FUZZ=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
+cmake --build "$sanitize" -j "$jobs"
+(cd "$sanitize" && ctest -j "$jobs" --output-on-failure --timeout 900 -E '^window\.')
+
+corpus="$sanitize/fuzz/corpus"
+rm -rf "$corpus"
+"$sanitize/fuzz/make_fuzz_seeds" "$corpus"
+for fuzzer in "$sanitize"/fuzz/fuzz_*; do
+    [ -x "$fuzzer" ] || continue
+    name="$(basename "$fuzzer")"
+    name="${name#fuzz_}"
+    mkdir -p "$corpus/$name"
+    log="$sanitize/fuzz/$name.log"
+    if ! "$fuzzer" -max_total_time="${LARKSPIRE_FUZZ_SECONDS:-10}" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$sanitize/fuzz/$name-" "$corpus/$name" >"$log" 2>&1; then
+        tail -n 80 "$log"
+        echo "fuzz target $name failed (log: $log)" >&2
+        exit 1
+    fi
+    echo "fuzz $name: $(grep -o 'number_of_executed_units: [0-9]*' "$log" | grep -o '[0-9]*') inputs, no finding"
+done

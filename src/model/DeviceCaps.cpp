@@ -1,4 +1,5 @@
 #include "model/DeviceCaps.h"
+#include "model/NumberText.h"
 
 const juce::StringArray& DeviceCaps::getKeys()
 {
@@ -67,14 +68,14 @@ bool DeviceCaps::getBool (const char* key) const
 int DeviceCaps::getInt (const char* key) const
 {
     if (auto* e = findAttributeOwner (key))
-        return e->getStringAttribute (key).getIntValue();
+        return NumberText::parseLeadingInt (e->getStringAttribute (key));
     return defaultInt (key);
 }
 
 float DeviceCaps::getFloat (const char* key) const
 {
     if (auto* e = findAttributeOwner (key))
-        return (float) e->getStringAttribute (key).getDoubleValue();
+        return NumberText::parseFloat (e->getStringAttribute (key));
     return defaultFloat (key);
 }
 
@@ -97,7 +98,7 @@ juce::Array<int> DeviceCaps::getIntList (const char* key) const
     {
         auto t = p.trim();
         if (t.isNotEmpty())
-            result.add (t.getIntValue());
+            result.add (NumberText::parseLeadingInt (t));
     }
     return result;
 }

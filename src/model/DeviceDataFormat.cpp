@@ -25,41 +25,60 @@ bool DeviceDataFormat::isValid() const noexcept
     return true;
 }
 
-void DeviceDataFormat::writeToStream (juce::OutputStream& out) const
+bool DeviceDataFormat::isWithinLimits() const noexcept
 {
-    out.writeByte ((char) productId);
-    for (auto v : { syxPackagesPerPresetStep, presetStepPacketSize, presetVersion, syxPackagesPerSetup,
-                    setupPacketSize, setupVersion, numPresets, presetNameLength, maxPresetSteps })
-        out.writeInt (v);
+    auto within = [] (int v, int lo, int hi) { return v >= lo && v <= hi; };
+
+    if (productId > 0x7F)
+        return false;
+    if (numPresets > maxSlots || ! within (presetNameLength, 0, maxNameLength) || ! within (maxPresetSteps, 0, maxSteps))
+        return false;
+    if (! within (syxPackagesPerSetup, 0, maxPackagesPerUnit) || ! within (setupPacketSize, 0, maxPacketSize))
+        return false;
+    if (numPresets >= 1
+        && (! within (syxPackagesPerPresetStep, 0, maxPackagesPerUnit) || ! within (presetStepPacketSize, 0, maxPacketSize)))
+        return false;
+    // Data versions travel as 14-bit numbers.
+    return within (presetVersion, -8192, 8191) && within (setupVersion, -8192, 8191);
 }
 
-static bool readNineValues (DeviceDataFormat& f, juce::InputStream& in)
+bool DeviceDataFormat::writeToStream (juce::OutputStream& out) const
 {
-    juce::int32* values[] = { &f.syxPackagesPerPresetStep, &f.presetStepPacketSize, &f.presetVersion,
-                              &f.syxPackagesPerSetup, &f.setupPacketSize, &f.setupVersion,
-                              &f.numPresets, &f.presetNameLength, &f.maxPresetSteps };
+    bool ok = out.writeByte ((char) productId);
+    for (auto v : { syxPackagesPerPresetStep, presetStepPacketSize, presetVersion, syxPackagesPerSetup,
+                    setupPacketSize, setupVersion, numPresets, presetNameLength, maxPresetSteps })
+        ok = out.writeInt (v) && ok;
+    return ok;
+}
+
+static bool readRecord (DeviceDataFormat& f, juce::InputStream& in, int padding)
+{
+    juce::uint8 bytes[DeviceDataFormat::legacyStreamSize];
+    const int size = 1 + padding + 9 * 4;
+    if (in.read (bytes, size) != size)
+        return false;
+
+    DeviceDataFormat r;
+    r.productId = bytes[0];
+    juce::int32* values[] = { &r.syxPackagesPerPresetStep, &r.presetStepPacketSize, &r.presetVersion,
+                              &r.syxPackagesPerSetup, &r.setupPacketSize, &r.setupVersion,
+                              &r.numPresets, &r.presetNameLength, &r.maxPresetSteps };
+    const juce::uint8* p = bytes + 1 + padding;
     for (auto* v : values)
     {
-        if (in.getNumBytesRemaining() < 4 && in.getTotalLength() >= 0)
-            return false;
-        *v = in.readInt();
+        *v = (juce::int32) juce::ByteOrder::littleEndianInt (p);
+        p += 4;
     }
+    f = r;
     return true;
 }
 
 bool DeviceDataFormat::readFromStream (juce::InputStream& in)
 {
-    if (in.isExhausted())
-        return false;
-    productId = (juce::uint8) in.readByte();
-    return readNineValues (*this, in);
+    return readRecord (*this, in, 0);
 }
 
 bool DeviceDataFormat::readLegacyFromStream (juce::InputStream& in)
 {
-    if (in.getNumBytesRemaining() < legacyStreamSize)
-        return false;
-    productId = (juce::uint8) in.readByte();
-    in.skipNextBytes (3);
-    return readNineValues (*this, in);
+    return readRecord (*this, in, 3);
 }

@@ -19,11 +19,24 @@ struct DeviceDataFormat
     static constexpr int streamSize = 37;        // current stream form
     static constexpr int legacyStreamSize = 40;  // files written by builds up to 30
 
+    // What the wire can carry: preset numbers are 14-bit, step counts 7-bit, a header
+    // has 15 bytes of name room, product ids are data bytes. Packet sizes and counts
+    // are bounded so that nothing read from a file can make a buffer grow without end.
+    static constexpr int maxSlots = 16384;
+    static constexpr int maxNameLength = 15;
+    static constexpr int maxSteps = 127;
+    static constexpr int maxPacketSize = 16383;
+    static constexpr int maxPackagesPerUnit = 1024;
+
     bool operator== (const DeviceDataFormat& o) const noexcept;
     bool operator!= (const DeviceDataFormat& o) const noexcept { return ! operator== (o); }
 
     // A format without presets describes setup data only; its preset packet values are not checked.
     bool isValid() const noexcept;
+
+    // True when every value lies within what the program can store and send (see the
+    // limits above). Formats read from files must pass this as well as isValid().
+    bool isWithinLimits() const noexcept;
 
     // Product id and the two data versions: what decides whether data needs converting.
     bool hasSameVersions (const DeviceDataFormat& o) const noexcept
@@ -31,8 +44,13 @@ struct DeviceDataFormat
         return productId == o.productId && presetVersion == o.presetVersion && setupVersion == o.setupVersion;
     }
 
-    void writeToStream (juce::OutputStream& out) const;
-    // Returns false when the stream ended before the whole record was read.
+    // Byte length of one preset data packet and of one setup packet of this format.
+    int getPresetPacketLength() const noexcept { return presetStepPacketSize + 10; }
+    int getSetupPacketLength() const noexcept { return setupPacketSize + 12; }
+
+    // Returns false when a write failed.
+    bool writeToStream (juce::OutputStream& out) const;
+    // Return false, leaving the format unchanged, when the stream ends before the whole record.
     bool readFromStream (juce::InputStream& in);
     // The 40-byte form: product id, three padding bytes, the nine values.
     bool readLegacyFromStream (juce::InputStream& in);

@@ -1,4 +1,5 @@
 #include "model/VersionNumber.h"
+#include "model/NumberText.h"
 
 juce::String VersionNumber::toString() const
 {
@@ -17,7 +18,8 @@ void VersionNumber::fromString (const juce::String& text)
     {
         const int dot = text.indexOfChar (start, '.');
         const auto part = dot < 0 ? text.substring (start) : text.substring (start, dot);
-        *fields[i] = (juce::int16) part.getIntValue();
+        // Only the low 16 bits of each number are kept.
+        *fields[i] = (juce::int16) (juce::uint16) (juce::uint32) NumberText::parseLeadingInt (part);
         if (dot < 0)
             break;
         start = dot + 1;

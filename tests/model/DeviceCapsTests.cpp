@@ -106,3 +106,16 @@ TEST (DeviceCaps, BuildRangeNeverInverted)
     EXPECT_EQ (caps.getLastBuild(), 120);
     EXPECT_EQ (DeviceCaps::getKeys().size(), 29);
 }
+
+TEST (DeviceCaps, ExtremeNumbersAreReadSafely)
+{
+    auto e = xml ("<f numPresets='-2147483648' bootTime='1e300' programTime='-1e300' presetTagCount='+3'"
+                  " presetCompatibilityList='99999999999, -2147483648'/>");
+    DeviceCaps caps (nullptr, e.get(), 1, 0, 0);
+    EXPECT_EQ (caps.getNumPresets(), std::numeric_limits<int>::min());
+    EXPECT_FLOAT_EQ (caps.getBootTime(), std::numeric_limits<float>::max());
+    EXPECT_FLOAT_EQ (caps.getProgramTime(), -std::numeric_limits<float>::max());
+    EXPECT_EQ (caps.getPresetTagCount(), 3);
+    EXPECT_EQ (caps.getPresetCompatibilityList().size(), 2);
+    EXPECT_EQ (caps.getPresetCompatibilityList()[1], std::numeric_limits<int>::min());
+}

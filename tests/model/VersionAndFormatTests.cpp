@@ -146,3 +146,37 @@ TEST (DeviceDataFormat, EqualityAndVersions)
     b.setupVersion = 9;
     EXPECT_FALSE (a.hasSameVersions (b));
 }
+
+TEST (VersionNumber, NumbersOfAnySizeKeepTheirLow16Bits)
+{
+    // 70000 = 0x11170: 0x1170 kept; the most negative int has no low bits set;
+    // 99999999999999999999 ends in the bits 0xFFFF.
+    EXPECT_EQ (VersionNumber::parse ("+5.-2147483648.70000.99999999999999999999.-1"),
+               VersionNumber (5, 0, 0x1170, -1, -1, 0));
+    EXPECT_EQ (VersionNumber::parse ("\t 7.  8"), VersionNumber (7, 8, 0, 0, 0, 0));
+    EXPECT_EQ (VersionNumber::parse ("- 3.+-4"), VersionNumber());
+}
+
+TEST (DeviceDataFormat, Limits)
+{
+    auto f = sampleFormat();
+    EXPECT_TRUE (f.isWithinLimits());
+    auto check = [&f] (auto change, bool expected) {
+        auto g = f;
+        change (g);
+        EXPECT_EQ (g.isWithinLimits(), expected);
+    };
+    check ([] (DeviceDataFormat& g) { g.numPresets = 16384; }, true);
+    check ([] (DeviceDataFormat& g) { g.numPresets = 16385; }, false);
+    check ([] (DeviceDataFormat& g) { g.presetNameLength = 15; }, true);
+    check ([] (DeviceDataFormat& g) { g.presetNameLength = 16; }, false);
+    check ([] (DeviceDataFormat& g) { g.maxPresetSteps = 127; }, true);
+    check ([] (DeviceDataFormat& g) { g.maxPresetSteps = 128; }, false);
+    check ([] (DeviceDataFormat& g) { g.productId = 0x80; }, false);
+    check ([] (DeviceDataFormat& g) { g.presetStepPacketSize = 16384; }, false);
+    check ([] (DeviceDataFormat& g) { g.setupPacketSize = -1; }, false);
+    check ([] (DeviceDataFormat& g) { g.syxPackagesPerSetup = 5000; }, false);
+    check ([] (DeviceDataFormat& g) { g.presetVersion = 9000; }, false);
+    // Without presets the preset packet values are not looked at.
+    check ([] (DeviceDataFormat& g) { g.numPresets = 0; g.presetStepPacketSize = -7; }, true);
+}
