@@ -1,4 +1,5 @@
 #include "content/ContentManager.h"
+#include "model/DataLocation.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentFiles.h"
 #include "core/AppHost.h"
@@ -226,6 +227,8 @@ ContentManager::ContentManager()
                 cm = getContentManager();
             return cm != nullptr ? cm->getProductName (id) : juce::String();
         });
+        // Data files named by a web address (preset packs, online archives) open through the web helpers.
+        DataLocation::setOpener ([] (const juce::String& location) { return openWebStream (location); });
         return true;
     }();
     juce::ignoreUnused (lookupInstalled);

@@ -1,4 +1,5 @@
 #include "content/WebTransfer.h"
+#include "core/WebAddress.h"
 #include <cstdlib>
 
 namespace
@@ -181,8 +182,7 @@ void setWebTimeoutMs (int milliseconds) { webTimeoutMs.store (juce::jmax (1, mil
 
 bool isWebTransferAddress (const juce::String& address)
 {
-    const auto t = address.trimStart();
-    return t.startsWithIgnoreCase ("http://") || t.startsWithIgnoreCase ("https://");
+    return isWebAddress (address);
 }
 
 std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)

@@ -89,8 +89,3 @@ void setDialogService (DialogService* service)
     installedService.store (service);
 }
 
-bool isWebAddress (const juce::String& text)
-{
-    auto t = text.trimStart();
-    return t.startsWithIgnoreCase ("http://") || t.startsWithIgnoreCase ("https://");
-}

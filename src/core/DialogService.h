@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include "core/WebAddress.h"
 
 // Every modal box, popup menu, file chooser and URL launch of the program goes
 // through this one replaceable service, so that tests can record what would
@@ -38,6 +39,3 @@ DialogService& getDialogService();
 
 // Installs a service (null restores the default). The caller keeps ownership.
 void setDialogService (DialogService* service);
-
-// True for texts that name a web page rather than a local file.
-bool isWebAddress (const juce::String& text);

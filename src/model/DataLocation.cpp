@@ -18,12 +18,6 @@ namespace DataLocation
         openerHolder() = std::move (opener);
     }
 
-    bool isWebAddress (const juce::String& location)
-    {
-        const auto t = location.trimStart();
-        return t.startsWithIgnoreCase ("http://") || t.startsWithIgnoreCase ("https://");
-    }
-
     std::unique_ptr<juce::InputStream> open (const juce::String& location)
     {
         if (location.isEmpty())

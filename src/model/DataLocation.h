@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
+#include "core/WebAddress.h"
 #include <functional>
 #include <memory>
 
@@ -12,7 +13,7 @@ namespace DataLocation
     void setOpener (Opener opener);
 
     // Only http:// and https:// are web addresses.
-    bool isWebAddress (const juce::String& location);
+    inline bool isWebAddress (const juce::String& location) { return ::isWebAddress (location); }
 
     // The installed opener's stream; without one, the local file (web addresses give null).
     std::unique_ptr<juce::InputStream> open (const juce::String& location);
