@@ -9,11 +9,11 @@
 // and outlines, 0xffdae1e6 the light panel background): each role keeps its own
 // name so that it can change alone.
 //
-// Entries below the literal block are derived from entries above them. Inline
-// variables of one header are initialised in the order they appear, so a
-// derived entry always sees its source. The alpha-derived entries are written as
-// literals: the framework now rounds in withAlpha(), while these colours were
-// fixed with the alpha byte truncated (trunc (alpha x 255.996)).
+// Every entry is a literal, including those that repeat or derive from another
+// entry (named in the comment): juce::Colour is not a constant expression, and a
+// derived entry computed at start-up could see its source before that source is
+// initialised. The alpha-derived entries keep the alpha byte truncated
+// (trunc (alpha x 255.996)); the framework's withAlpha() now rounds.
 
 inline const juce::Colour paletteColour001 { 0xffedce83u };
 inline const juce::Colour paletteColour002 { 0xffeaeef0u };
@@ -97,34 +97,34 @@ inline const juce::Colour paletteColour079 { 0xff000000u };
 inline const juce::Colour paletteColour080 { 0xffeeeeeeu };
 inline const juce::Colour paletteColour081 { 0xffffffffu };
 inline const juce::Colour paletteColour082 { 0xff374c57u };
-inline const juce::Colour paletteColour083 { paletteColour071 };
-inline const juce::Colour paletteColour084 { paletteColour083.brighter (0.4f) };   // 0xff78848c
-inline const juce::Colour paletteColour085 { paletteColour064 };
+inline const juce::Colour paletteColour083 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour084 { 0xff78848cu };   // paletteColour083.brighter (0.4f)
+inline const juce::Colour paletteColour085 { 0xffe6eaedu };   // paletteColour064
 inline const juce::Colour paletteColour086 { 0x00000000u };   // transparent black; a literal, so it needs no other file initialised first
-inline const juce::Colour paletteColour087 { paletteColour071 };
+inline const juce::Colour paletteColour087 { 0xff42545eu };   // paletteColour071
 inline const juce::Colour paletteColour088 { 0xb342545eu };   // paletteColour071 at alpha 0.7
-inline const juce::Colour paletteColour089 { paletteColour071 };
-inline const juce::Colour paletteColour090 { paletteColour032 };
-inline const juce::Colour paletteColour091 { paletteColour071 };
-inline const juce::Colour paletteColour092 { paletteColour064 };
-inline const juce::Colour paletteColour093 { paletteColour032 };
-inline const juce::Colour paletteColour094 { paletteColour071 };
-inline const juce::Colour paletteColour095 { paletteColour040 };
-inline const juce::Colour paletteColour096 { paletteColour032 };
-inline const juce::Colour paletteColour097 { paletteColour090.darker (0.4f) };     // 0xff9ba0a4
-inline const juce::Colour paletteColour098 { paletteColour071 };
-inline const juce::Colour paletteColour099 { paletteColour071 };
-inline const juce::Colour paletteColour100 { paletteColour076 };
-inline const juce::Colour paletteColour101 { paletteColour030 };
-inline const juce::Colour paletteColour102 { paletteColour074 };
-inline const juce::Colour paletteColour103 { paletteColour021 };
+inline const juce::Colour paletteColour089 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour090 { 0xffdae1e6u };   // paletteColour032
+inline const juce::Colour paletteColour091 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour092 { 0xffe6eaedu };   // paletteColour064
+inline const juce::Colour paletteColour093 { 0xffdae1e6u };   // paletteColour032
+inline const juce::Colour paletteColour094 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour095 { 0xff797d80u };   // paletteColour040
+inline const juce::Colour paletteColour096 { 0xffdae1e6u };   // paletteColour032
+inline const juce::Colour paletteColour097 { 0xff9ba0a4u };   // paletteColour090.darker (0.4f)
+inline const juce::Colour paletteColour098 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour099 { 0xff42545eu };   // paletteColour071
+inline const juce::Colour paletteColour100 { 0xff9fb3bdu };   // paletteColour076
+inline const juce::Colour paletteColour101 { 0xff8599a3u };   // paletteColour030
+inline const juce::Colour paletteColour102 { 0xffffffffu };   // paletteColour074
+inline const juce::Colour paletteColour103 { 0xffbecdd2u };   // paletteColour021
 inline const juce::Colour paletteColour104 { 0x7f69c3f5u };   // 0x69c3f5 at alpha 0.5
 inline const juce::Colour paletteColour105 { 0x7f003755u };   // 0x003755 at alpha 0.5
-inline const juce::Colour paletteColour106 { paletteColour090 };
-inline const juce::Colour paletteColour107 { paletteColour013 };
-inline const juce::Colour paletteColour108 { paletteColour029 };
-inline const juce::Colour paletteColour109 { paletteColour027 };
-inline const juce::Colour paletteColour110 { paletteColour065 };
-inline const juce::Colour paletteColour111 { paletteColour027 };
-inline const juce::Colour paletteColour112 { paletteColour032 };
-inline const juce::Colour paletteColour113 { paletteColour071 };
+inline const juce::Colour paletteColour106 { 0xffdae1e6u };   // paletteColour090
+inline const juce::Colour paletteColour107 { 0xff406a80u };   // paletteColour013
+inline const juce::Colour paletteColour108 { 0xff086da6u };   // paletteColour029
+inline const juce::Colour paletteColour109 { 0xffe9e9e9u };   // paletteColour027
+inline const juce::Colour paletteColour110 { 0xff80919cu };   // paletteColour065
+inline const juce::Colour paletteColour111 { 0xffe9e9e9u };   // paletteColour027
+inline const juce::Colour paletteColour112 { 0xffdae1e6u };   // paletteColour032
+inline const juce::Colour paletteColour113 { 0xff42545eu };   // paletteColour071
