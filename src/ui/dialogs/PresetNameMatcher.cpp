@@ -15,6 +15,11 @@ namespace
         return (juce::uint32) (key >> 32);
     }
 
+    inline juce::uint64 filterBit (juce::uint32 hash) noexcept
+    {
+        return juce::uint64 (1) << (hash >> 26);
+    }
+
     constexpr float weightFolded = 0.75f, weightPlain = 0.25f;
     constexpr float wordBonusPerCharacter = 0.07f, beginningBonus = 0.1f, beginningPenalty = 0.04f;
     constexpr int beginningLimit = 6;
@@ -25,6 +30,7 @@ void PresetNameMatcher::PairCounts::build (const Chars& text)
 {
     keys.clear();
     counts.clear();
+    filter = 0;
     total = text.size() < 2 ? 0 : (int) text.size() - 1;
 
     size_t size = 8;
@@ -43,7 +49,9 @@ void PresetNameMatcher::PairCounts::build (const Chars& text)
             continue;
         }
 
-        auto slot = pairHash (key) & slotMask;
+        const auto hash = pairHash (key);
+        filter |= filterBit (hash);
+        auto slot = hash & slotMask;
         while (slots[slot] != 0)
             slot = (slot + 1) & slotMask;
         keys.push_back (key);
@@ -54,7 +62,10 @@ void PresetNameMatcher::PairCounts::build (const Chars& text)
 
 int PresetNameMatcher::PairCounts::find (juce::uint64 key) const noexcept
 {
-    for (auto slot = pairHash (key) & slotMask;; slot = (slot + 1) & slotMask)
+    const auto hash = pairHash (key);
+    if ((filter & filterBit (hash)) == 0)
+        return -1;
+    for (auto slot = hash & slotMask;; slot = (slot + 1) & slotMask)
     {
         const int entry = slots[slot];
         if (entry == 0)
@@ -84,7 +95,9 @@ int PresetNameMatcher::PairCounts::countMatches (const Chars& text, std::vector<
 PresetNameMatcher::PresetNameMatcher (const SearchWordTable& t, const juce::String& query)
     : table (t), upperQuery (searchtext::toChars (query))
 {
-    searchtext::toUpper (upperQuery);
+    for (juce::juce_wchar c = 0; c < 128; ++c)
+        asciiUpper[c] = (char32_t) juce::CharacterFunctions::toUpperCase (c);
+    toUpper (upperQuery);
 
     padded = upperQuery;
     searchtext::padWithBlanks (padded);
@@ -114,6 +127,12 @@ PresetNameMatcher::PresetNameMatcher (const SearchWordTable& t, const juce::Stri
     }
 }
 
+void PresetNameMatcher::toUpper (Chars& text) const
+{
+    for (auto& c : text)
+        c = c < 128 ? asciiUpper[c] : (char32_t) juce::CharacterFunctions::toUpperCase ((juce::juce_wchar) c);
+}
+
 float PresetNameMatcher::similarity (const PairCounts& queryPairs, const Chars& text)
 {
     const int namePairs = text.size() < 2 ? 0 : (int) text.size() - 1;
@@ -136,10 +155,14 @@ float PresetNameMatcher::score (const char32_t* name, size_t length)
         return 0.0f;
 
     upperName.assign (name, length);
-    searchtext::toUpper (upperName);
+    toUpper (upperName);
 
-    padded = upperName;
-    searchtext::padWithBlanks (padded);
+    padded.clear();
+    if (upperName.front() != U' ')
+        padded.push_back (U' ');
+    padded += upperName;
+    if (padded.back() != U' ')
+        padded.push_back (U' ');
 
     folded = padded;
     searchtext::applyTable (table, folded);
@@ -152,10 +175,7 @@ float PresetNameMatcher::score (const char32_t* name, size_t length)
     searchtext::padWithBlanks (padded);
     const float foldedSimilarity = similarity (foldedQueryPairs, padded);
 
-    // Two statements, so that no compiler fuses the products into one rounding.
-    const float foldedPart = weightFolded * foldedSimilarity;
-    const float plainPart = weightPlain * plain;
-    float score = foldedPart + plainPart;
+    float score = weightFolded * foldedSimilarity + weightPlain * plain;
 
     // Whole-word bonus: the folded name lies within one padded query word. An empty
     // folded name (a name of dots) lies within every word but matches none of them.

@@ -31,6 +31,8 @@ private:
     private:
         int find (juce::uint64 pair) const noexcept;
 
+        // One bit per hashed pair present: most pairs of a name are ruled out by it.
+        juce::uint64 filter = 0;
         std::vector<juce::uint64> keys;
         std::vector<int> counts;
         std::vector<int> slots;   // index + 1 into keys, 0 for free
@@ -39,8 +41,12 @@ private:
     };
 
     float similarity (const PairCounts& queryPairs, const searchtext::Chars& paddedText);
+    void toUpper (searchtext::Chars& text) const;
 
     const SearchWordTable& table;
+    // Upper case of the first 128 characters, looked up once (the same rule as
+    // juce::String::toUpperCase).
+    char32_t asciiUpper[128];
     searchtext::Chars upperQuery;
     PairCounts foldedQueryPairs, plainQueryPairs;
     std::vector<std::pair<searchtext::Chars, int>> paddedWords;   // padded word, its own length
