@@ -21,6 +21,16 @@ bool hasEmbeddedResource (const juce::String& name)
     return getEmbeddedResource (name, size) != nullptr;
 }
 
+juce::String getEmbeddedResourceKey (const juce::String& fileName)
+{
+    juce::String key;
+    for (auto c : fileName)
+        key << (juce::CharacterFunctions::isLetterOrDigit (c) && c < 128 ? juce::String::charToString (c) : juce::String ("_"));
+    if (key.isNotEmpty() && juce::CharacterFunctions::isDigit (key[0]))
+        key = "_" + key;
+    return key;
+}
+
 juce::StringArray getEmbeddedResourceNames()
 {
     juce::StringArray names;

@@ -18,6 +18,9 @@ const void* getEmbeddedResource (const juce::String& name, int& size);
 // True when a resource of that name exists.
 bool hasEmbeddedResource (const juce::String& name);
 
+// The name a file of the artwork folder is embedded under ("tick.svg" -> "tick_svg").
+juce::String getEmbeddedResourceKey (const juce::String& fileName);
+
 // Every resource name, in name order.
 juce::StringArray getEmbeddedResourceNames();
 

@@ -1,0 +1,452 @@
+#include "archive/DeviceDataArchive.h"
+#include "archive/ConfinedFiles.h"
+#include "content/WebTransfer.h"
+#include "core/WebAddress.h"
+#include "core/EmbeddedResources.h"
+#include "model/AtomicFileWriter.h"
+
+namespace
+{
+    std::unique_ptr<juce::Drawable> drawableFromResource (const juce::String& key)
+    {
+        int size = 0;
+        if (auto* bytes = getEmbeddedResource (key, size))
+            return juce::Drawable::createFromImageData (bytes, (size_t) size);
+        return {};
+    }
+
+    std::unique_ptr<juce::Drawable> drawableFromImage (const juce::Image& image)
+    {
+        if (! image.isValid())
+            return {};
+        auto d = std::make_unique<juce::DrawableImage>();
+        d->setImage (image);
+        return d;
+    }
+
+    // Pictures named by a link are small; anything bigger is not one.
+    constexpr size_t maxPictureBytes = 16 * 1024 * 1024;
+
+    juce::String textOf (const juce::XmlElement& root, const char* tag)
+    {
+        if (auto* e = root.getChildByName (tag))
+            return e->getAllSubText();
+        return {};
+    }
+
+    void appendText (juce::MemoryOutputStream& out, const juce::String& text)
+    {
+        out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
+    }
+}
+
+//==============================================================================
+DeviceDataArchive::DeviceDataArchive (const juce::XmlElement& element, const juce::File& home)
+    : uuid (juce::Uuid::null()), homeFolder (home)
+{
+    valid = loadFromXml (element);
+}
+
+DeviceDataArchive::DeviceDataArchive (const DeviceData* source, const juce::String& t, const juce::String& d)
+    : arVersion (getApplicationVersionNumber().build),
+      authorId (1),
+      authorName ("Larkspire"),
+      title (t),
+      description (d),
+      pubDate (juce::Time::currentTimeMillis()),
+      linkImage ("*")
+{
+    if (source != nullptr)
+        data = source->createFullCopy (false);
+    valid = data != nullptr;
+    picture = createDefaultPicture();
+    refreshSummary();
+    modified = true;
+}
+
+DeviceDataArchive::DeviceDataArchive (const DeviceDataArchive& o)
+    : DeviceDataArchiveBase(),
+      arVersion (o.arVersion),
+      authorId (o.authorId),
+      authorName (o.authorName),
+      title (o.title),
+      description (o.description),
+      pubDate (o.pubDate),
+      linkImage (o.linkImage),
+      productId (o.productId),
+      buildNo (o.buildNo),
+      hasPresets (o.hasPresets),
+      hasCompleteSetup (o.hasCompleteSetup),
+      presetNames (o.presetNames),
+      presetIndices (o.presetIndices),
+      modified (true),
+      valid (o.valid),
+      homeFolder (o.homeFolder)
+{
+    picture = o.picture != nullptr ? o.picture->createCopy() : createDefaultPicture();
+    if (o.data != nullptr)
+        data = o.data->createFullCopy (false);
+}
+
+DeviceDataArchive::~DeviceDataArchive()
+{
+    masterReference.clear();
+    picture.reset();
+    data.reset();
+}
+
+std::unique_ptr<DeviceDataArchiveBase> DeviceDataArchive::createArchiveCopy() const
+{
+    return std::make_unique<DeviceDataArchive> (*this);
+}
+
+//==============================================================================
+bool DeviceDataArchive::isUsableLocalFile (const juce::File& file) const
+{
+    return ConfinedFiles::isReadableFile (file, homeFolder);
+}
+
+bool DeviceDataArchive::loadFromXml (const juce::XmlElement& root)
+{
+    data.reset();
+    bool ok = root.hasTagName ("ARCHIVE");
+
+    const auto uuidText = textOf (root, "uuid").trim();
+    if (uuidText.isEmpty())
+        ok = false;
+    uuid = juce::Uuid (uuidText);
+
+    md5 = textOf (root, "md5");
+    if (md5.length() != 32)
+        ok = false;
+
+    arVersion = textOf (root, "arVersion").getIntValue();
+
+    if (auto* product = root.getChildByName ("product"))
+        productId = (juce::uint8) (product->getStringAttribute ("sysexId").getHexValue32() & 0xFF);
+    else
+        ok = false;
+
+    buildNo = textOf (root, "buildNo").getIntValue();
+
+    if (auto* author = root.getChildByName ("author"))
+    {
+        authorName = author->getStringAttribute ("name");
+        authorId = author->getIntAttribute ("id", -1);
+    }
+    else
+    {
+        ok = false;
+    }
+
+    title = textOf (root, "title");
+    description = textOf (root, "description");
+    pubDate = textOf (root, "pubDate").getLargeIntValue();
+    linkImage = textOf (root, "linkImage").trim();
+    linkData = textOf (root, "linkData");
+
+    resolvePicture();
+
+    // Only a plain file inside the item's own folder is ever read as its data.
+    const auto dataFile = ConfinedFiles::resolve (linkData, homeFolder);
+    if (isUsableLocalFile (dataFile))
+        data = DeviceData::createFromFile (dataFile.getFullPathName());
+
+    refreshSummary();
+    modified = false;
+    return ok && data != nullptr;
+}
+
+void DeviceDataArchive::resolvePicture()
+{
+    picture.reset();
+
+    if (linkImage.startsWith ("*"))
+    {
+        const auto name = linkImage.substring (1);
+        if (name.endsWith ("png"))
+            picture = drawableFromResource (getEmbeddedResourceKey (name.dropLastCharacters (3) + "svg"));
+
+        if (picture == nullptr && name.isNotEmpty())
+        {
+            int size = 0;
+            if (auto* bytes = getEmbeddedResource (getEmbeddedResourceKey (name), size))
+                picture = drawableFromImage (juce::ImageCache::getFromMemory (bytes, size));
+        }
+
+        if (picture == nullptr)
+            picture = createDefaultPicture();
+        return;
+    }
+
+    // A web address, or a picture file that must lie in the item's own folder.
+    std::unique_ptr<juce::InputStream> stream;
+    if (isWebAddress (linkImage))
+    {
+        stream = openWebStream (linkImage);
+    }
+    else
+    {
+        const auto file = ConfinedFiles::resolve (linkImage, homeFolder);
+        if (isUsableLocalFile (file) && file.getSize() <= (juce::int64) maxPictureBytes)
+            stream = file.createInputStream();
+    }
+
+    if (stream != nullptr)
+    {
+        juce::MemoryBlock bytes;
+        if (stream->readIntoMemoryBlock (bytes, (ssize_t) maxPictureBytes) > 0)
+            picture = drawableFromImage (juce::ImageFileFormat::loadFrom (bytes.getData(), bytes.getSize()));
+    }
+
+    if (picture == nullptr)
+        picture = createMissingPicture();
+}
+
+std::unique_ptr<juce::Drawable> DeviceDataArchive::createDefaultPicture()
+{
+    return drawableFromResource ("archive_default_svg");
+}
+
+std::unique_ptr<juce::Drawable> DeviceDataArchive::createMissingPicture()
+{
+    return drawableFromResource ("archive_missing_svg");
+}
+
+//==============================================================================
+void DeviceDataArchive::refreshSummary()
+{
+    if (data != nullptr)
+    {
+        productId = data->getProductId();
+        buildNo = data->getVersion().build;
+        presetIndices = data->getPresetIndices();
+        presetNames = data->getPresetNames (presetIndices);
+        hasPresets = ! presetIndices.isEmpty();
+        hasCompleteSetup = data->getSetup().isComplete();
+    }
+    else
+    {
+        productId = 255;
+        buildNo = 0;
+        hasPresets = false;
+        hasCompleteSetup = false;
+        presetIndices.clear();
+        presetNames.clear();
+    }
+}
+
+// The checksum covers, in this order: the digest of every filled preset slot from
+// slot 1 on, the setup's digest when it is complete, the texts of uuid, arVersion,
+// authorId, authorName, title, description and pubDate, and the picture (the
+// resource link for a built-in picture, else a bitmap picture as PNG).
+void DeviceDataArchive::computeMd5()
+{
+    juce::MemoryOutputStream out (256);
+
+    if (data != nullptr)
+    {
+        for (int i = 1; i < data->getNumSlots(); ++i)
+            if (auto* p = data->getPreset (i))
+                out << p->getMd5().getRawChecksumData();
+
+        if (data->getSetup().isComplete())
+            out << data->getSetup().getMd5().getRawChecksumData();
+    }
+
+    appendText (out, uuid.toString());
+    appendText (out, juce::String (arVersion));
+    appendText (out, juce::String (authorId));
+    appendText (out, authorName);
+    appendText (out, title);
+    appendText (out, description);
+    appendText (out, juce::String (pubDate));
+
+    if (linkImage.startsWith ("*"))
+    {
+        appendText (out, linkImage);
+    }
+    else if (auto* bitmap = dynamic_cast<juce::DrawableImage*> (picture.get()))
+    {
+        juce::PNGImageFormat png;
+        png.writeImageToStream (bitmap->getImage(), out);
+    }
+
+    md5 = juce::MD5 (out.getMemoryBlock()).toHexString();
+}
+
+//==============================================================================
+std::unique_ptr<juce::XmlElement> DeviceDataArchive::createMetaXml() const
+{
+    auto root = std::make_unique<juce::XmlElement> ("ARCHIVE");
+
+    auto addText = [&root] (const char* tag, const juce::String& text)
+    {
+        root->createNewChildElement (tag)->addTextElement (text);
+    };
+
+    addText ("uuid", uuid.toString());
+    addText ("md5", md5);
+    addText ("arVersion", juce::String (arVersion));
+    root->createNewChildElement ("product")->setAttribute ("sysexId", juce::String::toHexString ((int) productId)
+                                                                          .paddedLeft ('0', 2).toUpperCase());
+    addText ("buildNo", juce::String (buildNo));
+    auto* author = root->createNewChildElement ("author");
+    author->setAttribute ("name", authorName);
+    author->setAttribute ("id", authorId);
+    addText ("title", title);
+    addText ("description", description);
+    addText ("pubDate", juce::String (pubDate));
+    addText ("linkImage", linkImage);
+    addText ("linkData", linkData);
+    return root;
+}
+
+juce::File DeviceDataArchive::getDataFile (const juce::File& metaFile) const
+{
+    const auto file = ConfinedFiles::resolve (linkData, metaFile.getParentDirectory());
+    return file == juce::File() ? file : file.withFileExtension ("ard");
+}
+
+bool DeviceDataArchive::save (const juce::File& metaFile)
+{
+    computeMd5();
+
+    // An item that belongs somewhere writes only there.
+    const bool confined = homeFolder != juce::File();
+    if (metaFile == juce::File() || metaFile.isDirectory()
+        || (confined && ! ConfinedFiles::isWritableFile (metaFile, homeFolder)))
+        return false;
+
+    if (data != nullptr)
+    {
+        // Without a data file name yet, the data goes beside the description.
+        if (linkData.trim().isEmpty())
+            linkData = metaFile.withFileExtension ("ard").getFullPathName();
+
+        const auto dataFile = getDataFile (metaFile);
+        if (dataFile == juce::File() || (confined && ! ConfinedFiles::isWritableFile (dataFile, homeFolder)))
+            return false;
+
+        if (! dataFile.getParentDirectory().createDirectory())
+            return false;
+        if (data->writeToFile (dataFile) != 0)
+            return false;
+        data->clearModifiedFlags (false);
+    }
+
+    auto xml = createMetaXml();
+    if (xml == nullptr)
+        return false;
+
+    if (! writeXmlFile (*xml, metaFile))
+        return false;
+
+    modified = false;
+    return true;
+}
+
+void DeviceDataArchive::deleteFiles()
+{
+    const auto dataFile = ConfinedFiles::resolve (linkData, homeFolder);
+    if (dataFile == juce::File())
+        return;
+
+    for (const auto& f : { dataFile, dataFile.withFileExtension ("xml") })
+    {
+        const bool allowed = homeFolder != juce::File() ? ConfinedFiles::isReadableFile (f, homeFolder)
+                                                        : (f.existsAsFile() && ! f.isSymbolicLink());
+        if (allowed)
+            f.deleteFile();
+    }
+}
+
+//==============================================================================
+void DeviceDataArchive::changed()
+{
+    modified = true;
+    md5.clear();
+}
+
+bool DeviceDataArchive::setData (const DeviceData& source)
+{
+    if (data == nullptr || ! data->hasSameFormat (source.getFormat()))
+        return false;
+    auto copy = source.createFullCopy (false);
+    if (copy == nullptr)
+        return false;
+    data = std::move (copy);
+    refreshSummary();
+    changed();
+    return true;
+}
+
+void DeviceDataArchive::setLinkData (const juce::String& path)
+{
+    if (path != linkData)
+    {
+        linkData = path;
+        changed();
+    }
+}
+
+void DeviceDataArchive::setLinkImage (const juce::String& link)
+{
+    if (link != linkImage)
+    {
+        linkImage = link.trim();
+        resolvePicture();
+        changed();
+    }
+}
+
+void DeviceDataArchive::setTitle (const juce::String& text)
+{
+    if (text != title)
+    {
+        title = text;
+        changed();
+    }
+}
+
+void DeviceDataArchive::setDescription (const juce::String& text)
+{
+    if (text != description)
+    {
+        description = text;
+        changed();
+    }
+}
+
+void DeviceDataArchive::setPubDate (juce::int64 time)
+{
+    if (time != pubDate)
+    {
+        pubDate = time;
+        changed();
+    }
+}
+
+void DeviceDataArchive::setModified (bool shouldBeModified)
+{
+    modified = shouldBeModified;
+    if (shouldBeModified)
+        md5.clear();
+}
+
+bool DeviceDataArchive::writeXmlFile (const juce::XmlElement& xml, const juce::File& file)
+{
+    AtomicFileWriter writer (file);
+    auto* out = writer.getStream();
+    if (out == nullptr)
+        return false;
+    juce::XmlElement::TextFormat format;
+    format.customEncoding = "UTF-8";
+    xml.writeTo (*out, format);
+    return writer.commit();
+}
+
+juce::String DeviceDataArchive::getDateText() const
+{
+    return juce::Time (pubDate).formatted ("%b %d, %Y - %I:%M %p");
+}
