@@ -83,10 +83,18 @@ TEST (BackupConversion, OldSetsAreConvertedIntoTheCurrentSet)
 
     auto m = w.makeManager();
     ASSERT_TRUE (m->buildTree());
-    ASSERT_TRUE (m->startConversion (w.newVersion));
-    EXPECT_TRUE (m->isConversionRunning());
-    EXPECT_FALSE (m->startConversion (w.newVersion));   // one at a time
-    EXPECT_EQ (m->getTree().getNumChildren(), 0);        // a placeholder while it runs
+    {
+        // Held here, the lock keeps the conversion waiting at its start while its state is checked.
+        const juce::ScopedLock sl (m->getLock());
+        ASSERT_TRUE (m->startConversion (w.newVersion));
+        EXPECT_TRUE (m->isConversionRunning());
+        EXPECT_FALSE (m->startConversion (w.newVersion));   // one at a time
+        EXPECT_EQ (m->getTree().getNumChildren(), 0);        // a placeholder while it runs
+        // The index belongs to the conversion until it ends: nothing writes or rebuilds it meanwhile.
+        EXPECT_FALSE (m->saveIndex());
+        EXPECT_FALSE (m->buildTree());
+        EXPECT_TRUE (m->createNextArchiveFile().isEmpty());
+    }
 
     ASSERT_TRUE (w.waitForReport());
     const auto report = w.lastReport();
