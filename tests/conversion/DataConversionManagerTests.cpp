@@ -30,6 +30,8 @@ namespace
 
         // Replaces a rule's script text.
         void rewrite (const juce::String& name, const juce::String& text) { script (name, text); }
+
+        ScopedProductNames names;
     };
 
     juce::Array<int> values (std::initializer_list<int> v) { return juce::Array<int> (v); }
@@ -38,7 +40,8 @@ namespace
     juce::MemoryBlock stored (const DeviceData& d)
     {
         juce::MemoryOutputStream out;
-        d.writeToStream (out);
+        EXPECT_EQ (d.writeToStream (out), 0);
+        EXPECT_GT (out.getDataSize(), 100u);
         return out.getMemoryBlock();
     }
 
