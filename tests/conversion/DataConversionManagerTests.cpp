@@ -492,8 +492,8 @@ TEST (DataConversionManager, DeepRecursionDoesNotCrash)
 
     // Recursion far deeper than an ordinary thread's stack allows, that ends by itself.
     w.rewrite ("p12.js", "function depth(g, n) { if (n == 0) return 0; return 1 + g(g, n - 1); }\n"
-                         "var d = depth(depth, 30000);\n"
-                         "if (d != 30000) Larkspire.scriptError(\"depth \" + d);\n" + presetScript (2, { "0" }));
+                         "var d = depth(depth, 20000);\n"
+                         "if (d != 20000) Larkspire.scriptError(\"depth \" + d);\n" + presetScript (2, { "0" }));
     EXPECT_NE (m.convertPreset (*preset, chain), nullptr) << m.getErrorText();
 
     // The same manager and its script thread go on working after an interruption.
