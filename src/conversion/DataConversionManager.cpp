@@ -257,15 +257,13 @@ std::unique_ptr<DeviceData> DataConversionManager::convertDeviceData (const Devi
         if (converted != nullptr)
         {
             if (hasPresetLayoutOf (*converted, format))
-            {
                 converted->setFormat (format);
-                target->setPreset (i, std::move (converted));
-                ++done;
-            }
             else
-            {
+                converted.reset();   // refused: not stored in a layout the target does not have
+            if (converted != nullptr && target->setPreset (i, std::move (converted)))
+                ++done;
+            else
                 setBit (internalError);
-            }
         }
         if (hasErrors() || stopped)
             return {};
