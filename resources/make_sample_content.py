@@ -283,42 +283,300 @@ def rules_xml(key, rules):
     return "\n".join(lines)
 
 
-PRESET_STEP_SCRIPT = """// %(title)s
-// Every step keeps its values in order; %(change)s.
-var header = PresetConversion.getHeader();
-var steps = header.steps;
-header.version = %(target)d;
-header.steps = 0;
-if (typeof PresetConversion.setHeader(header) == "void")
-    Larkspire.scriptError("The converted preset header was refused.");
+# Rule scripts. Each runs whole in the program's interpreter (JUCE's: no let, const or
+# switch; a native method's void result is tested with typeof r == "void", and === between a
+# script number and a native number is false, so comparisons use == and !=). Between them
+# they use every method of the four native objects: "Larkspire", "PresetConversion",
+# "SetupConversion" and "ReferenceData". ReferenceData is void throughout when a single
+# preset or setup is converted, so every use of it first tests for that.
+#
+# Merle preset data 1 holds 8 values per step; 2 adds the harmony key (8) and the mix (9);
+# Merle XT preset data 1 adds the link (10: the preset its footswitch steps to) and the
+# crossfade into it (11). Merle setup data 1 holds 24 values (0 is the start-up preset,
+# 1 the harmony key of version 1 units); 2 adds input gain left and right, pad and limiter.
+# Merle XT setup data 1 holds 30 values; 2 adds the stereo link and five values of its own.
 
-for (var i = 0; i < steps; ++i)
+MERLE_PRESET_1_TO_2 = """// Merle presets, data version 1 to 2.
+// Every step keeps its eight values; version 2 adds the harmony key and the mix (64).
+// Version 1 units keep one harmony key for all presets, in setup value 1. When the whole
+// unit is converted, every step takes the unit's key; a single preset gets key 0 (C).
+function unitKey()
 {
-    var values = PresetConversion.getStep(i);
-    if (typeof values == "void")
-        Larkspire.scriptError("Step " + i + " of the preset could not be read.");
-%(body)s
-    if (typeof PresetConversion.setStep(out, i) == "void")
-        Larkspire.scriptError("Step " + i + " was refused by the new format.");
+    var available = ReferenceData.isSetupAvailable();
+    if (typeof available == "void" || !available)
+        return 0;
+    var version = ReferenceData.getSetupVersion();
+    if (version != 1 && version != 2)
+        return 0;
+    var setup = ReferenceData.getSetup();
+    return setup[1];
 }
+
+function convert()
+{
+    if (PresetConversion.getProductId() != 17)
+    {
+        Larkspire.scriptError("This rule converts Merle presets only.");
+        return;
+    }
+    var header = PresetConversion.getHeader();
+    if (typeof header == "void")
+    {
+        Larkspire.scriptError("The preset has no header.");
+        return;
+    }
+    var key = unitKey();
+    var steps = header.steps;
+    header.version = 2;
+    header.steps = 0;
+    if (typeof PresetConversion.setHeader(header) == "void")
+    {
+        Larkspire.scriptError("The converted preset header was refused.");
+        return;
+    }
+    for (var i = 0; i < steps; ++i)
+    {
+        var values = PresetConversion.getStep(i);
+        if (typeof values == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " of the preset could not be read.");
+            return;
+        }
+        var out = [];
+        for (var k = 0; k < 8; ++k)
+            out.push(values[k]);
+        out.push(key);
+        out.push(64);
+        if (typeof PresetConversion.setStep(out, i) == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " was refused by the new format.");
+            return;
+        }
+    }
+}
+
+convert();
 """
 
-SETUP_SCRIPT = """// %(title)s
-var values = SetupConversion.getData();
-if (typeof values == "void")
-    Larkspire.scriptError("The setup data is incomplete.");
-%(body)s
-if (typeof SetupConversion.setData(values) == "void")
-    Larkspire.scriptError("The new setup data was refused.");
-SetupConversion.setVersion(%(target)d);
+MERLE_PRESET_2_TO_1 = """// Merle presets, data version 2 back to 1.
+// Every step keeps its first eight values; the harmony key and the mix, which version 1
+// lacks, are dropped. A step whose mix is 0 is silent in version 2 but would sound in
+// version 1, so it is left out, unless every step is silent: then the first one stays.
+function convert()
+{
+    if (PresetConversion.getProductId() != 17)
+    {
+        Larkspire.scriptError("This rule converts Merle presets only.");
+        return;
+    }
+    var header = PresetConversion.getHeader();
+    if (typeof header == "void")
+    {
+        Larkspire.scriptError("The preset has no header.");
+        return;
+    }
+    var steps = header.steps;
+    header.version = 1;
+    header.steps = 0;
+    if (typeof PresetConversion.setHeader(header) == "void")
+    {
+        Larkspire.scriptError("The converted preset header was refused.");
+        return;
+    }
+    var silent = [];
+    for (var i = 0; i < steps; ++i)
+    {
+        var values = PresetConversion.getStep(i);
+        if (typeof values == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " of the preset could not be read.");
+            return;
+        }
+        var out = [];
+        for (var k = 0; k < 8; ++k)
+            out.push(values[k]);
+        if (typeof PresetConversion.setStep(out, i) == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " was refused by the new format.");
+            return;
+        }
+        if (values[9] == 0)
+            silent.push(i);
+    }
+    // From the last step to the first, so that the steps still to go keep their places.
+    var last = silent.length == steps ? 1 : 0;
+    for (var j = silent.length - 1; j >= last; --j)
+    {
+        if (typeof PresetConversion.deleteStep(silent[j]) == "void")
+        {
+            Larkspire.scriptError("Step " + (silent[j] + 1) + " could not be removed.");
+            return;
+        }
+    }
+}
+
+convert();
 """
 
+MERLE_PRESET_2_TO_XT_1 = """// Merle presets (data version 2) to Merle XT presets (data version 1).
+// Every step keeps its ten values; the XT adds the link, the preset its footswitch steps
+// to, and the crossfade into that preset. A Merle unit steps to the next stored preset, so
+// when the whole unit is converted the link names that one, and a Harmony preset (tag 2)
+// crossfades into a linked Harmony preset. A single preset links to itself.
+var merleSlots = 26;
 
-def copy_body(count, extra):
-    lines = ["    var out = [];", "    for (var k = 0; k < %d; ++k)" % count, "        out.push(values[k]);"]
-    for v in extra:
-        lines.append("    out.push(%d);" % v)
-    return "\n".join(lines)
+function nextStoredPreset(number)
+{
+    for (var n = number + 1; n < merleSlots; ++n)
+        if (ReferenceData.isPresetAvailable(n))
+            return n;
+    for (var m = 1; m < number; ++m)
+        if (ReferenceData.isPresetAvailable(m))
+            return m;
+    return number;
+}
+
+function convert()
+{
+    if (PresetConversion.getProductId() != 17)
+    {
+        Larkspire.scriptError("This rule converts Merle presets only.");
+        return;
+    }
+    var header = PresetConversion.getHeader();
+    if (typeof header == "void")
+    {
+        Larkspire.scriptError("The preset has no header.");
+        return;
+    }
+    var link = header.number;
+    var crossfade = 0;
+    var unit = ReferenceData.getProductId();
+    if (typeof unit != "void")
+    {
+        Larkspire.debugPrint("Merle unit " + unit + ", preset data version " + ReferenceData.getPresetVersion());
+        link = nextStoredPreset(header.number);
+        var linked = ReferenceData.getPreset(link);
+        if (typeof linked != "void" && (header.tags & 2) != 0 && (linked.tags & 2) != 0)
+            crossfade = 1;
+    }
+    var steps = header.steps;
+    header.version = 1;
+    header.steps = 0;
+    if (typeof PresetConversion.setHeader(header) == "void")
+    {
+        Larkspire.scriptError("The converted preset header was refused.");
+        return;
+    }
+    for (var i = 0; i < steps; ++i)
+    {
+        var values = PresetConversion.getStep(i);
+        if (typeof values == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " of the preset could not be read.");
+            return;
+        }
+        var out = [];
+        for (var k = 0; k < 10; ++k)
+            out.push(values[k]);
+        out.push(link);
+        out.push(crossfade);
+        if (typeof PresetConversion.setStep(out, i) == "void")
+        {
+            Larkspire.scriptError("Step " + (i + 1) + " was refused by the Merle XT format.");
+            return;
+        }
+    }
+}
+
+convert();
+"""
+
+MERLE_SETUP_1_TO_2 = """// Merle setup, data version 1 to 2: input gain left and right (64), pad (0) and
+// limiter (1) follow. Value 0 is the preset the unit starts with; version 2 units refuse
+// one that is not stored, so when the whole unit is converted such a start-up preset
+// becomes the first stored one.
+var merleSlots = 26;
+
+function convert()
+{
+    if (SetupConversion.getProductId() != 17)
+    {
+        Larkspire.scriptError("This rule converts Merle setups only.");
+        return;
+    }
+    if (SetupConversion.getVersion() != 1)
+    {
+        Larkspire.scriptError("This rule converts setup data version 1 only.");
+        return;
+    }
+    var values = SetupConversion.getData();
+    if (typeof values == "void")
+    {
+        Larkspire.scriptError("The setup data is incomplete.");
+        return;
+    }
+    var stored = ReferenceData.isPresetAvailable(values[0]);
+    if (typeof stored != "void" && !stored)
+    {
+        for (var n = 1; n < merleSlots; ++n)
+        {
+            if (ReferenceData.isPresetAvailable(n))
+            {
+                values[0] = n;
+                break;
+            }
+        }
+    }
+    values.push(64);
+    values.push(64);
+    values.push(0);
+    values.push(1);
+    if (typeof SetupConversion.setVersion(2) == "void")
+    {
+        Larkspire.scriptError("The new setup version was refused.");
+        return;
+    }
+    if (typeof SetupConversion.setData(values) == "void")
+        Larkspire.scriptError("The new setup data was refused.");
+}
+
+convert();
+"""
+
+XT_SETUP_1_TO_2 = """// Merle XT setup, data version 1 to 2: the stereo link and its five values follow, all 0
+// (off).
+function convert()
+{
+    if (SetupConversion.getProductId() != 18)
+    {
+        Larkspire.scriptError("This rule converts Merle XT setups only.");
+        return;
+    }
+    if (SetupConversion.getVersion() != 1)
+    {
+        Larkspire.scriptError("This rule converts setup data version 1 only.");
+        return;
+    }
+    var values = SetupConversion.getData();
+    if (typeof values == "void")
+    {
+        Larkspire.scriptError("The setup data is incomplete.");
+        return;
+    }
+    for (var k = 0; k < 6; ++k)
+        values.push(0);
+    if (typeof SetupConversion.setVersion(2) == "void")
+    {
+        Larkspire.scriptError("The new setup version was refused.");
+        return;
+    }
+    if (typeof SetupConversion.setData(values) == "void")
+        Larkspire.scriptError("The new setup data was refused.");
+}
+
+convert();
+"""
 
 
 def descriptor():
@@ -446,21 +704,10 @@ def main():
         ("preset", {"source": 2, "target": 1, "name": "Merle XT", "cost": 3,
                     "script": url("Merle", "js", "merle_preset_2_to_xt_1.js")}),
     ]))
-    write("Merle/js/merle_preset_1_to_2.js", PRESET_STEP_SCRIPT % {
-        "title": "Merle presets, data version 1 to 2.",
-        "change": "version 2 adds formant (0) and mix (64) at the end", "target": 2,
-        "body": copy_body(8, [0, 64])})
-    write("Merle/js/merle_preset_2_to_1.js", PRESET_STEP_SCRIPT % {
-        "title": "Merle presets, data version 2 back to 1.",
-        "change": "formant and mix, which version 1 lacks, are dropped", "target": 1,
-        "body": copy_body(8, [])})
-    write("Merle/js/merle_preset_2_to_xt_1.js", PRESET_STEP_SCRIPT % {
-        "title": "Merle presets (data version 2) to Merle XT presets (data version 1).",
-        "change": "the XT's two extra values (width, detune) start at 0", "target": 1,
-        "body": copy_body(10, [0, 0])})
-    write("Merle/js/merle_setup_1_to_2.js", SETUP_SCRIPT % {
-        "title": "Merle setup, data version 1 to 2: input gain left, input gain right, pad and limiter follow.",
-        "target": 2, "body": "values.push(64);\nvalues.push(64);\nvalues.push(0);\nvalues.push(1);"})
+    write("Merle/js/merle_preset_1_to_2.js", MERLE_PRESET_1_TO_2)
+    write("Merle/js/merle_preset_2_to_1.js", MERLE_PRESET_2_TO_1)
+    write("Merle/js/merle_preset_2_to_xt_1.js", MERLE_PRESET_2_TO_XT_1)
+    write("Merle/js/merle_setup_1_to_2.js", MERLE_SETUP_1_TO_2)
     pack_zip()
 
     # Merle XT
@@ -489,9 +736,7 @@ def main():
     write("Merle XT/rules.xml", rules_xml("xt-rules-1", [
         ("setup", {"source": 1, "target": 2, "cost": 1, "script": url("Merle XT", "js", "xt_setup_1_to_2.js")}),
     ]))
-    write("Merle XT/js/xt_setup_1_to_2.js", SETUP_SCRIPT % {
-        "title": "Merle XT setup, data version 1 to 2: stereo link and its six values follow.",
-        "target": 2, "body": "for (var k = 0; k < 6; ++k)\n    values.push(0);"})
+    write("Merle XT/js/xt_setup_1_to_2.js", XT_SETUP_1_TO_2)
 
     # Piper: an older unit that answers the broadcast identity query in every firmware version.
     write("Piper/caps.xml", caps_xml(

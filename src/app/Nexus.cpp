@@ -7,6 +7,7 @@
 #include "core/DeviceInfoMessage.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
+#include "ui/ConversionProgressDialog.h"
 #include "ui/MainAppWindow.h"
 
 Nexus::Nexus() = default;
@@ -35,6 +36,9 @@ void Nexus::startUp()
         appRaiseFatalError (1);
         return;
     }
+
+    // Long background jobs of the layers below show their progress in the program's window.
+    ConversionProgressDialog::install();
 
     // 3. The main window. A previous one goes first: its destructor deletes the
     //    command manager that the new one registers with.

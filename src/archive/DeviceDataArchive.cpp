@@ -362,6 +362,45 @@ void DeviceDataArchive::deleteFiles()
 }
 
 //==============================================================================
+juce::BigInteger DeviceDataArchive::convertData (const VersionNumber& targetVersion, juce::String& errorText,
+                                                 DataConversionManager::Listener* listener,
+                                                 const ConversionContent* content)
+{
+    return convertData (data != nullptr ? data->getProductId() : productId, targetVersion, errorText, listener, content);
+}
+
+juce::BigInteger DeviceDataArchive::convertData (juce::uint8 targetProduct, const VersionNumber& targetVersion,
+                                                 juce::String& errorText, DataConversionManager::Listener* listener,
+                                                 const ConversionContent* content)
+{
+    if (data == nullptr)
+    {
+        // Nothing to convert is an internal misuse, not a fault of any rule.
+        juce::BigInteger bits;
+        bits.setBit (DataConversionManager::internalError);
+        errorText = DataConversionManager::getErrorBitsText (bits);
+        return bits;
+    }
+
+    auto manager = content != nullptr ? std::make_unique<DataConversionManager> (*content)
+                                      : std::make_unique<DataConversionManager>();
+    if (listener != nullptr)
+        manager->addListener (listener);
+
+    if (auto converted = manager->convertDeviceData (*data, targetProduct, targetVersion))
+    {
+        data = std::move (converted);
+        uuid = juce::Uuid();
+        refreshSummary();
+        modified = true;
+        computeMd5();
+    }
+
+    errorText = manager->getErrorText();
+    return manager->getErrors();
+}
+
+//==============================================================================
 void DeviceDataArchive::changed()
 {
     modified = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/DeviceData.h"
+#include "conversion/DataConversionManager.h"
 #include "model/DeviceDataArchiveBase.h"
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -45,6 +46,19 @@ public:
 
     // The checksum of data and description (see the class notes in the source).
     void computeMd5();
+
+    // Converts the data to the data versions of a build of the same product (or of
+    // the given product). When converted data results it replaces the item's data and
+    // the item gets a new identity; no file is touched: the caller saves the item and
+    // removes old files once the new ones are safe. Returns the error bits (empty on
+    // success) and the text to show for them. `content` is where rules and profiles
+    // come from (null: the content manager).
+    juce::BigInteger convertData (const VersionNumber& target, juce::String& errorText,
+                                  DataConversionManager::Listener* listener,
+                                  const ConversionContent* content = nullptr);
+    juce::BigInteger convertData (juce::uint8 targetProduct, const VersionNumber& target, juce::String& errorText,
+                                  DataConversionManager::Listener* listener,
+                                  const ConversionContent* content = nullptr);
 
     // Re-derives product, build, preset list and setup state from the data.
     void refreshSummary();

@@ -8,6 +8,7 @@
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
 #include "model/DeviceCaps.h"
+#include "model/NumberText.h"
 #include <algorithm>
 
 namespace
@@ -100,6 +101,35 @@ namespace
             if (build >= start && build <= end)
                 return std::make_unique<DeviceCaps> (baseFeatures, profile->getChildByName ("features"),
                                                      productId, start, end);
+        }
+        return std::make_unique<DeviceCaps> (baseFeatures, nullptr, productId, 0, 0);
+    }
+
+    std::unique_ptr<DeviceCaps> capsForDataVersion (const juce::XmlElement& caps, juce::uint8 productId,
+                                                    const char* key, int version)
+    {
+        const juce::XmlElement* baseFeatures = nullptr;
+        if (auto* base = caps.getChildByName ("baseDefinition"))
+            baseFeatures = base->getChildByName ("features");
+        const int baseValue = baseFeatures != nullptr && baseFeatures->hasAttribute (key)
+                                ? NumberText::parseLeadingInt (baseFeatures->getStringAttribute (key)) : 0;
+
+        for (auto* profile : caps.getChildWithTagNameIterator ("buildProfile"))
+        {
+            auto* range = profile->getChildByName ("range");
+            if (range == nullptr)
+                continue;
+            auto* features = profile->getChildByName ("features");
+            const bool own = features != nullptr && features->hasAttribute (key);
+            const int value = own ? NumberText::parseLeadingInt (features->getStringAttribute (key)) : 0;
+            if ((own && value == version) || (! own && baseValue == version))
+            {
+                const int start = range->getIntAttribute ("start", 0);
+                int end = range->getIntAttribute ("end", 0);
+                if (end == -1)
+                    end = start;
+                return std::make_unique<DeviceCaps> (baseFeatures, features, productId, start, end);
+            }
         }
         return std::make_unique<DeviceCaps> (baseFeatures, nullptr, productId, 0, 0);
     }
@@ -1157,6 +1187,18 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCaps (juce::uint8 produc
     if (caps == nullptr)
         return {};
     return capsFromDocument (*caps, productId, build);
+}
+
+std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce::uint8 productId, int kind,
+                                                                             int version) const
+{
+    const char* key = kind == 1 ? "presetVersion" : (kind == 2 ? "setupVersion" : nullptr);
+    if (key == nullptr)
+        return {};
+    auto caps = getCapsXml (productId);
+    if (caps == nullptr)
+        return {};
+    return capsForDataVersion (*caps, productId, key, version);
 }
 
 juce::Array<ConversionRuleInfo> ContentManager::getConversionRules (juce::uint8 productId, int kind) const

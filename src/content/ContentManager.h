@@ -89,6 +89,12 @@ public:
     // definition plus the first build profile whose range holds the build. Null without content.
     std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build) const;
 
+    // The capability profile of the first build profile whose preset data (kind 1) or
+    // setup data (kind 2) has this version: its own value, or the base definition's when
+    // it gives none. With no such profile, the base definition alone (builds 0 to 0).
+    // Null for another kind or without content.
+    std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version) const;
+
     ContentDownloadThread* getDownloadThread() const noexcept { return downloadThread.get(); }
 
     // The "Content" folder beside the executable; tests point it elsewhere.

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include "content/ContentFiles.h"
 #include "content/ContentManager.h"
+#include "conversion/LarkspireScriptInterface.h"
+#include "conversion/PresetConversionObject.h"
+#include "conversion/ReferenceDataObject.h"
+#include "conversion/SetupConversionObject.h"
 #include "firmware/FirmwareUpdateElement.h"
 #include "model/DeviceCaps.h"
 #include "support/ContentWorld.h"
@@ -91,82 +95,76 @@ namespace
         return current.empty() && ! out.empty();
     }
 
-    // A stand-in for the program's script objects: enough to run a rule script and see
-    // what it writes.
+    // Runs a rule script with the program's own script objects, on an item of the rule's
+    // source format, as the conversion manager runs it on a single preset or setup (no
+    // unit's data to refer to), and records what the script wrote.
     struct ScriptRun
     {
         juce::String error;
         juce::Array<int> stepSizes;
         int headerVersion = -1, headerSteps = -1, setupSize = -1, setupVersion = -1;
 
-        void run (const juce::String& script, int sourceValues, int sourceSteps)
+        void run (const juce::String& script, int kind, const DeviceDataFormat& source,
+                  const DeviceDataFormat& target, int sourceSteps)
         {
             juce::JavascriptEngine engine;
-            auto* larkspire = new juce::DynamicObject();
-            larkspire->setMethod ("scriptError", [this] (const juce::var::NativeFunctionArgs& a)
-            {
-                error = a.numArguments > 0 ? a.arguments[0].toString() : "Unspecified error.";
-                return juce::var();
-            });
-            larkspire->setMethod ("debugPrint", [] (const juce::var::NativeFunctionArgs&) { return juce::var(); });
+            juce::ReferenceCountedObjectPtr<LarkspireScriptInterface> larkspire (new LarkspireScriptInterface());
+            engine.registerNativeObject ("Larkspire", larkspire.get());
+            engine.registerNativeObject ("ReferenceData", new ReferenceDataObject (nullptr));
 
-            auto values = [sourceValues]
+            Preset preset (source);
+            SetupData setup (source);
+            juce::ReferenceCountedObjectPtr<PresetConversionObject> presetObject;
+            juce::ReferenceCountedObjectPtr<SetupConversionObject> setupObject;
+            if (kind == 1)
             {
-                juce::Array<juce::var> v;
-                for (int k = 0; k < sourceValues; ++k)
-                    v.add (k + 1);
-                return juce::var (v);
-            };
+                PresetInfo info;
+                info.number = 3;
+                info.dataVersion = source.presetVersion;
+                info.tags = 5;
+                info.setNameBytes (nullptr, source.presetNameLength);
+                info.writeName ("Test");
+                preset.setInfo (info);
+                for (int step = 0; step < sourceSteps; ++step)
+                {
+                    juce::Array<int> values;
+                    for (int k = 0; k < preset.getStepCapacity(); ++k)
+                        values.add (k + 1);
+                    EXPECT_TRUE (preset.setStepData (step, values));
+                }
+                presetObject = new PresetConversionObject (preset, target);
+                engine.registerNativeObject ("PresetConversion", presetObject.get());
+            }
+            else
+            {
+                juce::Array<int> values;
+                for (int k = 0; k < (source.setupPacketSize / 4) * source.syxPackagesPerSetup; ++k)
+                    values.add (k + 1);
+                setup.setSetupDataVersion (source.setupVersion);
+                EXPECT_TRUE (setup.setData (values));
+                setupObject = new SetupConversionObject (setup, target);
+                engine.registerNativeObject ("SetupConversion", setupObject.get());
+            }
 
-            auto* preset = new juce::DynamicObject();
-            preset->setMethod ("getHeader", [sourceSteps] (const juce::var::NativeFunctionArgs&)
-            {
-                auto* h = new juce::DynamicObject();
-                h->setProperty ("number", 3);
-                h->setProperty ("version", 1);
-                h->setProperty ("name", "Test");
-                h->setProperty ("tags", 5);
-                h->setProperty ("steps", sourceSteps);
-                return juce::var (h);
-            });
-            preset->setMethod ("getStep", [values, sourceSteps] (const juce::var::NativeFunctionArgs& a)
-            {
-                const int i = a.numArguments > 0 ? (int) a.arguments[0] : 0;
-                return i >= 0 && i < sourceSteps ? values() : juce::var();
-            });
-            preset->setMethod ("setHeader", [this] (const juce::var::NativeFunctionArgs& a)
-            {
-                headerVersion = a.arguments[0]["version"];
-                headerSteps = a.arguments[0]["steps"];
-                return juce::var (1);
-            });
-            preset->setMethod ("setStep", [this] (const juce::var::NativeFunctionArgs& a)
-            {
-                if (a.numArguments < 2 || ! a.arguments[0].isArray() || (int) a.arguments[1] != stepSizes.size())
-                    return juce::var();
-                stepSizes.add (a.arguments[0].size());
-                return juce::var (1);
-            });
-
-            auto* setup = new juce::DynamicObject();
-            setup->setMethod ("getData", [values] (const juce::var::NativeFunctionArgs&) { return values(); });
-            setup->setMethod ("setData", [this] (const juce::var::NativeFunctionArgs& a)
-            {
-                setupSize = a.arguments[0].size();
-                return juce::var (1);
-            });
-            setup->setMethod ("setVersion", [this] (const juce::var::NativeFunctionArgs& a)
-            {
-                setupVersion = a.arguments[0];
-                return juce::var (1);
-            });
-
-            engine.registerNativeObject ("Larkspire", larkspire);
-            engine.registerNativeObject ("PresetConversion", preset);
-            engine.registerNativeObject ("SetupConversion", setup);
             const auto result = engine.execute (script);
             if (result.failed())
                 error = result.getErrorMessage();
+            else if (larkspire->hasError())
+                error = larkspire->getErrorText();
+
+            if (presetObject != nullptr && presetObject->getConverted().hasInfo())
+            {
+                const auto& converted = presetObject->getConverted();
+                headerVersion = converted.getInfo().dataVersion;
+                headerSteps = converted.getStepCount();
+                for (int step = 0; step < converted.getStepCount(); ++step)
+                    stepSizes.add (converted.getStepData (step).size());
+            }
+            if (setupObject != nullptr && setupObject->getConverted().isComplete())
+            {
+                setupSize = setupObject->getConverted().getData().size();
+                setupVersion = setupObject->getConverted().getSetupDataVersion();
+            }
         }
     };
 }
@@ -306,16 +304,20 @@ TEST (SampleContent, RuleScriptsFitTheFormatsTheyConvertBetween)
     }
 
     // The format of a product's data version, from the first build profile that has it.
-    auto valuesFor = [&] (const juce::String& product, int kind, int version)
+    auto formatFor = [&] (const juce::String& product, int kind, int version)
     {
         for (int build = 0; build < 1000; ++build)
         {
             auto caps = capsFor (*capsByName[product], idByName[product], build);
             if ((kind == 1 ? caps->getPresetVersion() : caps->getSetupVersion()) == version)
-                return kind == 1 ? caps->getNumSyxPackagesPerPresetStep() * caps->getPresetStepPacketSize() / 4
-                                 : caps->getNumSyxPackagesPerSetup() * caps->getSetupPacketSize() / 4;
+                return caps->getFormat();
         }
-        return -1;
+        return DeviceDataFormat();
+    };
+    auto valuesOf = [] (const DeviceDataFormat& f, int kind)
+    {
+        return kind == 1 ? f.syxPackagesPerPresetStep * f.presetStepPacketSize / 4
+                         : f.syxPackagesPerSetup * f.setupPacketSize / 4;
     };
 
     int rules = 0, versions = 0, crossProduct = 0;
@@ -338,8 +340,10 @@ TEST (SampleContent, RuleScriptsFitTheFormatsTheyConvertBetween)
             ASSERT_TRUE (capsByName.count (target) > 0) << target;
             crossProduct += target != p.name ? 1 : 0;
 
-            const int sourceValues = valuesFor (p.name, kind, rule->getIntAttribute ("source"));
-            const int targetValues = valuesFor (target, kind, rule->getIntAttribute ("target"));
+            const auto sourceFormat = formatFor (p.name, kind, rule->getIntAttribute ("source"));
+            const auto targetFormat = formatFor (target, kind, rule->getIntAttribute ("target"));
+            const int sourceValues = valuesOf (sourceFormat, kind);
+            const int targetValues = valuesOf (targetFormat, kind);
             ASSERT_GT (sourceValues, 0);
             ASSERT_GT (targetValues, 0);
             versions = juce::jmax (versions, rule->getIntAttribute ("target"));
@@ -347,11 +351,12 @@ TEST (SampleContent, RuleScriptsFitTheFormatsTheyConvertBetween)
             const auto script = fileFor (rule->getStringAttribute ("script")).loadFileAsString();
             ASSERT_TRUE (script.isNotEmpty());
             ScriptRun run;
-            run.run (script, sourceValues, 2);
+            run.run (script, kind, sourceFormat, targetFormat, 2);
             EXPECT_TRUE (run.error.isEmpty()) << rule->getStringAttribute ("script") << ": " << run.error;
             if (kind == 1)
             {
                 EXPECT_EQ (run.headerVersion, rule->getIntAttribute ("target"));
+                EXPECT_EQ (run.headerSteps, 2);
                 EXPECT_EQ (run.stepSizes, (juce::Array<int> { targetValues, targetValues }));
             }
             else

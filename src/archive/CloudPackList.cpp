@@ -1,0 +1,309 @@
+#include "archive/CloudPackList.h"
+#include "archive/ConfinedFiles.h"
+#include "content/ContentManager.h"
+#include "core/AppPaths.h"
+#include "core/DialogService.h"
+#include "core/EmbeddedResources.h"
+#include "core/WebAddress.h"
+
+namespace
+{
+    constexpr juce::int64 maxDescriptionBytes = 1024 * 1024;
+    constexpr juce::int64 maxListBytes = 16 * 1024 * 1024;
+
+    void showError (const juce::String& message)
+    {
+        getDialogService().showMessageBox (DialogService::Icon::warning, "Error", message, { "OK" }, nullptr);
+    }
+
+    // Subfolders in name order; a linked folder is no part of the packs.
+    juce::Array<juce::File> subfoldersOf (const juce::File& folder)
+    {
+        auto list = folder.findChildFiles (juce::File::findDirectories, false);
+        juce::Array<juce::File> result;
+        for (auto& f : list)
+            if (! f.isSymbolicLink())
+                result.add (f);
+        std::sort (result.begin(), result.end(),
+                   [] (const juce::File& a, const juce::File& b) { return a.getFileName() < b.getFileName(); });
+        return result;
+    }
+
+    juce::ValueTree childGroupNamed (const juce::ValueTree& parent, const juce::String& label)
+    {
+        for (const auto& child : parent)
+            if (child.getType() == SourceIds::group && child[SourceIds::label].toString() == label)
+                return child;
+        return {};
+    }
+
+    // A relative link becomes absolute against the description's folder; built-in picture
+    // names and web addresses stay as they are.
+    void resolveLink (juce::XmlElement& root, const char* tag, const juce::File& folder)
+    {
+        auto* e = root.getChildByName (tag);
+        if (e == nullptr)
+            return;
+        const auto text = e->getAllSubText().trim();
+        if (text.isEmpty() || text.startsWith ("*") || isWebAddress (text) || juce::File::isAbsolutePath (text))
+            return;
+        e->deleteAllTextElements();
+        e->addTextElement (folder.getChildFile (text).getFullPathName());
+    }
+
+    juce::String lastSegment (const juce::String& address)
+    {
+        auto text = address.trim().replaceCharacter ('\\', '/');
+        text = text.upToFirstOccurrenceOf ("?", false, false).upToFirstOccurrenceOf ("#", false, false);
+        return text.fromLastOccurrenceOf ("/", false, false);
+    }
+}
+
+CloudPackList::CloudPackList (juce::uint8 id, const DeviceDataFormat& format, const VersionNumber& version,
+                              const ConversionContent* c)
+    : productId (id), unitFormat (format), unitVersion (version), content (c), node (createCloudSourceNode())
+{
+    loadPacksIntoTree (node);
+}
+
+void CloudPackList::buildPackGroupNodes (juce::ValueTree category, const juce::File& packsFolder)
+{
+    for (auto& folder : subfoldersOf (packsFolder))
+    {
+        auto group = childGroupNamed (category, folder.getFileName());
+        if (! group.isValid())
+        {
+            group = createSourceNode (SourceIds::group, folder.getFileName());
+            category.appendChild (group, nullptr);
+        }
+        buildPackGroupNodes (group, folder);
+    }
+}
+
+juce::ValueTree CloudPackList::findPackGroupNode (juce::ValueTree category, const juce::File& packsFolder,
+                                                  const juce::File& folder) const
+{
+    if (folder == packsFolder || ! folder.isAChildOf (packsFolder))
+        return category;
+
+    auto parent = findPackGroupNode (category, packsFolder, folder.getParentDirectory());
+    auto group = childGroupNamed (parent, folder.getFileName());
+    return group.isValid() ? group : parent;
+}
+
+void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
+{
+    const auto packsPath = AppPaths::getPacksFolder (productId);
+    if (packsPath.isEmpty() || ! juce::File (packsPath).isDirectory())
+        return;
+    const juce::File packs (packsPath);
+
+    buildPackGroupNodes (category, packs);
+
+    auto files = packs.findChildFiles (juce::File::findFiles, true, "*.xml");
+    std::sort (files.begin(), files.end(),
+               [] (const juce::File& a, const juce::File& b) { return a.getFullPathName() < b.getFullPathName(); });
+
+    for (auto& file : files)
+    {
+        if (! ConfinedFiles::isReadableFile (file, packs) || file.getSize() > maxDescriptionBytes)
+            continue;
+        auto xml = juce::parseXML (file);
+        if (xml == nullptr)
+            continue;
+
+        const auto folder = file.getParentDirectory();
+        resolveLink (*xml, "linkData", folder);
+        resolveLink (*xml, "linkImage", folder);
+
+        auto item = std::make_unique<DeviceDataArchive> (*xml, packs);
+        if (! item->isValid() || item->getData() == nullptr || item->getProductId() != productId)
+            continue;
+
+        if (! item->getData()->hasSameFormat (unitFormat))
+        {
+            juce::String errorText;
+            if (! item->convertData (unitVersion, errorText, nullptr, content).isZero())
+                continue;   // a pack that does not convert is not offered
+            item->save (file);   // when this fails the pack is converted again next time
+        }
+
+        auto group = findPackGroupNode (category, packs, folder);
+        group.appendChild (createArchiveSourceNode (std::move (item)), nullptr);
+    }
+}
+
+//==============================================================================
+juce::Time CloudPackList::parseArchiveDate (const juce::String& digits)
+{
+    const auto text = digits.trim();
+    if (text.length() != 14 || ! text.containsOnly ("0123456789"))
+        return juce::Time::getCurrentTime();
+
+    const int year = text.substring (0, 4).getIntValue();
+    const int month = text.substring (4, 6).getIntValue();
+    const int day = text.substring (6, 8).getIntValue();
+    const int hours = text.substring (8, 10).getIntValue();
+    const int minutes = text.substring (10, 12).getIntValue();
+    const int seconds = text.substring (12, 14).getIntValue();
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31 || hours > 23 || minutes > 59 || seconds > 59)
+        return juce::Time::getCurrentTime();
+
+    return juce::Time (year, month - 1, day, hours, minutes, seconds, 0, true);
+}
+
+bool CloudPackList::convertArchiveListEntry (const juce::XmlElement& entry, juce::uint8 targetProduct,
+                                             const VersionNumber& targetVersion, const juce::File& outFile,
+                                             const ConversionContent* content)
+{
+    const auto title = entry.getChildByName ("title") != nullptr ? entry.getChildElementAllSubText ("title", {})
+                                                                 : juce::String ("???");
+    const auto description = entry.getChildElementAllSubText ("description", {});
+    const auto iconName = entry.getChildElementAllSubText ("iconName", {});
+    const auto date = entry.getChildElementAllSubText ("date", {});
+    const auto dataUrl = entry.getChildElementAllSubText ("dataURL", {}).trim();
+    const auto skipped = "Couldn't load " + title + ". The archive will be skipped.";
+
+    std::unique_ptr<DeviceData> data;
+    if (isWebAddress (dataUrl) || juce::File::isAbsolutePath (dataUrl))
+        data = DeviceData::createFromFile (dataUrl);
+    if (data == nullptr)
+    {
+        showError (skipped);
+        return false;
+    }
+    data->clearModifiedFlags (false);
+
+    DeviceDataArchive archive (data.get(), title, description);
+    juce::String errorText;
+    if (! archive.convertData (targetProduct, targetVersion, errorText, nullptr, content).isZero())
+    {
+        showError ("Data conversion failed on " + title + ". \n\nError: " + errorText);
+        return false;
+    }
+
+    archive.setPubDate (parseArchiveDate (date).toMilliseconds());
+    auto dataName = lastSegment (dataUrl);
+    if (dataName.isEmpty() || ! AppPaths::isUsableFolderName (dataName))
+        dataName = outFile.withFileExtension ("ard").getFileName();
+    archive.setLinkData (dataName);
+
+    const auto key = "archive_icon_"
+                   + iconName.retainCharacters ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz_0123456789");
+    if (hasEmbeddedResource (getEmbeddedResourceKey (key + ".svg")) || hasEmbeddedResource (getEmbeddedResourceKey (key + ".png")))
+        archive.setLinkImage ("*" + key + ".png");
+    else
+        showError ("Can't find icon: " + key);
+
+    archive.setHomeFolder (outFile.getParentDirectory());
+    if (! archive.save (outFile))
+    {
+        showError (skipped);
+        return false;
+    }
+    return true;
+}
+
+int CloudPackList::convertPresetPack (const juce::String& listLocation, const ConversionContent* content)
+{
+    auto location = listLocation.trim();
+    if (location.isEmpty())
+    {
+        const auto chosen = getDialogService().chooseFile (DialogService::ChooserMode::openFile, "Select Source Pack",
+                                                           {}, "*.xml");
+        if (chosen == juce::File())
+            return 0;
+        location = chosen.getFullPathName();
+    }
+
+    const bool local = ! isWebAddress (location);
+    std::unique_ptr<juce::XmlElement> list;
+    if (local)
+    {
+        const juce::File file (ConfinedFiles::resolve (location, juce::File::getCurrentWorkingDirectory()));
+        if (file.existsAsFile() && file.getSize() <= maxListBytes)
+            list = juce::parseXML (file);
+    }
+    else
+    {
+        list = loadXmlFromWeb (nullptr, location);
+    }
+
+    const juce::String failed ("Something went wrong. Figure it out.");
+    if (list == nullptr || ! list->hasTagName ("PRESETS"))
+    {
+        showError (failed);
+        return 0;
+    }
+
+    auto* contentManager = getContentManager();
+    auto* product = list->getChildByName ("product");
+    const auto productName = product != nullptr ? product->getStringAttribute ("name") : juce::String();
+    const auto id = contentManager != nullptr ? contentManager->findProductIdByName (productName) : (juce::uint8) 255;
+    const auto latest = contentManager != nullptr ? contentManager->getLatestFirmware (id) : FirmwareUpdateElement();
+    const auto version = latest.getVersion();
+    if (id == 255 || version.build <= 0 || contentManager->createDeviceCaps (id, version.build) == nullptr)
+    {
+        showError (failed);
+        return 0;
+    }
+
+    const int answer = getDialogService().showMessageBox (
+        DialogService::Icon::question, "Convert Preset Pack",
+        "Converting preset pack for " + productName + ". For version: " + getVersionText (version),
+        { "Start Conversion", "Cancel" }, nullptr);
+    if (answer != 0)
+        return 0;
+
+    // Only the pack files of an earlier run are cleared out of the output folder.
+    const auto output = (local ? juce::File (location).getParentDirectory()
+                               : juce::File::getSpecialLocation (juce::File::tempDirectory)).getChildFile ("temp");
+    if (output.isSymbolicLink() || (output.exists() && ! output.isDirectory()))
+    {
+        showError (failed);
+        return 0;
+    }
+    for (auto& f : output.findChildFiles (juce::File::findFiles, false))
+        if ((f.hasFileExtension ("xml") || f.hasFileExtension ("ard")) && ! f.isSymbolicLink())
+            f.deleteFile();
+    if (! output.createDirectory())
+    {
+        showError (failed);
+        return 0;
+    }
+
+    int converted = 0, number = 0;
+    for (auto* entry : list->getChildWithTagNameIterator ("archive"))
+    {
+        ++number;
+        const auto title = entry->getChildByName ("title") != nullptr ? entry->getChildElementAllSubText ("title", {})
+                                                                      : juce::String ("???");
+        auto name = lastSegment (entry->getChildElementAllSubText ("dataURL", {}));
+        if (name.isEmpty() || ! AppPaths::isUsableFolderName (name))
+            name = "pack_" + juce::String (number);
+        const auto outFile = output.getChildFile (name).withFileExtension ("xml");
+
+        if (convertArchiveListEntry (*entry, id, version, outFile, content))
+            ++converted;
+        else
+            showError ("Failed to convert: " + title);
+    }
+    return converted;
+}
+
+void CloudPackList::convertPresetPackFolder (const ConversionContent* content)
+{
+    const auto folder = getDialogService().chooseFile (DialogService::ChooserMode::chooseFolder,
+                                                       "Select Preset Source Folder", {}, {});
+    if (folder == juce::File() || ! folder.isDirectory())
+        return;
+
+    for (auto& sub : subfoldersOf (folder))
+    {
+        const auto list = sub.getChildFile ("presets.xml");
+        if (list.existsAsFile())
+            convertPresetPack (list.getFullPathName(), content);
+        else
+            showError ("Can't find: " + list.getFullPathName() + ". Skipping.");
+    }
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <functional>
+#include <memory>
+
+// Runs rule scripts on a thread of its own with a large stack, while the calling thread
+// waits and watches. JUCE's interpreter has no recursion limit, so the watch interrupts a
+// script whose stack grows too deep, long before the stack ends; and it interrupts the
+// script when the caller is asked to stop, so that no thread ever has to be killed while
+// a script runs. The thread is made on first use and reused for every later script.
+class RuleScriptRunner
+{
+public:
+    RuleScriptRunner();
+    ~RuleScriptRunner();
+
+    enum class Outcome
+    {
+        finished,   // the script ran to its end
+        failed,     // the interpreter reported an error (syntax, run-time, time-out)
+        stopped,    // interrupted because shouldStop turned true
+        tooDeep     // interrupted because its calls nested too deeply
+    };
+
+    struct Result
+    {
+        Outcome outcome = Outcome::finished;
+        juce::String message;   // the interpreter's text when it failed
+    };
+
+    // Executes the code in the engine; returns when the script has ended. After the run
+    // everything the script left in the engine is taken apart, so only destroy the engine
+    // afterwards. shouldStop is polled on the calling thread.
+    Result run (juce::JavascriptEngine& engine, const juce::String& code, const std::function<bool()>& shouldStop);
+
+    // The script thread's stack, and how deep a script may use it before it is interrupted:
+    // the rest is room for what cannot be interrupted (parsing and evaluating the deepest
+    // expression a script of the largest accepted size can hold).
+    static constexpr size_t stackSize = (size_t) 192 << 20;
+    static constexpr size_t depthLimit = (size_t) 64 << 20;
+    static constexpr int pollIntervalMs = 5;
+
+private:
+    class ScriptThread;
+    std::unique_ptr<ScriptThread> thread;
+
+    JUCE_DECLARE_NON_COPYABLE (RuleScriptRunner)
+};
