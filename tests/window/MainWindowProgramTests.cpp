@@ -78,10 +78,20 @@ TEST (MainWindowProgram, RestoresTheStateItSavedAtTheNextStart)
         AppProcess app;
         const auto id = waitForWindow (app);
         ASSERT_NE (id, 0ul);
+        // Only once the program has laid itself out and painted, so that its own
+        // start-up placement cannot undo the user's move.
+        ASSERT_TRUE (waitForCentredText (getWindowGeometry (id)));
 
-        // The user moves and resizes the window.
-        runTool ({ "xdotool", "windowmove", juce::String ((juce::int64) id), "60", "80" });
-        runTool ({ "xdotool", "windowsize", juce::String ((juce::int64) id), "900", "700" });
+        // The user moves and resizes the window (again, should the first try be lost).
+        ASSERT_TRUE (pumpUntil ([&]
+        {
+            if (getWindowGeometry (id) != moved)
+            {
+                runTool ({ "xdotool", "windowmove", juce::String ((juce::int64) id), "60", "80" });
+                runTool ({ "xdotool", "windowsize", juce::String ((juce::int64) id), "900", "700" });
+            }
+            return getWindowGeometry (id) == moved;
+        }, 30000)) << getWindowGeometry (id).toString();
         ASSERT_TRUE (waitForCentredText (moved));
         EXPECT_EQ (app.stop(), 0);
     }
