@@ -115,10 +115,9 @@ bool DeviceObject::isOwnThread() const
 //==============================================================================
 void DeviceObject::run()
 {
-    {
-        const std::lock_guard<std::timed_mutex> l (commandLock);
-        identify();
-    }
+    beginCommand();
+    identify();
+    endCommand();
     idleEvent.signal();
     if (manager != nullptr)
         manager->notify();
@@ -372,13 +371,29 @@ bool DeviceObject::loadSyncFile (const juce::String& path)
         return false;
 
     // No command may be using the data while it is replaced.
-    std::unique_lock<std::timed_mutex> l (commandLock, std::defer_lock);
-    if (! l.try_lock_for (std::chrono::milliseconds (timings.deviceStopTimeoutMs)))
+    std::unique_lock<std::mutex> gate (commandGateLock);
+    if (! commandGateChanged.wait_for (gate, std::chrono::milliseconds (timings.deviceStopTimeoutMs),
+                                       [this] { return ! commandRunning; }))
         return false;
 
     const juce::ScopedLock sl (infoLock);
     deviceData = std::move (loaded);
     return true;
+}
+
+void DeviceObject::beginCommand()
+{
+    const std::lock_guard<std::mutex> gate (commandGateLock);
+    commandRunning = true;
+}
+
+void DeviceObject::endCommand()
+{
+    {
+        const std::lock_guard<std::mutex> gate (commandGateLock);
+        commandRunning = false;
+    }
+    commandGateChanged.notify_all();
 }
 
 std::unique_ptr<juce::XmlElement> DeviceObject::createDeviceXml() const
@@ -874,11 +889,10 @@ bool DeviceObject::dispatchCommand()
     if (! queue.peek (command))
         return false;
 
-    {
-        const std::lock_guard<std::timed_mutex> l (commandLock);
-        flushIncoming();   // nothing that arrived before the request can be its answer
-        carryOut (command);
-    }
+    beginCommand();
+    flushIncoming();   // nothing that arrived before the request can be its answer
+    carryOut (command);
+    endCommand();
 
     DeviceCommandMessage done;
     if (threadShouldExit())

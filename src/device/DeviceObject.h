@@ -9,6 +9,7 @@
 #include "model/DeviceData.h"
 #include <juce_events/juce_events.h>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -201,7 +202,13 @@ private:
     mutable juce::CriticalSection incomingLock;
     std::deque<juce::MidiMessage> incoming;
 
-    std::timed_mutex commandLock;             // held while a command or the identification runs
+    // Set while a command or the identification runs; a sync-file load waits for it to clear
+    // and holds the lock while it replaces the data, which keeps the next command waiting.
+    std::mutex commandGateLock;
+    std::condition_variable commandGateChanged;
+    bool commandRunning = false;
+    void beginCommand();
+    void endCommand();
     mutable juce::WaitableEvent idleEvent { true };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
