@@ -94,6 +94,7 @@ DeviceObject::DeviceObject (juce::MessageListener* l, const juce::String& name, 
 
 DeviceObject::~DeviceObject()
 {
+    changeRelay.cancelPendingUpdate();
     stopThread (timings.deviceStopTimeoutMs);
 
     std::unique_ptr<MidiInputPort> in;
@@ -105,6 +106,11 @@ DeviceObject::~DeviceObject()
         in = std::move (input);
         out = std::move (output);
     }
+}
+
+void DeviceObject::notifyChange()
+{
+    changeRelay.triggerAsyncUpdate();
 }
 
 bool DeviceObject::isOwnThread() const
@@ -174,7 +180,7 @@ bool DeviceObject::openPorts()
     if (inputIndex < 0 || outputIndex < 0)
     {
         status |= portMissing;
-        sendChangeMessage();
+        notifyChange();
         return false;
     }
 
@@ -221,7 +227,7 @@ bool DeviceObject::openPorts()
         input->start();
     }
     status = (status.load() | portsOpen) & ~(juce::uint32) portOpenFailed;
-    sendChangeMessage();
+    notifyChange();
     return true;
 }
 
@@ -240,7 +246,7 @@ void DeviceObject::closePorts()
     in.reset();
     out.reset();
     status &= ~(juce::uint32) portsOpen;
-    sendChangeMessage();
+    notifyChange();
 }
 
 bool DeviceObject::sendMessage (const juce::MidiMessage& message)
@@ -522,7 +528,7 @@ void DeviceObject::identify()
     if (DeviceProfiler::isKnownProductPort (portName))
         s |= namedLikeProduct;
     status.store (s);
-    sendChangeMessage();
+    notifyChange();
 
     auto build = [this] { return getFirmwareVersion().build; };
 
@@ -576,7 +582,7 @@ void DeviceObject::identify()
 
     queue.setState (DeviceCommandQueue::idle);
     lastStatus = noStatus;
-    sendChangeMessage();
+    notifyChange();
 }
 
 void DeviceObject::readDeviceInformation()
@@ -652,7 +658,7 @@ bool DeviceObject::checkSerialNumber()
         const juce::ScopedLock pl (portLock);
         if (output == nullptr || getDeviceCaps() == nullptr)
         {
-            sendChangeMessage();
+            notifyChange();
             return false;
         }
     }
@@ -671,7 +677,7 @@ bool DeviceObject::checkSerialNumber()
     if (! threadShouldExit() && received != -1 && received == remembered)
         return true;
 
-    sendChangeMessage();
+    notifyChange();
     return false;
 }
 

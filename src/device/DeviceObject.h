@@ -166,6 +166,8 @@ private:
     void sendSysExData (const juce::OwnedArray<juce::MidiMessage>& messages);
 
     bool isOwnThread() const;
+    // Tells the change listeners on the message thread; callable from any thread.
+    void notifyChange();
     DeviceDataFormat currentFormat() const;
 
     //==============================================================================
@@ -209,7 +211,18 @@ private:
     bool commandRunning = false;
     void beginCommand();
     void endCommand();
-    mutable juce::WaitableEvent idleEvent { true };
+    mutable juce::WaitableEvent idleEvent;
+
+    // The listeners of a change broadcaster belong to the message thread: changes seen on
+    // other threads are handed over through this.
+    struct ChangeRelay : juce::AsyncUpdater
+    {
+        explicit ChangeRelay (DeviceObject& o) : owner (o) {}
+        ~ChangeRelay() override { cancelPendingUpdate(); }
+        void handleAsyncUpdate() override { owner.sendSynchronousChangeMessage(); }
+        DeviceObject& owner;
+    };
+    ChangeRelay changeRelay { *this };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };
