@@ -706,7 +706,16 @@ bool FirmwareUpdateThread::waitForTransfer()
 {
     bool silent = false;
     if (waitForDeviceCommand (DeviceCommand::rawSend, silent))
+    {
+        // Stop came while the last block was on its way: the update ends here, with the
+        // unit applying what it received.
+        if (stopRequested.load())
+        {
+            endAsStopped (resultStopped);
+            return false;
+        }
         return isActive();
+    }
     if (silent && isActive())
         fail (deviceName + " stopped responding while the firmware update was being sent. Please power cycle "
               + deviceName + ", restart Larkspire and try the update again.");

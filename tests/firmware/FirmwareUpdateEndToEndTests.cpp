@@ -516,3 +516,92 @@ TEST (FirmwareUpdateEndToEnd, AFailedWriteBackSaysTheDataWasNotRestored)
         << text;
     EXPECT_EQ (rig.w.manager().getFirmwareVersion (-1).build, 120);
 }
+
+TEST (FirmwareUpdateEndToEnd, ShutdownStopsARunningUpdateWithoutReportingIt)
+{
+    FirmwareUpdateRig rig (140);
+    rig.unit->setLinkRate (1500);
+    rig.w.content.host.developer = true;
+    ASSERT_TRUE (rig.start (rig.listEntry (150)));
+    ASSERT_TRUE (pumpUntil ([&] { return rig.w.recorder.count (InfoCode::firmwareBlockSent) >= 1; }));
+
+    FirmwareUpdateThread::stopAllUpdates (10000);
+    EXPECT_FALSE (rig.update->isThreadRunning());
+    EXPECT_FALSE (rig.update->isTimerRunning());
+    EXPECT_EQ (rig.update->getState(), State::stopped);
+    EXPECT_EQ (rig.update->getResultCode(), FirmwareUpdateThread::resultStopped);
+    EXPECT_TRUE (rig.host.view->closed);
+
+    // The running transfer is cancelled; the owner hears nothing of an update it is deleting.
+    ASSERT_TRUE (pumpUntil ([&] { return rig.w.recorder.count (InfoCode::commandCancelled) == 1; }));
+    pumpFor (300);
+    EXPECT_EQ (rig.host.endings, 0);
+    EXPECT_LT (rig.unit->getBlocksAccepted(), 9);
+}
+
+TEST (FirmwareUpdateEndToEnd, StopJustAsTheTransferEndsGoesNoFurther)
+{
+    FirmwareUpdateRig rig (140);
+    rig.w.content.host.developer = true;
+    rig.host.stopBeforeEndOf = DeviceCommand::rawSend;
+    ASSERT_TRUE (rig.start (rig.listEntry (150)));
+    ASSERT_TRUE (rig.waitForEnd());
+
+    EXPECT_EQ (rig.update->getState(), State::stopped);
+    EXPECT_EQ (rig.update->getResultCode(), FirmwareUpdateThread::resultStopped);
+    EXPECT_EQ (rig.unit->getBlocksAccepted(), 9);
+    EXPECT_EQ (rig.host.count (FirmwareUpdateHost::scanForDevices), 0);
+    EXPECT_EQ (rig.host.count (FirmwareUpdateHost::connectSelectedDevice), 0);
+}
+
+TEST (FirmwareUpdateEndToEnd, StopWhileACommandNeverEndsEndsAfterTheGrace)
+{
+    auto t = ScopedFirmwareUpdateTimings::fast();
+    t.stopGraceMs = 300;
+    FirmwareUpdateRig rig (100, { 7 }, t);
+    rig.host.idleCommands = { FirmwareUpdateHost::downloadDeviceData };   // the read never comes
+    ASSERT_TRUE (rig.start (rig.listEntry (120)));
+    ASSERT_TRUE (pumpUntil ([&] { return rig.host.count (FirmwareUpdateHost::downloadDeviceData) == 1; }));
+    rig.host.postMessage (new DeviceInfoMessage (InfoCode::stopFirmwareUpdate, 0, 0, {}));
+    ASSERT_TRUE (rig.waitForEnd());
+
+    EXPECT_EQ (rig.update->getState(), State::stopped);
+    EXPECT_EQ (rig.update->getResultCode(), FirmwareUpdateThread::resultStopped);
+    EXPECT_EQ (loaderTrace (*rig.unit), "");
+}
+
+TEST (FirmwareUpdateEndToEnd, ScansWhoseResultNeverComesCountAsNotFound)
+{
+    auto t = ScopedFirmwareUpdateTimings::fast();
+    t.scanTimeoutMs = 200;
+    FirmwareUpdateRig rig (140, { 7 }, t);
+    rig.w.content.host.developer = true;
+    rig.host.idleCommands = { FirmwareUpdateHost::scanForDevices };
+    rig.dialogs.answerWith ({ 1 });   // "Stop"
+    ASSERT_TRUE (rig.start (rig.listEntry (150)));
+    ASSERT_TRUE (rig.waitForEnd());
+
+    EXPECT_EQ (rig.host.count (FirmwareUpdateHost::scanForDevices), FirmwareUpdateThread::rescanTries);
+    ASSERT_EQ (rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ (rig.dialogs.boxes[0].title, "Device Detection Failure");
+    // Nothing waits to be written back: no note about it.
+    EXPECT_FALSE (rig.dialogs.boxes[0].message.contains ("Note:"));
+    EXPECT_EQ (rig.update->getState(), State::stopped);
+    EXPECT_EQ (rig.update->getResultCode(), FirmwareUpdateThread::resultNone);
+}
+
+TEST (FirmwareUpdateEndToEnd, AQuestionNobodyAsksFailsTheUpdate)
+{
+    auto t = ScopedFirmwareUpdateTimings::fast();
+    t.questionPickupMs = 300;
+    FirmwareUpdateRig rig (100, { 7, 12, 20 }, t);
+    breakPresetRule();
+    ASSERT_TRUE (rig.start (rig.listEntry (120)));
+    rig.update->stopTimer();   // nothing will put the question to the user
+
+    ASSERT_TRUE (pumpUntil ([&] { return rig.update->getState() == State::failed; }));
+    EXPECT_EQ (rig.update->getResultCode(), FirmwareUpdateThread::resultFailed);
+    EXPECT_TRUE (rig.update->getErrorText().contains ("could not ask you how to go on")) << rig.update->getErrorText();
+    EXPECT_TRUE (rig.dialogs.boxes.empty());
+    EXPECT_EQ (loaderTrace (*rig.unit), "");
+}

@@ -222,10 +222,17 @@ namespace testing_support
         return FirmwareUpdateElement (file.getFullPathName(), version);
     }
 
+    bool FirmwareUpdateRig::check (const FirmwareUpdateElement& element)
+    {
+        host.update = nullptr;
+        update.reset();
+        update = std::make_unique<FirmwareUpdateThread> (host, element);
+        return update->preCheck();
+    }
+
     bool FirmwareUpdateRig::start (const FirmwareUpdateElement& element)
     {
-        update = std::make_unique<FirmwareUpdateThread> (host, element);
-        if (! update->preCheck())
+        if (! check (element))
             return false;
         host.update = update.get();
         w.content.host.applicationState = 4;   // a firmware update runs

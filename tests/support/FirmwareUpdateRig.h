@@ -115,6 +115,8 @@ namespace testing_support
         // The bytes of a sample image.
         static juce::MemoryBlock sampleImage (const juce::String& fileName);
 
+        // Makes the update and runs its pre-check only.
+        bool check (const FirmwareUpdateElement& element);
         // Makes the update and runs its pre-check; on success starts it as the owner does.
         bool start (const FirmwareUpdateElement& element);
         // Pumps until the update has reported its end (0x84001); false on time-out.
