@@ -53,6 +53,7 @@ public:
         int truncatedTimes = 0;
         int wrongHeaderNumberTimes = 0;      // answers a preset request with the next number's header
         std::map<int, int> readStatus;       // a request for this preset is answered with this status only
+        bool doneInsteadOfPreset = false;    // a preset request is answered with "done" (0x56) only
         std::map<int, int> writeStatus;      // the status after a preset of this number was written (else 1)
         int setupWriteStatus = 1;
         int firmwareResends = 0;             // each firmware block is asked for again this many times
@@ -64,7 +65,7 @@ public:
 
     struct LogEntry
     {
-        double timeMs = 0;                   // millisecond counter, when the message arrived
+        double timeMs = 0;                   // millisecond counter: when the program sent it, plus its wire time
         SimSysEx::Bytes bytes;
 
         juce::uint8 deviceId() const { return bytes.size() > 5 ? bytes[5] : 0; }
@@ -131,6 +132,7 @@ private:
     {
         Clock::time_point due;
         SimSysEx::Bytes bytes;
+        double arrivalMs = 0;   // millisecond counter when its last byte is in
     };
 
     struct Timer
@@ -150,7 +152,7 @@ private:
     };
 
     void run() override;
-    void handle (const SimSysEx::Bytes& message);
+    void handle (const SimSysEx::Bytes& message, double arrivalMs);
     void handleLoader (const SimSysEx::Bytes& message);
     void answerIdentity (int kind);
     void answerPresetRequest (int number);
