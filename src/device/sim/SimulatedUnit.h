@@ -78,7 +78,13 @@ public:
     SimulatedUnit (const SimUnitProfile& profile, const Identity& identity, const juce::String& portName);
     ~SimulatedUnit() override;
 
+    // The profile changes only when the unit reboots into a build with another one.
     const SimUnitProfile& getProfile() const noexcept { return profile; }
+    // Where a reboot into a new build finds that build's profile. Without it the unit keeps
+    // its profile. With it, memory whose layout the new build changes is cleared, as a
+    // unit's firmware does: presets when their data version or size changes, the setup
+    // (back to zeros) when its own does.
+    void setProfileForBuild (std::function<SimUnitProfile (int build)> lookup);
     Identity getIdentity() const;
     void setIdentity (const Identity& identity);
     Faults getFaults() const;
@@ -165,7 +171,8 @@ private:
     std::vector<SimSysEx::Bytes> setupPackets();
     void damage (std::vector<SimSysEx::Bytes>& packets);
 
-    const SimUnitProfile profile;
+    SimUnitProfile profile;        // the unit's thread changes it at a reboot
+    std::function<SimUnitProfile (int)> profileForBuild;
 
     mutable std::mutex dataLock;   // identity, faults, memory, log, loader state
     Identity identity;
