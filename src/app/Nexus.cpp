@@ -7,6 +7,8 @@
 #include "core/DeviceInfoMessage.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
+#include "device/DeviceManager.h"
+#include "device/DeviceProfiler.h"
 #include "ui/ConversionProgressDialog.h"
 #include "ui/MainAppWindow.h"
 
@@ -45,10 +47,30 @@ void Nexus::startUp()
     mainWindow.reset();
     mainWindow = std::make_unique<MainAppWindow>();
 
-    // 4. device profiler    (loads the known-device registry)
-    // 5. device manager     (given the main content component; starts its thread)
-    // 6. "Scan for Devices" invoked asynchronously
-    // Steps 4 to 6 join as each of those parts of the program is built.
+    // 4. Device profiler: the known-device registry, loaded at once (which makes the content
+    //    of every product in it present).
+    setDeviceProfiler (new DeviceProfiler());
+    if (getDeviceProfiler() == nullptr)
+    {
+        appRaiseFatalError (1);
+        return;
+    }
+    getDeviceProfiler()->load();
+
+    // 5. Device manager; its thread starts at once. Its messages and those of its device
+    //    objects belong to the main content component; until that component exists they
+    //    come to this hub, which has nobody to relay them to and drops them.
+    setDeviceManager (new DeviceManager (this));
+    if (getDeviceManager() == nullptr)
+    {
+        appRaiseFatalError (1);
+        return;
+    }
+    getDeviceManager()->startThread();
+
+    // 6. "Scan for Devices" (command 0x36000) is invoked asynchronously through the main
+    //    content component's command handler, which posts the scan to the device manager;
+    //    this step joins with that component.
 
     // 7. The end of the start-up, relayed to the main content component.
     postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
@@ -60,8 +82,14 @@ void Nexus::shutDown()
     if (mainWindow != nullptr)
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
 
-    // 2. A running firmware update thread is stopped before anything it uses goes away.
-    // 3. Device manager (10 s). Both join when they are built.
+    // 2. Device manager: its thread stops (10 s), then it goes, stopping every device
+    //    thread (5 s each).
+    if (auto* devices = getDeviceManager())
+        devices->stopThread (getDeviceTimings().managerStopTimeoutMs);
+    setDeviceManager (nullptr);
+
+    // 3. A running firmware update thread is stopped with the main window (step 6) before
+    //    anything it uses goes away; it joins when it is built.
 
     // 4. Content manager: its destructor stops the content download thread (5 s).
     setContentManager (nullptr);
@@ -72,7 +100,8 @@ void Nexus::shutDown()
     // 6. The main window.
     mainWindow.reset();
 
-    // 7. Device profiler: joins when the known-device registry is built.
+    // 7. Device profiler.
+    setDeviceProfiler (nullptr);
 }
 
 void Nexus::handleMessage (const juce::Message& message)
@@ -88,10 +117,9 @@ bool Nexus::prepareProductContent (juce::uint8 productId)
 {
     const juce::ScopedLock sl (contentLock);
 
-    // Without a content manager there is nothing to prepare. The device profiler joins this
-    // check (no profiler: false) when the known-device registry is built.
+    // Without a content manager or a device profiler there is nothing to prepare for.
     auto* content = getContentManager();
-    if (content == nullptr)
+    if (content == nullptr || getDeviceProfiler() == nullptr)
         return false;
 
     if (! content->isOnline())

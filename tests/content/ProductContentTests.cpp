@@ -4,6 +4,7 @@
 #include "content/ContentManager.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
+#include "device/DeviceProfiler.h"
 #include "model/DeviceCaps.h"
 #include "support/ContentWorld.h"
 
@@ -542,6 +543,9 @@ TEST (ProductContent, HubPreparesOnlineAndQueuesOnce)
 
     setContentManager (new ContentManager());
     auto* cm = getContentManager();
+    EXPECT_FALSE (nexus.prepareProductContent (merle));   // no device profiler yet
+    setDeviceProfiler (new DeviceProfiler());
+    struct ProfilerGone { ~ProfilerGone() { setDeviceProfiler (nullptr); } } profilerGone;
     ASSERT_TRUE (nexus.prepareProductContent (merle));
     ASSERT_TRUE (pumpUntil ([&] { return cm->isProductSynced (merle); }, 60000));
     const auto syncs = w.host.eventsWithCode (InfoCode::productSyncStarted).size();
@@ -561,6 +565,8 @@ TEST (ProductContent, HubUsesStoredContentOffline)
     w.installSampleContent();
     Nexus nexus;
     setContentManager (new ContentManager());
+    setDeviceProfiler (new DeviceProfiler());
+    struct ProfilerGone { ~ProfilerGone() { setDeviceProfiler (nullptr); } } profilerGone;
     auto* cm = getContentManager();
     ASSERT_FALSE (cm->isOnline());
 

@@ -1,0 +1,208 @@
+#pragma once
+
+#include "core/DeviceInfoMessage.h"
+#include "device/DeviceCommandQueue.h"
+#include "device/DeviceQuery.h"
+#include "device/DeviceTimings.h"
+#include "device/MidiPortLayer.h"
+#include "model/DeviceCaps.h"
+#include "model/DeviceData.h"
+#include <juce_events/juce_events.h>
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+// One MIDI port pair and the unit that may be behind it. Its thread identifies the unit
+// (version, serial number, manufacture date, capability profile, the unit's data) and then
+// carries out the transfer commands queued for it: reading and writing presets and setup,
+// deleting presets, streaming firmware. Every command ends with exactly one
+// DeviceInfoMessage to the listener: 0x80050 done, 0x80051 cancelled or 0x82000 failed
+// (the error code stays until the device manager resets the device); the device is then
+// idle again (state 0), or in error (state 15).
+//
+// Threads: the MIDI input callback only queues incoming SysEx; all replies are handled on
+// the device thread inside its waits, which wait on the thread's event with deadlines.
+// Ports are opened on the message thread on behalf of the device thread; sending and
+// closing are serialised by one lock. The GUI reads the status and identity fields, which
+// are atomic or guarded.
+class DeviceObject : public juce::MidiInputCallback,
+                     public juce::Thread,
+                     public juce::ChangeBroadcaster
+{
+public:
+    // Bits of the status word.
+    enum Status : juce::uint32
+    {
+        notIdentified        = 0x1,
+        notAUnit             = 0x2,
+        portOpenFailed       = 0x4,
+        identified           = 0x8,
+        namedLikeProduct     = 0x100,
+        identifying          = 0x200,
+        portsOpen            = 0x400,
+        portMissing          = 0x800,
+        unknownProduct       = 0x1000000,
+        identificationFailed = 0x2000000,
+        contentNotSynced     = 0x4000000
+    };
+
+    static constexpr int noStatus = 10000;   // last status while nothing has arrived
+    static constexpr int maxAttempts = 10;
+    static constexpr int maxFirmwareAttempts = 20;
+    static constexpr size_t maxIncomingMessages = 8192;   // what is kept of a flood from a unit
+
+    // The listener receives every DeviceInfoMessage (may be null: they are dropped).
+    // `manager`, when given, is woken whenever the identification ends.
+    DeviceObject (juce::MessageListener* listener, const juce::String& portName,
+                  std::shared_ptr<MidiPortLayer> ports, int inputIndex, int outputIndex,
+                  juce::Thread* manager = nullptr);
+    ~DeviceObject() override;
+
+    void run() override;
+
+    // MIDI input, on the backend's thread. Keeps only this maker's SysEx (at least four data
+    // bytes), and nothing while the device holds an error code; the source is never used.
+    void handleIncomingMidiMessage (juce::MidiInput* source, const juce::MidiMessage& message) override;
+    void handlePartialSysexMessage (juce::MidiInput*, const juce::uint8*, int, double) override {}
+
+    //==============================================================================
+    // Ports
+    bool openPorts();
+    void closePorts();
+    bool arePortsOpen() const;
+    // Sends when the output is open; false when it is not.
+    bool sendMessage (const juce::MidiMessage& message);
+
+    //==============================================================================
+    // State, read from any thread
+    juce::uint32 getStatus() const noexcept  { return status.load(); }
+    bool isIdle() const;
+    bool isReady() const                     { return isReadyStatus (getStatus()); }
+    static bool isReadyStatus (juce::uint32 status);
+    int getErrorCode() const noexcept        { return errorCode.load(); }
+    int getQueueState() const noexcept       { return queue.getState(); }
+    DeviceCommandQueue& getQueue() noexcept  { return queue; }
+    const juce::String& getPortName() const noexcept { return portName; }
+    int getInputIndex() const noexcept       { return inputIndex; }
+    int getOutputIndex() const noexcept      { return outputIndex; }
+
+    juce::uint8 getProductId() const;        // the identity query's: the unit's once identified
+    int getSerialNumber() const;
+    VersionNumber getFirmwareVersion() const;
+    void getManufactureDate (int& year, int& month, int& day) const;
+    DeviceCaps* getDeviceCaps() const;
+    DeviceData* getDeviceData() const;
+    juce::uint64 getBytesSent() const noexcept     { return bytesSent.load(); }
+    juce::uint64 getBytesReceived() const noexcept { return bytesReceived.load(); }
+
+    // Waits (not spinning) until the device is idle; false at the deadline.
+    bool waitUntilIdle (int timeoutMs) const;
+
+    // Writes state 4 over a running command; nothing on an idle device or one in error.
+    bool requestCancel();
+
+    // Drops the queued commands (state 0) and clears the transfer bookkeeping and the error.
+    void reset();
+
+    //==============================================================================
+    // The unit's data folder: the product's data folder, then the serial number.
+    juce::String getDataFolder() const;
+
+    // Replaces the unit's data with the data file at `path` when it holds data of this unit's
+    // product, format and build; waits for the device to be idle first (false when it does
+    // not become idle within the stop time-out).
+    bool loadSyncFile (const juce::String& path);
+
+    // The registry entry of this unit: "device" with name, id, activated, detection, version,
+    // serial and manufacture.
+    std::unique_ptr<juce::XmlElement> createDeviceXml() const;
+
+    //==============================================================================
+    // Identity replies (17 bytes), as the unit sends them.
+    static VersionNumber decodeFirmwareVersion (const juce::uint8* reply);
+    static int decodeSerialNumber (const juce::uint8* reply);   // 0 when a digit is above 9
+    static void decodeManufactureDate (const juce::uint8* reply, int& year, int& month, int& day);
+
+private:
+    //==============================================================================
+    void post (int code, int p1, int p2, const juce::String& text);
+    void postEnd (int code, const DeviceCommandMessage& command);
+
+    // Identification
+    void identify();
+    void readDeviceInformation();
+    bool ensureProductContent();
+    bool checkSerialNumber();
+    // Handles what arrives until `done` holds, the window closes or the thread must exit.
+    void listen (int windowMs, const std::function<bool()>& done);
+    void handleIdentityReply (const juce::MidiMessage& message);
+    juce::MidiMessage makeQuery (int kind);
+
+    // Transfers
+    bool dispatchCommand();
+    void carryOut (const DeviceCommandMessage& command);
+    bool processIncoming();
+    void flushIncoming();
+    bool hasIncoming() const;
+    void handleReply (const juce::MidiMessage& message);
+    void waitForResponse (int ms);
+    // Waits until the deadline, woken early only by the thread's exit.
+    void pause (int ms);
+    void fail (int code);
+    void clearError();
+    void finishCommand (bool sendResume);
+    bool requireLink (bool needsData);
+
+    bool requestPreset (int number);
+    void readPresets (const juce::Array<int>& numbers);
+    void readSetup();
+    void readAll();
+    bool writePreset (const Preset& preset, int number);
+    void writePresets (DeviceData& data, const juce::Array<int>& numbers);
+    void writeSetup (const SetupData& setup);
+    void writeWholeData (DeviceData& data);
+    void deletePresets (const juce::Array<int>& numbers);
+    void sendSysExData (const juce::OwnedArray<juce::MidiMessage>& messages);
+
+    bool isOwnThread() const;
+    DeviceDataFormat currentFormat() const;
+
+    //==============================================================================
+    juce::MessageListener* const listener;
+    const juce::String portName;
+    const std::shared_ptr<MidiPortLayer> ports;
+    const int inputIndex, outputIndex;
+    juce::Thread* const manager;
+    const DeviceTimings timings;
+
+    DeviceCommandQueue queue;
+    std::atomic<juce::uint32> status { notIdentified };
+    std::atomic<int> errorCode { 0 };
+    std::atomic<int> currentPreset { -1 };
+    std::atomic<int> requestedPreset { -1 };
+    std::atomic<int> packetsPerUnit { 0 };
+    std::atomic<int> packetCounter { 0 };
+    std::atomic<int> lastStatus { noStatus };
+    std::atomic<juce::uint64> bytesSent { 0 }, bytesReceived { 0 };
+    std::atomic<juce::uint64> droppedIncoming { 0 };
+
+    mutable juce::CriticalSection infoLock;   // identity fields and the two owned objects
+    DeviceQuery query;
+    VersionNumber firmware;
+    int year = 0, month = 0, day = 0;
+    int serial = -1;
+    std::unique_ptr<DeviceCaps> caps;
+    std::unique_ptr<DeviceData> deviceData;
+
+    mutable juce::CriticalSection portLock;   // open, send and close
+    std::unique_ptr<MidiInputPort> input;
+    std::unique_ptr<MidiOutputPort> output;
+
+    mutable juce::CriticalSection incomingLock;
+    std::deque<juce::MidiMessage> incoming;
+
+    std::timed_mutex commandLock;             // held while a command or the identification runs
+    mutable juce::WaitableEvent idleEvent { true };
+
+    JUCE_DECLARE_NON_COPYABLE (DeviceObject)
+};

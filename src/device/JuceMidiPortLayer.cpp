@@ -1,0 +1,68 @@
+#include "device/JuceMidiPortLayer.h"
+
+namespace
+{
+    juce::StringArray namesOf (const juce::Array<juce::MidiDeviceInfo>& devices)
+    {
+        juce::StringArray names;
+        for (auto& d : devices)
+            names.add (d.name);
+        return names;
+    }
+
+    class JuceInputPort : public MidiInputPort
+    {
+    public:
+        explicit JuceInputPort (std::unique_ptr<juce::MidiInput> in) : input (std::move (in)) {}
+        ~JuceInputPort() override { input->stop(); }
+
+        void start() override { input->start(); }
+        void stop() override  { input->stop(); }
+
+    private:
+        std::unique_ptr<juce::MidiInput> input;
+    };
+
+    class JuceOutputPort : public MidiOutputPort
+    {
+    public:
+        explicit JuceOutputPort (std::unique_ptr<juce::MidiOutput> out) : output (std::move (out)) {}
+
+        void sendMessageNow (const juce::MidiMessage& message) override { output->sendMessageNow (message); }
+
+    private:
+        std::unique_ptr<juce::MidiOutput> output;
+    };
+}
+
+juce::StringArray JuceMidiPortLayer::getInputNames()
+{
+    return namesOf (juce::MidiInput::getAvailableDevices());
+}
+
+juce::StringArray JuceMidiPortLayer::getOutputNames()
+{
+    return namesOf (juce::MidiOutput::getAvailableDevices());
+}
+
+std::unique_ptr<MidiInputPort> JuceMidiPortLayer::openInput (int index, juce::MidiInputCallback& callback)
+{
+    const auto devices = juce::MidiInput::getAvailableDevices();
+    if (! juce::isPositiveAndBelow (index, devices.size()))
+        return nullptr;
+    auto input = juce::MidiInput::openDevice (devices.getReference (index).identifier, &callback);
+    if (input == nullptr)
+        return nullptr;
+    return std::make_unique<JuceInputPort> (std::move (input));
+}
+
+std::unique_ptr<MidiOutputPort> JuceMidiPortLayer::openOutput (int index)
+{
+    const auto devices = juce::MidiOutput::getAvailableDevices();
+    if (! juce::isPositiveAndBelow (index, devices.size()))
+        return nullptr;
+    auto output = juce::MidiOutput::openDevice (devices.getReference (index).identifier);
+    if (output == nullptr)
+        return nullptr;
+    return std::make_unique<JuceOutputPort> (std::move (output));
+}

@@ -1,0 +1,100 @@
+#include "device/MidiPortPair.h"
+#include "device/DeviceObject.h"
+
+juce::StringArray MidiPortPair::numberEqualNames (const juce::StringArray& names)
+{
+    juce::StringArray numbered;
+    for (int i = 0; i < names.size(); ++i)
+    {
+        int total = 0, position = 0;
+        for (int j = 0; j < names.size(); ++j)
+        {
+            if (names[j].equalsIgnoreCase (names[i]))
+            {
+                ++total;
+                if (j <= i)
+                    ++position;
+            }
+        }
+        numbered.add (total > 1 ? names[i] + " (" + juce::String (position) + ")" : names[i]);
+    }
+    return numbered;
+}
+
+juce::String MidiPortPair::shortenedName (const juce::String& name)
+{
+    int cut = name.indexOfWholeWordIgnoreCase ("input");
+    if (cut < 0)
+        cut = name.indexOfWholeWordIgnoreCase ("in");
+    if (cut < 0)
+        return name;
+
+    auto shortened = name.substring (0, cut);
+    while (shortened.endsWithChar (' '))
+        shortened = shortened.dropLastCharacters (1);
+    return shortened;
+}
+
+juce::Array<MidiPortPair> MidiPortPair::pairPorts (const juce::StringArray& inputNames,
+                                                   const juce::StringArray& outputNames)
+{
+    const auto inputs = numberEqualNames (inputNames);
+    const auto outputs = numberEqualNames (outputNames);
+    juce::Array<MidiPortPair> pairs;
+
+    for (int i = 0; i < inputs.size(); ++i)
+    {
+        MidiPortPair pair;
+        pair.displayName = inputs[i];
+        pair.inputName = inputs[i];
+        pair.inputIndex = i;
+        pair.outputIndex = outputs.indexOf (inputs[i]);
+
+        if (pair.outputIndex < 0)
+        {
+            const auto shortened = shortenedName (inputs[i]);
+            // An empty shortened name would match every output.
+            if (shortened.isNotEmpty())
+            {
+                for (int o = 0; o < outputs.size(); ++o)
+                {
+                    if (outputs[o].startsWith (shortened))
+                    {
+                        pair.outputIndex = o;
+                        pair.displayName = shortened;
+                        break;
+                    }
+                }
+            }
+        }
+
+        if (pair.outputIndex < 0)
+        {
+            pair.displayName = "Unknown Device";
+            pair.outputName = "Not found";
+        }
+        else
+        {
+            pair.outputName = outputs[pair.outputIndex];
+        }
+        pairs.add (pair);
+    }
+
+    // Shared outputs: when several inputs reach one output, only an input that carries the
+    // output's very name keeps it. All of them are compared, so that a third input cannot
+    // keep an output the first two gave up.
+    juce::Array<int> shared;
+    for (int i = 0; i < pairs.size(); ++i)
+        for (int j = 0; j < pairs.size(); ++j)
+            if (i != j && pairs.getReference (i).outputIndex >= 0
+                && pairs.getReference (i).outputIndex == pairs.getReference (j).outputIndex)
+                shared.addIfNotAlreadyThere (i);
+
+    for (auto i : shared)
+    {
+        auto& p = pairs.getReference (i);
+        if (p.inputName != p.outputName)
+            p.outputIndex = -1;
+    }
+    return pairs;
+}

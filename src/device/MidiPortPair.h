@@ -1,0 +1,36 @@
+#pragma once
+
+#include <juce_core/juce_core.h>
+#include <memory>
+
+class DeviceObject;
+
+// One MIDI input port and the output port it was paired with, and the device object that
+// stands for the unit behind them.
+struct MidiPortPair
+{
+    juce::String displayName;   // the input name, the shortened name that found the output, or "Unknown Device"
+    juce::String inputName;     // after numbering of equal names
+    int inputIndex = -1;
+    juce::String outputName;    // the paired output's name, or "Not found"
+    int outputIndex = -1;       // -1: none, also when a shared output was taken away
+    std::shared_ptr<DeviceObject> device;
+
+    // Pairs every input with an output (a pure function of the two name lists, in port
+    // order):
+    // - equal names (case ignored) are numbered "Name (1)", "Name (2)", ... in both lists;
+    // - an input pairs with the output of exactly its name; else its name is cut before the
+    //   whole word "input", or else "in" (case ignored), trailing blanks removed, and the
+    //   first output that starts with that shortened name is taken;
+    // - when two inputs reach the same output, each whose name differs from that output's
+    //   name loses it (its names stay as they were).
+    static juce::Array<MidiPortPair> pairPorts (const juce::StringArray& inputNames,
+                                                const juce::StringArray& outputNames);
+
+    // Names that occur more than once (case ignored) get " (n)" appended, counting from 1.
+    static juce::StringArray numberEqualNames (const juce::StringArray& names);
+
+    // The name cut before the whole word "input", or else "in", with trailing blanks removed;
+    // the name itself when it has neither word.
+    static juce::String shortenedName (const juce::String& inputName);
+};

@@ -1,0 +1,72 @@
+#include "device/sim/SimulatedUnitSet.h"
+
+namespace SimulatedUnitSet
+{
+    int newestPublicBuild (const juce::XmlElement& list)
+    {
+        int newest = 0;
+        for (auto* entry : list.getChildWithTagNameIterator ("firmwareUpdate"))
+        {
+            auto* status = entry->getChildByName ("status");
+            auto* version = entry->getChildByName ("version");
+            if (status == nullptr || version == nullptr || status->getAllSubText().trim() != "public")
+                continue;
+            const auto text = version->getAllSubText();
+            const int at = text.lastIndexOf ("build");
+            if (at >= 0)
+                newest = juce::jmax (newest, text.substring (at + 5).trim().getIntValue());
+        }
+        return newest;
+    }
+
+    std::vector<std::shared_ptr<SimulatedUnit>> createForContent (const juce::File& folder)
+    {
+        std::vector<std::shared_ptr<SimulatedUnit>> units;
+        auto descriptor = juce::XmlDocument::parse (folder.getChildFile ("masterDescriptor.xml"));
+        if (descriptor == nullptr)
+            return units;
+        auto* devices = descriptor->getChildByName ("devices");
+        if (devices == nullptr)
+            return units;
+
+        int index = 0;
+        for (auto* product : devices->getChildWithTagNameIterator ("product"))
+        {
+            const auto name = product->getStringAttribute ("name");
+            const int id = product->getIntAttribute ("sysexId", 255);
+            if (name.isEmpty() || ! juce::isPositiveAndBelow (id, 0x60) || name.containsAnyOf ("/\\"))
+                continue;
+
+            const auto productFolder = folder.getChildFile (name);
+            int build = 0;
+            if (auto list = juce::XmlDocument::parse (productFolder.getChildFile ("firmware.xml")))
+                build = newestPublicBuild (*list);
+            if (build <= 0)
+                build = 100;
+
+            const auto profile = SimUnitProfile::fromCapsFile (productFolder.getChildFile ("caps.xml"),
+                                                               (juce::uint8) id, build);
+            SimulatedUnit::Identity identity;
+            identity.productId = (juce::uint8) id;
+            identity.major = build / 100;
+            identity.minor = (build / 10) % 10;
+            identity.build = build;
+            identity.serial = 10100 + 1000 * index;
+            identity.day = 12;
+            identity.month = 3;
+            identity.year = 2021;
+            const auto flag = product->getStringAttribute ("allVersSupportGenSyxID").trim();
+            identity.answersBroadcast = flag.isNotEmpty() && juce::String ("1tTyY").containsChar (flag[0]);
+
+            auto unit = std::make_shared<SimulatedUnit> (profile, identity, name + " MIDI");
+            juce::Array<int> numbers;
+            for (int n = 1; n < profile.numPresets; ++n)
+                if (n % 4 != 0)
+                    numbers.add (n);
+            unit->fillPresets (numbers, index + 1);
+            units.push_back (std::move (unit));
+            ++index;
+        }
+        return units;
+    }
+}

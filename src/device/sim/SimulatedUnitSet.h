@@ -1,0 +1,17 @@
+#pragma once
+
+#include "device/sim/SimulatedUnit.h"
+#include <memory>
+
+// The simulated units the program is run with under LARKSPIRE_MIDI=virtual: one for each
+// product of a content folder (a master descriptor and one folder per product with its
+// capability document), each at the newest public firmware build its folder lists (100
+// when it lists none), with a few presets, on ports named after the product. A product
+// that every firmware build lets answer the identity query sent to all units does so.
+namespace SimulatedUnitSet
+{
+    std::vector<std::shared_ptr<SimulatedUnit>> createForContent (const juce::File& contentFolder);
+
+    // The newest build of the public entries of a firmware list document, or 0.
+    int newestPublicBuild (const juce::XmlElement& firmwareList);
+}

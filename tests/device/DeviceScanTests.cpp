@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+#include "content/ContentManager.h"
+#include "content/EventTracker.h"
+#include "core/AppPaths.h"
+#include "core/InfoCodes.h"
+#include "device/DeviceProfiler.h"
+#include "support/DeviceWorld.h"
+
+using namespace testing_support;
+
+namespace
+{
+    using LogEntry = SimulatedUnit::LogEntry;
+
+    // The identity queries a unit received: (device id, request kind) in order.
+    std::vector<std::pair<int, int>> identityQueries (const SimulatedUnit& unit)
+    {
+        std::vector<std::pair<int, int>> out;
+        for (auto& e : unit.getReceived (0x7E))
+            out.push_back ({ e.deviceId(), e.bytes[7] });
+        return out;
+    }
+
+    using Q = std::vector<std::pair<int, int>>;
+}
+
+TEST (DeviceScan, IdentifiesUnitsThroughTheBroadcastAndByProductInDescriptorOrder)
+{
+    DeviceWorld w;
+    auto merle = w.addUnit (DeviceWorld::merle, 140, 40123);                 // answers its own id only
+    auto xt = w.addUnit (DeviceWorld::merleXT, 215, 31000);                  // likewise
+    auto piper = w.addUnit (DeviceWorld::piper, 100, 777, true);             // answers the broadcast
+
+    EXPECT_EQ (w.scan(), 1);
+    EXPECT_EQ (w.recorder.count (InfoCode::portPairsRebuilt), 1);
+    auto& m = w.manager();
+    ASSERT_EQ (m.getNumPairs(), 3);
+
+    // What crossed the wire: the broadcast first, then the products in descriptor order
+    // (Merle 17, Merle XT 18; Piper 12 is never asked by its id), then serial and date.
+    EXPECT_EQ (identityQueries (*merle), (Q { { 0x7F, 0x7F }, { 17, 0x7F }, { 17, 0x07 }, { 17, 0x09 } }));
+    EXPECT_EQ (identityQueries (*xt), (Q { { 0x7F, 0x7F }, { 17, 0x7F }, { 18, 0x7F }, { 18, 0x07 }, { 18, 0x09 } }));
+    EXPECT_EQ (identityQueries (*piper), (Q { { 0x7F, 0x7F }, { 12, 0x07 }, { 12, 0x09 } }));
+
+    const juce::uint8 ids[] = { 17, 18, 12 };
+    const int serials[] = { 40123, 31000, 777 };
+    const int builds[] = { 140, 215, 100 };
+    for (int i = 0; i < 3; ++i)
+    {
+        auto d = w.device (i);
+        EXPECT_TRUE (d->isReady()) << i;
+        EXPECT_EQ (d->getStatus() & 0xFF, (juce::uint32) DeviceObject::identified) << i;
+        EXPECT_TRUE ((d->getStatus() & DeviceObject::namedLikeProduct) != 0) << i;
+        EXPECT_EQ (m.getProductId (i), ids[i]);
+        EXPECT_EQ (m.getSerialNumber (i), serials[i]);
+        EXPECT_EQ (m.getFirmwareVersion (i).build, builds[i]);
+        EXPECT_TRUE (m.isDeviceReady (i));
+        ASSERT_NE (d->getDeviceCaps(), nullptr);
+        ASSERT_NE (d->getDeviceData(), nullptr);
+        EXPECT_EQ (d->getDeviceData()->getFormat().productId, ids[i]);
+        EXPECT_FALSE (d->arePortsOpen());   // identification closes what it opened
+    }
+    int y, mo, d;
+    w.device (0)->getManufactureDate (y, mo, d);
+    EXPECT_EQ (juce::String::formatted ("%4d.%02d.%02d", y, mo, d), "2021.06.24");
+    EXPECT_EQ (w.device (0)->getDeviceData()->getNumSlots(), 26);
+    EXPECT_EQ (w.device (0)->getDeviceCaps()->getPresetVersion(), 2);
+    EXPECT_EQ (w.device (0)->getDataFolder(),
+               AppPaths::join (AppPaths::getDataFolder (17), "40123"));
+
+    EXPECT_EQ (m.findDeviceBySerial (31000), 1);
+    EXPECT_TRUE (m.isDeviceConnected (18, 31000));
+    EXPECT_FALSE (m.isDeviceConnected (17, 31000));
+    EXPECT_EQ (m.findDevice (12, 777), 2);
+    EXPECT_FALSE (m.isDeviceReady (-1));   // a negative index is not the current pair here
+
+    // Connecting opens the ports and makes the pair current.
+    ASSERT_TRUE (m.selectDevice (1));
+    EXPECT_EQ (m.getCurrentIndex(), 1);
+    EXPECT_TRUE (w.device()->arePortsOpen());
+    EXPECT_EQ (m.getDeviceDisplayName(), "Merle XT Studio");   // serial 31000 lies in that variant's range
+    EXPECT_EQ (m.getProductId(), 18);
+    EXPECT_NE (m.getDeviceData(), nullptr);
+    auto list = m.getDeviceList();
+    EXPECT_EQ (list.displayNames, (juce::StringArray { "Merle MIDI", "Merle XT MIDI", "Piper MIDI" }));
+    EXPECT_EQ (list.serialNumbers, (juce::Array<int> { 40123, 31000, 777 }));
+
+    juce::uint64 sent = 0, received = 0;
+    m.getMidiByteCounts (sent, received);
+    juce::int64 unitsReceived = 0, unitsSent = 0;
+    for (auto& u : { merle, xt, piper })
+    {
+        unitsReceived += u->getBytesReceived();
+        unitsSent += u->getBytesSent();
+    }
+    EXPECT_EQ ((juce::int64) sent, unitsReceived);
+    EXPECT_EQ ((juce::int64) received, unitsSent);
+}
+
+TEST (DeviceScan, ProductsThatAnswerTheBroadcastAreAskedByIdOnlyWithScanAll)
+{
+    DeviceWorld w;
+    auto piper = w.addUnit (DeviceWorld::piper, 100, 555, false);   // this one ignores the broadcast
+
+    EXPECT_EQ (w.scan(), 1);
+    auto d = w.device (0);
+    EXPECT_FALSE (d->isReady());
+    EXPECT_EQ (d->getStatus(), (juce::uint32) (DeviceObject::namedLikeProduct | DeviceObject::notAUnit));
+    // A port named like a unit that stayed silent: the scan ran a second pass.
+    EXPECT_EQ (w.recorder.count (InfoCode::portPairsRebuilt), 2);
+    for (auto& q : identityQueries (*piper))
+        EXPECT_NE (q.first, 12);
+
+    w.content.host.scanAll = true;
+    piper->clearLog();
+    EXPECT_EQ (w.scan(), 1);
+    EXPECT_TRUE (w.device (0)->isReady());
+    EXPECT_EQ (identityQueries (*piper),
+               (Q { { 0x7F, 0x7F }, { 17, 0x7F }, { 18, 0x7F }, { 12, 0x7F }, { 12, 0x07 }, { 12, 0x09 } }));
+}
+
+TEST (DeviceScan, RealIdentityWindowsAndRescanDelayForASilentUnitPort)
+{
+    auto t = ScopedDeviceTimings::fast();
+    t.identityWindowMs = 500;
+    t.rescanDelayMs = 3000;
+    DeviceWorld w (t);
+    auto unit = w.addUnit (DeviceWorld::merle, 140, 1);
+    auto f = unit->getFaults();
+    f.silent = true;
+    unit->setFaults (f);
+
+    EXPECT_EQ (w.scan(), 1);
+    EXPECT_EQ (w.recorder.count (InfoCode::portPairsRebuilt), 2);
+
+    // Each pass: the broadcast and the two products, each given its whole window; between
+    // the passes the pause before the rescan.
+    const auto log = unit->getReceived (0x7E);
+    ASSERT_EQ (log.size(), 6u);
+    EXPECT_EQ (identityQueries (*unit), (Q { { 0x7F, 0x7F }, { 17, 0x7F }, { 18, 0x7F },
+                                             { 0x7F, 0x7F }, { 17, 0x7F }, { 18, 0x7F } }));
+    for (size_t i : { 1u, 2u, 4u, 5u })
+        EXPECT_GE (log[i].timeMs - log[i - 1].timeMs, 499.0) << i;
+    EXPECT_GE (log[3].timeMs - log[2].timeMs, 500.0 + 3000.0 - 1.0);
+
+    EXPECT_EQ (w.device (0)->getStatus(), (juce::uint32) (DeviceObject::namedLikeProduct | DeviceObject::notAUnit));
+}
+
+TEST (DeviceScan, PortsThatAreNoUnitAndPairsWithoutAnOutput)
+{
+    DeviceWorld w;
+    auto keys = w.addPorts ("Keyboard", "Keyboard");
+    auto lonely = w.addUnit (DeviceWorld::merle, 140, 9);
+    lonely->setPortNames ("Lonely Port", {});   // an input without an output
+
+    EXPECT_EQ (w.scan(), 1);
+    EXPECT_EQ (w.recorder.count (InfoCode::portPairsRebuilt), 1);   // nothing looked like a unit
+    auto& m = w.manager();
+    ASSERT_EQ (m.getNumPairs(), 2);
+
+    EXPECT_EQ (m.getDeviceFlags (0), (juce::uint32) DeviceObject::notAUnit);
+    EXPECT_EQ (m.getDeviceFlags (1), (juce::uint32) (DeviceObject::portMissing | DeviceObject::notAUnit));
+    EXPECT_EQ (m.getPair (1).displayName, "Unknown Device");
+    EXPECT_EQ (m.getPair (1).outputName, "Not found");
+    EXPECT_TRUE (lonely->getLog().empty());   // never opened, never asked
+    EXPECT_EQ (m.getProductId (0), 18);        // the last product asked
+    EXPECT_FALSE (m.selectDevice (1));
+}
+
+TEST (DeviceScan, ConnectingIsRefusedUntilTheScanHasSettledThePorts)
+{
+    DeviceWorld w;
+    w.addUnit (DeviceWorld::merle, 140, 5);
+    auto& m = w.startManager();
+    EXPECT_TRUE (m.arePortsUnsettled());
+    EXPECT_FALSE (m.selectDevice (0));
+    ASSERT_EQ (w.scan(), 1);
+    EXPECT_FALSE (m.arePortsUnsettled());
+    EXPECT_TRUE (m.isPolling());
+    EXPECT_FALSE (m.selectDevice (1));
+    EXPECT_TRUE (m.selectDevice (0));
+}
+
+TEST (DeviceScan, ThePollSeesPortChangesAtItsRealInterval)
+{
+    auto t = ScopedDeviceTimings::fast();
+    t.portPollMs = 3000;
+    DeviceWorld w (t);
+    auto merle = w.addUnit (DeviceWorld::merle, 140, 40123);
+    ASSERT_TRUE (w.scanAndSelect (0));
+    merle->clearLog();
+
+    // Another unit appears: the connected one is asked for its serial number and stays.
+    auto xt = w.addUnit (DeviceWorld::merleXT, 215, 31000);
+    ASSERT_TRUE (pumpUntil ([&] { return w.recorder.count (InfoCode::portListsChanged) == 1; }, 30000));
+    EXPECT_EQ (w.recorder.count (InfoCode::connectedUnitLost), 0);
+    EXPECT_EQ (identityQueries (*merle), (Q { { 17, 0x07 } }));
+    EXPECT_TRUE (w.manager().arePortsUnsettled());
+    EXPECT_FALSE (w.manager().selectDevice (0));
+    // The check is a command of the unit and ends like one.
+    ASSERT_FALSE (w.recorder.endings().empty());
+    EXPECT_EQ (w.recorder.endings().back().commandCode, DeviceCommand::reidentify);
+    EXPECT_EQ (w.recorder.endings().back().code, InfoCode::commandDone);
+
+    // The connected unit is unplugged: its re-identification fails.
+    merle->unplug();
+    ASSERT_TRUE (pumpUntil ([&] { return w.recorder.count (InfoCode::connectedUnitLost) == 1; }, 30000));
+    EXPECT_EQ (w.device()->getErrorCode(), 0xA00004);
+    EXPECT_EQ (w.recorder.endings().back().code, InfoCode::commandFailed);
+    pumpFor (100);
+    EXPECT_EQ (w.recorder.count (InfoCode::portListsChanged), 1);
+    juce::ignoreUnused (xt);
+}
+
+TEST (DeviceScan, ReidentificationCommandChecksTheSerialNumber)
+{
+    DeviceWorld w;
+    auto merle = w.addUnit (DeviceWorld::merle, 140, 40123);
+    ASSERT_TRUE (w.scanAndSelect (0));
+    merle->clearLog();
+
+    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::reidentify)), InfoCode::commandDone);
+    EXPECT_EQ (identityQueries (*merle), (Q { { 17, 0x07 } }));
+    EXPECT_EQ (w.recorder.count (InfoCode::connectedUnitLost), 0);
+
+    // Another unit answers on the same ports now.
+    auto id = merle->getIdentity();
+    id.serial = 40124;
+    merle->setIdentity (id);
+    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::reidentify)), InfoCode::commandFailed);
+    ASSERT_TRUE (pumpUntil ([&] { return w.recorder.count (InfoCode::connectedUnitLost) == 1; }));
+    EXPECT_EQ (w.device()->getErrorCode(), 0xA00004);
+    EXPECT_EQ (w.device()->getSerialNumber(), 40124);   // what arrived
+    EXPECT_FALSE (w.manager().isPolling());
+    EXPECT_TRUE (w.manager().arePortsUnsettled());
+}
+
+TEST (DeviceScan, TheRegistryFileAfterIdentificationAndTheUsageEvents)
+{
+    DeviceWorld w;
+    w.content.host.firstRun = false;
+    setEventTracker (new EventTracker());
+    struct TrackerGone { ~TrackerGone() { setEventTracker (nullptr); } } trackerGone;
+
+    w.addUnit (DeviceWorld::merle, 120, 40123);
+    auto xt = w.addUnit (DeviceWorld::merleXT, 210, 31000, true);
+    const auto before = juce::Time::currentTimeMillis();
+    ASSERT_EQ (w.scan(), 1);
+
+    const juce::File file (AppPaths::getDeviceListFile());
+    ASSERT_TRUE (file.existsAsFile());
+    auto xml = juce::XmlDocument::parse (file);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_TRUE (xml->hasTagName ("DEVICE_MANAGER"));
+    ASSERT_EQ (xml->getNumChildElements(), 2);
+    auto* e = xml->getChildElement (0);
+    EXPECT_TRUE (e->hasTagName ("device"));
+    const juce::StringArray order { "name", "id", "activated", "detection", "version", "serial", "manufacture" };
+    for (int i = 0; i < order.size(); ++i)
+        EXPECT_EQ (e->getAttributeName (i), order[i]);
+    EXPECT_EQ (e->getStringAttribute ("name"), "Merle");
+    EXPECT_EQ (e->getStringAttribute ("id"), "17");
+    EXPECT_EQ (e->getStringAttribute ("activated"), "0");
+    EXPECT_GE (e->getStringAttribute ("detection").getLargeIntValue(), before);
+    EXPECT_EQ (e->getStringAttribute ("version"), "0.1.1.20.120.0");
+    EXPECT_EQ (e->getStringAttribute ("serial"), "40123");
+    EXPECT_EQ (e->getStringAttribute ("manufacture"), "2021.06.24");
+    EXPECT_EQ (xml->getChildElement (1)->getStringAttribute ("name"), "Merle XT");
+    const auto detection = xml->getChildElement (1)->getStringAttribute ("detection");
+    EXPECT_TRUE (file.loadFileAsString().startsWith ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+
+    // A unit was added: every known unit went out as a usage event.
+    auto logged = [&] { return w.content.server.countRequests ("POST", "/lark-spire-2/php/tracking-1.0/db_user_log_device.php"); };
+    ASSERT_TRUE (pumpUntil ([&] { return logged() == 2; }));
+    bool sawXt = false;
+    for (auto& r : w.content.server.getRequests())
+        if (r.path.endsWith ("db_user_log_device.php") && r.body.startsWith ("serial=31000&product_id=18&build_num=210&"))
+            sawXt = true;
+    EXPECT_TRUE (sawXt);
+
+    // The same units again, one with a new build: its entry stays, only the version moves,
+    // and nothing new is logged.
+    auto id = xt->getIdentity();
+    id.build = 215;
+    xt->setIdentity (id);
+    ASSERT_EQ (w.scan(), 1);
+    xml = juce::XmlDocument::parse (file);
+    ASSERT_EQ (xml->getNumChildElements(), 2);
+    EXPECT_EQ (xml->getChildElement (1)->getStringAttribute ("version"), "0.1.2.10.215.0");
+    EXPECT_EQ (xml->getChildElement (1)->getStringAttribute ("detection"), detection);
+    pumpFor (300);
+    EXPECT_EQ (logged(), 2);
+
+    // Known units: the connected one can be left out, and cannot be removed.
+    auto* profiler = getDeviceProfiler();
+    EXPECT_EQ (profiler->getKnownDevices (false).serialNumbers, (juce::Array<int> { 40123, 31000 }));
+    ASSERT_TRUE (w.manager().selectDevice (1));
+    EXPECT_FALSE (profiler->removeDevice (18, 31000));
+    EXPECT_EQ (profiler->getKnownDevices (true).serialNumbers, (juce::Array<int> { }));   // both identified now
+}
+
+TEST (DeviceScan, TheWebLookUpActivatesUnitsTheServiceKnowsOrRegisters)
+{
+    DeviceWorld w;
+    auto& server = w.content.server;
+    const juce::String base = "/lark-spire-2/php/tracking-1.0/";
+    server.reply (base + "db_query_find_device.php", 200, " No\n");
+    server.reply (base + "db_device_activate.php", 200, "Success\n");
+
+    w.addUnit (DeviceWorld::merle, 140, 40123);
+    ASSERT_EQ (w.scan(), 1);
+
+    auto activated = [] (int i) { return getDeviceProfiler()->getRegistryCopy()->getChildElement (i)->getStringAttribute ("activated"); };
+    EXPECT_EQ (activated (0), "1");
+    EXPECT_EQ (juce::XmlDocument::parse (juce::File (AppPaths::getDeviceListFile()))->getChildElement (0)
+                   ->getStringAttribute ("activated"), "1");
+
+    ASSERT_EQ (server.countRequests ("POST", base + "db_query_find_device.php"), 1);
+    ASSERT_EQ (server.countRequests ("POST", base + "db_device_activate.php"), 1);
+    for (auto& r : server.getRequests())
+    {
+        if (r.path.endsWith ("db_query_find_device.php"))
+            EXPECT_EQ (r.body, "serial=40123");
+        if (r.path.endsWith ("db_device_activate.php"))
+            EXPECT_TRUE (r.body.startsWith ("serial=40123&product=Merle&date=")) << r.body;
+    }
+
+    // A confirmed unit is not asked again; a new one the service knows is simply marked.
+    server.clearLog();
+    server.reply (base + "db_query_find_device.php", 200, "Yes");
+    w.addUnit (DeviceWorld::merleXT, 215, 31000);
+    ASSERT_EQ (w.scan(), 1);
+    EXPECT_EQ (server.countRequests ("POST", base + "db_query_find_device.php"), 1);
+    EXPECT_EQ (server.countRequests ("POST", base + "db_device_activate.php"), 0);
+    EXPECT_EQ (activated (1), "1");
+
+    // Any other answer changes nothing.
+    server.reply (base + "db_query_find_device.php", 500, "Maybe");
+    w.addUnit (DeviceWorld::piper, 100, 12, true);
+    ASSERT_EQ (w.scan(), 1);
+    EXPECT_EQ (activated (2), "0");
+}
+
+TEST (DeviceScan, VirtualPortsOfTheSampleContentUnderTheEnvironmentSwitch)
+{
+    DeviceWorld w;
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
+    ContentManager::setInstalledContentFolder (ContentWorld::sampleContent());
+    auto layer = MidiPortLayer::createFromEnvironment();
+    ContentManager::setInstalledContentFolder (w.content.installedContent());
+    ASSERT_EQ (layer->getKind(), "virtual");
+    EXPECT_EQ (layer->getInputNames(), (juce::StringArray { "Merle MIDI", "Merle XT MIDI", "Piper MIDI" }));
+
+    setDeviceManager (new DeviceManager (&w.recorder, layer));
+    getDeviceManager()->startThread();
+    ASSERT_EQ (w.scan(), 1);
+    auto& m = w.manager();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE (m.isDeviceReady (i)) << i;
+    EXPECT_EQ (m.getProductId (2), 12);
+}
