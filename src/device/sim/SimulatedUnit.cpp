@@ -512,6 +512,14 @@ void SimulatedUnit::answerPresetRequest (int number)
         return;
     }
 
+    if (faults.doneInsteadOfPreset)
+    {
+        auto done = SimSysEx::begin (identity.productId, 0x56);
+        SimSysEx::end (done);
+        answer ({ done });
+        return;
+    }
+
     auto it = presets.find (number);
     if (it == presets.end())
     {

@@ -53,6 +53,7 @@ public:
         int truncatedTimes = 0;
         int wrongHeaderNumberTimes = 0;      // answers a preset request with the next number's header
         std::map<int, int> readStatus;       // a request for this preset is answered with this status only
+        bool doneInsteadOfPreset = false;    // a preset request is answered with "done" (0x56) only
         std::map<int, int> writeStatus;      // the status after a preset of this number was written (else 1)
         int setupWriteStatus = 1;
         int firmwareResends = 0;             // each firmware block is asked for again this many times
