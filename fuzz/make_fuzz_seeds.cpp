@@ -185,6 +185,27 @@ namespace
             seed ("firmware_split", "image_" + juce::String (blocks), image.getData(), image.getDataSize());
         }
     }
+
+    // Client streams of the socket port layer: name lines, and MIDI with SysEx, running
+    // status, real-time bytes inside a SysEx and garbage.
+    void socketSeeds()
+    {
+        const std::vector<std::vector<juce::uint8>> streams {
+            { 'N', 'A', 'M', 'E', ' ', 'U', 'n', 'i', 't', '\r' },
+            { 'N', 'A', 'M', 'E', ' ', 0xE2, 0x99, 0xAA, ' ', 'x' },
+            { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x11, 0x7E, 0x7F, 0xF7, 0x90, 0x3C, 0x64, 0x3E, 0x00 },
+            { 0x01, 0x02, 0xF7, 0xF0, 0x01, 0xF8, 0x02, 0xF7, 0xC1, 0x05, 0x06, 0xF2, 0x01, 0x02, 0xF6 },
+            { 0xF0, 0x01, 0x02, 0x80, 0x3C, 0x00, 0xF0, 0x05, 0xF0, 0x06, 0xF7, 0xF1, 0x10 },
+        };
+        int n = 0;
+        for (auto selector : { 0x00, 0x13, 0x80, 0xFF })
+            for (auto& s : streams)
+            {
+                juce::MemoryOutputStream body;
+                body.write (s.data(), s.size());
+                seed ("midi_stream", "stream_" + juce::String (n++), (juce::uint8) selector, body);
+            }
+    }
 }
 
 int main (int argc, char** argv)
@@ -200,6 +221,7 @@ int main (int argc, char** argv)
     streamSeeds();
     sysExSeeds();
     firmwareSeeds();
+    socketSeeds();
     std::cout << written << " seeds written to " << root.getFullPathName() << "\n";
     return written > 0 ? 0 : 1;
 }

@@ -1,9 +1,11 @@
 #include "device/MidiPortLayer.h"
 #include "device/JuceMidiPortLayer.h"
+#include "device/SocketMidiPortLayer.h"
 #include "device/VirtualMidiPortLayer.h"
 #include "device/sim/SimulatedUnitSet.h"
 #include "content/ContentManager.h"
 #include <cstdlib>
+#include <iostream>
 
 namespace
 {
@@ -27,6 +29,20 @@ std::shared_ptr<MidiPortLayer> MidiPortLayer::createFromEnvironment()
             layer->addDevice (unit);
         return layer;
     }
+
+    const int port = SocketMidiPortLayer::portFromWord (choice);
+    if (port > 0)
+    {
+        SocketMidiPortLayer::Options options;
+        options.port = port;
+        auto layer = std::make_shared<SocketMidiPortLayer> (options);
+        if (! layer->isListening())
+            std::cerr << "LARKSPIRE_MIDI: " << layer->getListenError() << std::endl;
+        return layer;
+    }
+    if (port < 0)
+        std::cerr << "LARKSPIRE_MIDI: \"" << choice << "\" names no TCP port (socket:1 to socket:65535); "
+                     "the platform's MIDI ports are used" << std::endl;
 
     return std::make_shared<JuceMidiPortLayer>();
 }

@@ -29,8 +29,9 @@ public:
 // The program's view of the computer's MIDI ports: two lists of port names in index order
 // and opening by index. The device threads reach every port through one of these.
 //
-// Backends: JuceMidiPortLayer (the platform's ports through JUCE) and VirtualMidiPortLayer
-// (in-process ports of simulated units and other stand-in devices). A backend must:
+// Backends: JuceMidiPortLayer (the platform's ports through JUCE), VirtualMidiPortLayer
+// (in-process ports of simulated units and other stand-in devices) and SocketMidiPortLayer
+// (ports of programs outside the process, over the loopback network). A backend must:
 // - list names in a stable order between changes of the port set, and let a port that is
 //   unplugged leave the lists (the device manager polls them to notice changes);
 // - open by the index in the current lists and fail (null) for an index that is not there;
@@ -53,7 +54,8 @@ public:
 
     // The backend named by LARKSPIRE_MIDI: unset, empty or "juce" gives the platform's ports;
     // "virtual" gives in-process ports with one simulated unit for each product of the
-    // installed sample content. New backends add their word here.
+    // installed sample content; "socket:PORT" gives the ports of the programs that connect
+    // to 127.0.0.1:PORT. New backends add their word here.
     static std::shared_ptr<MidiPortLayer> createFromEnvironment();
 };
 

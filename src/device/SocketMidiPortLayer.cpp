@@ -1,0 +1,779 @@
+#include "device/SocketMidiPortLayer.h"
+#include "device/MidiByteStreamParser.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <fcntl.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace
+{
+    using Clock = std::chrono::steady_clock;
+
+    // What the system buffers for one client; with the layer's own bound it is all that a
+    // client that does not read can cost.
+    constexpr int socketSendBufferBytes = 64 * 1024;
+    constexpr size_t readChunkBytes = 16 * 1024;
+    // After the system refused to hand over a new connection (out of descriptors), the
+    // listening socket is left alone this long instead of being asked again at once.
+    constexpr int acceptPauseMs = 200;
+
+    bool isLoopback (const sockaddr_in& a)
+    {
+        return a.sin_family == AF_INET && (ntohl (a.sin_addr.s_addr) >> 24) == 127;
+    }
+
+    // Wakes the I/O thread out of poll(). Shared with the connections, so that a port that
+    // outlives the layer never writes to a descriptor that was closed and reused.
+    class Waker
+    {
+    public:
+        Waker()
+        {
+            int fds[2];
+            if (::pipe2 (fds, O_CLOEXEC | O_NONBLOCK) == 0)
+            {
+                readFd = fds[0];
+                writeFd = fds[1];
+            }
+        }
+
+        ~Waker()
+        {
+            if (readFd >= 0)  ::close (readFd);
+            if (writeFd >= 0) ::close (writeFd);
+        }
+
+        bool isValid() const noexcept { return readFd >= 0 && writeFd >= 0; }
+
+        void wake() const
+        {
+            // A full pipe means the thread is awake already.
+            const char c = 1;
+            const auto r = ::write (writeFd, &c, 1);
+            juce::ignoreUnused (r);
+        }
+
+        void drain() const
+        {
+            char buffer[64];
+            while (::read (readFd, buffer, sizeof (buffer)) > 0) {}
+        }
+
+        int readFd = -1, writeFd = -1;
+
+        JUCE_DECLARE_NON_COPYABLE (Waker)
+    };
+
+    // One accepted client. The I/O thread owns the descriptor's reading and closing; senders
+    // write under the I/O lock, which the thread also takes to flush and to close.
+    class Connection
+    {
+    public:
+        Connection (int socketFd, std::shared_ptr<Waker> w, const SocketMidiPortLayer::Options& o)
+            : fd (socketFd), waker (std::move (w)), maxPending (o.maxPendingOutputBytes),
+              parser (o.maxSysExBytes),
+              nameDeadline (Clock::now() + std::chrono::milliseconds (juce::jmax (0, o.nameTimeoutMs)))
+        {
+        }
+
+        ~Connection()
+        {
+            closeSocket();
+        }
+
+        //==============================================================================
+        // Any thread
+        bool isDead() const noexcept { return dead.load(); }
+
+        // Sends at once what the socket takes; the rest waits for the I/O thread, up to the
+        // bound. A client that lets more pile up is not reading: it is disconnected.
+        void send (const juce::uint8* data, size_t size)
+        {
+            const std::lock_guard<std::mutex> l (ioLock);
+            if (dead.load() || fd < 0 || size == 0)
+                return;
+
+            size_t sent = 0;
+            if (pendingBytes() == 0)
+            {
+                while (sent < size)
+                {
+                    const auto r = ::send (fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (r > 0)
+                        sent += (size_t) r;
+                    else if (r < 0 && errno == EINTR)
+                        continue;
+                    else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                        break;
+                    else
+                    {
+                        giveUpLocked();
+                        return;
+                    }
+                }
+            }
+
+            if (sent == size)
+                return;
+
+            if (pendingBytes() + (size - sent) > maxPending)
+            {
+                giveUpLocked();
+                return;
+            }
+            pending.insert (pending.end(), data + sent, data + size);
+            // The I/O thread now watches for room to write.
+            waker->wake();
+        }
+
+        int attachInput (juce::MidiInputCallback& callback)
+        {
+            const std::lock_guard<std::mutex> l (deliveryLock);
+            const int id = nextInputId++;
+            inputs.push_back ({ id, &callback, false });
+            return id;
+        }
+
+        // Switching an input off waits for a delivery that is under way.
+        void setInputActive (int id, bool active)
+        {
+            const std::lock_guard<std::mutex> l (deliveryLock);
+            for (auto& i : inputs)
+                if (i.id == id)
+                    i.active = active;
+        }
+
+        void detachInput (int id)
+        {
+            const std::lock_guard<std::mutex> l (deliveryLock);
+            inputs.erase (std::remove_if (inputs.begin(), inputs.end(), [id] (const Input& i) { return i.id == id; }),
+                          inputs.end());
+        }
+
+        //==============================================================================
+        // I/O thread only
+        int getFd() const noexcept             { return fd; }
+        bool isNamed() const noexcept          { return named; }
+        Clock::time_point getNameDeadline() const noexcept { return nameDeadline; }
+
+        bool hasPendingOutput()
+        {
+            const std::lock_guard<std::mutex> l (ioLock);
+            return pendingBytes() > 0;
+        }
+
+        // False once the socket failed.
+        bool flush()
+        {
+            const std::lock_guard<std::mutex> l (ioLock);
+            while (fd >= 0 && pendingBytes() > 0)
+            {
+                const auto r = ::send (fd, pending.data() + pendingStart, pendingBytes(), MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (r > 0)
+                    pendingStart += (size_t) r;
+                else if (r < 0 && errno == EINTR)
+                    continue;
+                else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    break;
+                else
+                {
+                    giveUpLocked();
+                    return false;
+                }
+            }
+            if (pendingBytes() == 0)
+            {
+                pending.clear();
+                pendingStart = 0;
+            }
+            else if (pendingStart > pending.size() / 2)
+            {
+                pending.erase (pending.begin(), pending.begin() + (std::ptrdiff_t) pendingStart);
+                pendingStart = 0;
+            }
+            return ! dead.load();
+        }
+
+        enum class ReadResult { more, named, closed };
+
+        // Reads what the client sent: the name line first, then MIDI bytes for the inputs.
+        ReadResult read();
+
+        void markDead() noexcept { dead = true; }
+
+        void closeSocket()
+        {
+            dead = true;
+            const std::lock_guard<std::mutex> l (ioLock);
+            if (fd >= 0)
+            {
+                ::close (fd);
+                fd = -1;
+            }
+            pending.clear();
+            pending.shrink_to_fit();
+            pendingStart = 0;
+        }
+
+        juce::String name;   // set by the I/O thread before the connection is listed, then fixed
+
+    private:
+        struct Input
+        {
+            int id;
+            juce::MidiInputCallback* callback;
+            bool active;
+        };
+
+        size_t pendingBytes() const noexcept { return pending.size() - pendingStart; }
+
+        // Under the I/O lock: the client is dropped; the I/O thread finishes the job.
+        void giveUpLocked()
+        {
+            dead = true;
+            if (fd >= 0)
+                ::shutdown (fd, SHUT_RDWR);
+            pending.clear();
+            pendingStart = 0;
+            waker->wake();
+        }
+
+        ReadResult takeNameBytes (const juce::uint8* data, size_t size, size_t& used);
+
+        void deliver (const juce::MidiMessage& message)
+        {
+            const std::lock_guard<std::mutex> l (deliveryLock);
+            if (dead.load())
+                return;
+            for (auto& i : inputs)
+                if (i.active)
+                    i.callback->handleIncomingMidiMessage (nullptr, message);
+        }
+
+        int fd;
+        const std::shared_ptr<Waker> waker;
+        const size_t maxPending;
+        std::atomic<bool> dead { false };
+
+        std::mutex ioLock;
+        std::vector<juce::uint8> pending;
+        size_t pendingStart = 0;
+
+        std::mutex deliveryLock;
+        std::vector<Input> inputs;
+        int nextInputId = 1;
+
+        // I/O thread only
+        MidiByteStreamParser parser;
+        const Clock::time_point nameDeadline;
+        bool named = false;
+        std::vector<juce::uint8> line;
+
+        JUCE_DECLARE_NON_COPYABLE (Connection)
+    };
+
+    //==============================================================================
+    class SocketInputPort : public MidiInputPort
+    {
+    public:
+        SocketInputPort (std::shared_ptr<Connection> c, juce::MidiInputCallback& callback)
+            : connection (std::move (c)), id (connection->attachInput (callback)) {}
+
+        ~SocketInputPort() override
+        {
+            connection->setInputActive (id, false);
+            connection->detachInput (id);
+        }
+
+        void start() override { connection->setInputActive (id, true); }
+        void stop() override  { connection->setInputActive (id, false); }
+
+    private:
+        const std::shared_ptr<Connection> connection;
+        const int id;
+    };
+
+    class SocketOutputPort : public MidiOutputPort
+    {
+    public:
+        explicit SocketOutputPort (std::shared_ptr<Connection> c) : connection (std::move (c)) {}
+
+        void sendMessageNow (const juce::MidiMessage& message) override
+        {
+            connection->send (message.getRawData(), (size_t) message.getRawDataSize());
+        }
+
+    private:
+        const std::shared_ptr<Connection> connection;
+    };
+}
+
+//==============================================================================
+class SocketMidiPortLayer::Server
+{
+public:
+    explicit Server (const Options& o) : options (o), waker (std::make_shared<Waker>())
+    {
+        if (! waker->isValid())
+        {
+            error = "cannot make a wake-up pipe: " + juce::String (std::strerror (errno));
+            return;
+        }
+        if (options.port < 0 || options.port > 65535)
+        {
+            error = "no such TCP port: " + juce::String (options.port);
+            return;
+        }
+
+        listenFd = ::socket (AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (listenFd < 0)
+        {
+            error = "cannot make a socket: " + juce::String (std::strerror (errno));
+            return;
+        }
+
+        // A restarted program can listen again while connections of its last run linger.
+        const int yes = 1;
+        ::setsockopt (listenFd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof (yes));
+
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons ((uint16_t) options.port);
+        address.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+
+        if (::bind (listenFd, reinterpret_cast<sockaddr*> (&address), sizeof (address)) != 0
+            || ::listen (listenFd, juce::jmax (1, options.maxConnections)) != 0)
+        {
+            error = "cannot listen on 127.0.0.1:" + juce::String (options.port) + ": " + juce::String (std::strerror (errno));
+            ::close (listenFd);
+            listenFd = -1;
+            return;
+        }
+
+        socklen_t length = sizeof (address);
+        if (::getsockname (listenFd, reinterpret_cast<sockaddr*> (&address), &length) == 0)
+            port = ntohs (address.sin_port);
+    }
+
+    ~Server()
+    {
+        closeEverything();
+    }
+
+    bool isListening() const noexcept { return listenFd >= 0; }
+
+    void stop()
+    {
+        stopping = true;
+        waker->wake();
+    }
+
+    void run();
+
+    juce::StringArray getNames() const
+    {
+        juce::StringArray names;
+        const std::lock_guard<std::mutex> l (listLock);
+        for (auto& c : listed)
+            if (! c->isDead())
+                names.add (c->name);
+        return names;
+    }
+
+    std::shared_ptr<Connection> find (int index) const
+    {
+        if (index < 0)
+            return nullptr;
+        const std::lock_guard<std::mutex> l (listLock);
+        int i = 0;
+        for (auto& c : listed)
+            if (! c->isDead() && i++ == index)
+                return c;
+        return nullptr;
+    }
+
+    int countConnections() const
+    {
+        const std::lock_guard<std::mutex> l (listLock);
+        int n = 0;
+        for (auto& c : connections)
+            if (! c->isDead())
+                ++n;
+        return n;
+    }
+
+    void addToLists (const std::shared_ptr<Connection>& c)
+    {
+        const std::lock_guard<std::mutex> l (listLock);
+        listed.push_back (c);
+    }
+
+    const Options options;
+    const std::shared_ptr<Waker> waker;
+    int listenFd = -1;
+    int port = 0;
+    juce::String error;
+
+private:
+    void acceptClients();
+    void drop (const std::shared_ptr<Connection>& c);
+    void closeEverything();
+
+    std::atomic<bool> stopping { false };
+    Clock::time_point acceptPausedUntil {};
+
+    mutable std::mutex listLock;
+    std::vector<std::shared_ptr<Connection>> connections;   // in the order they were accepted
+    std::vector<std::shared_ptr<Connection>> listed;        // named, in the order they were named
+};
+
+//==============================================================================
+Connection::ReadResult Connection::takeNameBytes (const juce::uint8* data, size_t size, size_t& used)
+{
+    static const char prefix[] = "NAME ";
+    constexpr size_t prefixLength = sizeof (prefix) - 1;
+
+    for (used = 0; used < size;)
+    {
+        const auto b = data[used++];
+        if (b == '\n')
+        {
+            name = SocketMidiPortLayer::parseNameLine (line.data(), line.size());
+            line.clear();
+            line.shrink_to_fit();
+            if (name.isEmpty())
+                return ReadResult::closed;
+            named = true;
+            return ReadResult::named;
+        }
+
+        line.push_back (b);
+        // A client that starts with anything else sent no name line: no need to wait for one.
+        if (line.size() <= prefixLength && b != (juce::uint8) prefix[line.size() - 1])
+            return ReadResult::closed;
+        if (line.size() > SocketMidiPortLayer::maxNameLineBytes)
+            return ReadResult::closed;
+    }
+    return ReadResult::more;
+}
+
+Connection::ReadResult Connection::read()
+{
+    juce::uint8 buffer[readChunkBytes];
+    ssize_t r;
+    do
+        r = ::recv (fd, buffer, sizeof (buffer), MSG_DONTWAIT);
+    while (r < 0 && errno == EINTR);
+
+    if (r == 0)
+        return ReadResult::closed;
+    if (r < 0)
+        return (errno == EAGAIN || errno == EWOULDBLOCK) ? ReadResult::more : ReadResult::closed;
+
+    size_t start = 0;
+    auto result = ReadResult::more;
+    if (! named)
+    {
+        result = takeNameBytes (buffer, (size_t) r, start);
+        if (result == ReadResult::closed)
+            return result;
+    }
+
+    if (named && start < (size_t) r)
+    {
+        const double now = juce::Time::getMillisecondCounterHiRes() * 0.001;
+        parser.feed (buffer + start, (size_t) r - start, now,
+                     [this] (const juce::MidiMessage& m) { deliver (m); });
+    }
+    return dead.load() ? ReadResult::closed : result;
+}
+
+//==============================================================================
+void SocketMidiPortLayer::Server::run()
+{
+    std::vector<pollfd> fds;
+    std::vector<std::shared_ptr<Connection>> watched;
+
+    while (! stopping.load())
+    {
+        fds.clear();
+        watched.clear();
+
+        const auto now = Clock::now();
+        int timeoutMs = -1;
+        const auto wakeAt = [&] (Clock::time_point t)
+        {
+            const auto ms = (int) juce::jlimit<juce::int64> (0, 60000,
+                std::chrono::duration_cast<std::chrono::milliseconds> (t - now).count() + 1);
+            timeoutMs = timeoutMs < 0 ? ms : juce::jmin (timeoutMs, ms);
+        };
+
+        fds.push_back ({ waker->readFd, POLLIN, 0 });
+        const bool watchListener = now >= acceptPausedUntil;
+        if (watchListener)
+            fds.push_back ({ listenFd, POLLIN, 0 });
+        else
+            wakeAt (acceptPausedUntil);
+        const size_t firstConnection = fds.size();
+
+        std::vector<std::shared_ptr<Connection>> all;
+        {
+            const std::lock_guard<std::mutex> l (listLock);
+            all = connections;
+        }
+        for (auto& c : all)
+        {
+            if (c->isDead())
+            {
+                drop (c);
+                continue;
+            }
+            if (! c->isNamed())
+            {
+                if (now >= c->getNameDeadline())
+                {
+                    drop (c);
+                    continue;
+                }
+                wakeAt (c->getNameDeadline());
+            }
+            short events = POLLIN;
+            if (c->hasPendingOutput())
+                events |= POLLOUT;
+            fds.push_back ({ c->getFd(), events, 0 });
+            watched.push_back (c);
+        }
+
+        const int r = ::poll (fds.data(), (nfds_t) fds.size(), timeoutMs);
+        if (r < 0)
+        {
+            if (errno != EINTR)
+                std::this_thread::sleep_for (std::chrono::milliseconds (acceptPauseMs));   // out of memory: let it pass
+            continue;
+        }
+
+        if (fds[0].revents != 0)
+            waker->drain();
+        if (stopping.load())
+            break;
+
+        for (size_t i = 0; i < watched.size(); ++i)
+        {
+            auto& c = watched[i];
+            const auto events = fds[firstConnection + i].revents;
+            if (events == 0)
+                continue;
+            if (c->isDead() || ((events & POLLOUT) != 0 && ! c->flush()))
+            {
+                drop (c);
+                continue;
+            }
+            if ((events & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0)
+            {
+                const auto result = c->read();
+                if (result == Connection::ReadResult::closed)
+                    drop (c);
+                else if (result == Connection::ReadResult::named)
+                    addToLists (c);
+            }
+        }
+
+        if (watchListener && fds[1].revents != 0)
+            acceptClients();
+    }
+
+    closeEverything();
+}
+
+void SocketMidiPortLayer::Server::acceptClients()
+{
+    for (;;)
+    {
+        sockaddr_in peer {};
+        socklen_t length = sizeof (peer);
+        const int fd = ::accept4 (listenFd, reinterpret_cast<sockaddr*> (&peer), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0)
+        {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                acceptPausedUntil = Clock::now() + std::chrono::milliseconds (acceptPauseMs);
+            return;
+        }
+
+        if (! isLoopback (peer) || countConnections() >= options.maxConnections)
+        {
+            ::close (fd);
+            continue;
+        }
+
+        // MIDI is small messages that should not wait for more to come.
+        const int yes = 1;
+        ::setsockopt (fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof (yes));
+        const int sendBuffer = socketSendBufferBytes;
+        ::setsockopt (fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof (sendBuffer));
+
+        auto c = std::make_shared<Connection> (fd, waker, options);
+        const std::lock_guard<std::mutex> l (listLock);
+        connections.push_back (std::move (c));
+    }
+}
+
+void SocketMidiPortLayer::Server::drop (const std::shared_ptr<Connection>& c)
+{
+    c->markDead();
+    {
+        const std::lock_guard<std::mutex> l (listLock);
+        connections.erase (std::remove (connections.begin(), connections.end(), c), connections.end());
+        listed.erase (std::remove (listed.begin(), listed.end(), c), listed.end());
+    }
+    c->closeSocket();
+}
+
+void SocketMidiPortLayer::Server::closeEverything()
+{
+    std::vector<std::shared_ptr<Connection>> all;
+    {
+        const std::lock_guard<std::mutex> l (listLock);
+        all.swap (connections);
+        listed.clear();
+    }
+    for (auto& c : all)
+        c->closeSocket();
+
+    if (listenFd >= 0)
+    {
+        ::close (listenFd);
+        listenFd = -1;
+    }
+}
+
+//==============================================================================
+SocketMidiPortLayer::SocketMidiPortLayer (const Options& options)
+    : server (std::make_shared<Server> (options))
+{
+    if (server->isListening())
+        ioThread = std::thread ([s = server] { s->run(); });
+}
+
+SocketMidiPortLayer::~SocketMidiPortLayer()
+{
+    server->stop();
+    if (ioThread.joinable())
+        ioThread.join();
+}
+
+bool SocketMidiPortLayer::isListening() const
+{
+    return ioThread.joinable();
+}
+
+int SocketMidiPortLayer::getPort() const
+{
+    return isListening() ? server->port : 0;
+}
+
+juce::String SocketMidiPortLayer::getListenError() const
+{
+    return server->error;
+}
+
+int SocketMidiPortLayer::getNumConnections() const
+{
+    return server->countConnections();
+}
+
+juce::StringArray SocketMidiPortLayer::getInputNames()
+{
+    return server->getNames();
+}
+
+juce::StringArray SocketMidiPortLayer::getOutputNames()
+{
+    return server->getNames();
+}
+
+std::unique_ptr<MidiInputPort> SocketMidiPortLayer::openInput (int index, juce::MidiInputCallback& callback)
+{
+    auto c = server->find (index);
+    if (c == nullptr)
+        return nullptr;
+    return std::make_unique<SocketInputPort> (std::move (c), callback);
+}
+
+std::unique_ptr<MidiOutputPort> SocketMidiPortLayer::openOutput (int index)
+{
+    auto c = server->find (index);
+    if (c == nullptr)
+        return nullptr;
+    return std::make_unique<SocketOutputPort> (std::move (c));
+}
+
+//==============================================================================
+juce::String SocketMidiPortLayer::parseNameLine (const juce::uint8* line, size_t size)
+{
+    if (size > 0 && line[size - 1] == '\r')
+        --size;
+    if (size < 5 || size > maxNameLineBytes || std::memcmp (line, "NAME ", 5) != 0)
+        return {};
+
+    // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF, no control
+    // characters.
+    std::vector<juce::juce_wchar> characters;
+    for (size_t i = 5; i < size;)
+    {
+        const juce::uint8 b = line[i++];
+        juce::uint32 c = 0;
+        int extra = 0;
+        juce::uint32 least = 0;
+        if (b < 0x80)                { c = b; }
+        else if ((b & 0xE0) == 0xC0) { c = b & 0x1Fu; extra = 1; least = 0x80; }
+        else if ((b & 0xF0) == 0xE0) { c = b & 0x0Fu; extra = 2; least = 0x800; }
+        else if ((b & 0xF8) == 0xF0) { c = b & 0x07u; extra = 3; least = 0x10000; }
+        else                         return {};
+
+        if (size - i < (size_t) extra)
+            return {};
+        for (int k = 0; k < extra; ++k)
+        {
+            const juce::uint8 next = line[i++];
+            if ((next & 0xC0) != 0x80)
+                return {};
+            c = (c << 6) | (next & 0x3Fu);
+        }
+        if (c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return {};
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            return {};
+        characters.push_back ((juce::juce_wchar) c);
+    }
+
+    characters.push_back (0);
+    const auto name = juce::String (juce::CharPointer_UTF32 (characters.data())).trim();
+    if (name.isEmpty() || name.length() > maxNameLength)
+        return {};
+    return name;
+}
+
+int SocketMidiPortLayer::portFromWord (const juce::String& word)
+{
+    const auto w = word.trim();
+    if (! w.startsWithIgnoreCase ("socket:"))
+        return 0;
+    const auto digits = w.substring (7).trim();
+    if (digits.isEmpty() || digits.length() > 5 || ! digits.containsOnly ("0123456789"))
+        return -1;
+    const int port = digits.getIntValue();
+    return port >= 1 && port <= 65535 ? port : -1;
+}
