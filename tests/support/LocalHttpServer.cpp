@@ -107,9 +107,11 @@ namespace testing_support
             acceptThread.join();
 
         {
+            // Shut the connections down rather than closing them: a worker may be sending on
+            // one right now, and only its own thread may close it (after forgetting it).
             std::lock_guard<std::mutex> g (mutex);
             for (auto* s : openSockets)
-                s->close();
+                ::shutdown (s->getRawSocketHandle(), SHUT_RDWR);
         }
 
         std::vector<std::thread> toJoin;
