@@ -94,6 +94,7 @@ DeviceObject::DeviceObject (juce::MessageListener* l, const juce::String& name, 
 
 DeviceObject::~DeviceObject()
 {
+    changeRelay.cancelPendingUpdate();
     stopThread (timings.deviceStopTimeoutMs);
 
     std::unique_ptr<MidiInputPort> in;
@@ -107,6 +108,11 @@ DeviceObject::~DeviceObject()
     }
 }
 
+void DeviceObject::notifyChange()
+{
+    changeRelay.triggerAsyncUpdate();
+}
+
 bool DeviceObject::isOwnThread() const
 {
     return juce::Thread::getCurrentThread() == this;
@@ -115,10 +121,9 @@ bool DeviceObject::isOwnThread() const
 //==============================================================================
 void DeviceObject::run()
 {
-    {
-        const std::lock_guard<std::timed_mutex> l (commandLock);
-        identify();
-    }
+    beginCommand();
+    identify();
+    endCommand();
     idleEvent.signal();
     if (manager != nullptr)
         manager->notify();
@@ -175,7 +180,7 @@ bool DeviceObject::openPorts()
     if (inputIndex < 0 || outputIndex < 0)
     {
         status |= portMissing;
-        sendChangeMessage();
+        notifyChange();
         return false;
     }
 
@@ -222,7 +227,7 @@ bool DeviceObject::openPorts()
         input->start();
     }
     status = (status.load() | portsOpen) & ~(juce::uint32) portOpenFailed;
-    sendChangeMessage();
+    notifyChange();
     return true;
 }
 
@@ -241,7 +246,7 @@ void DeviceObject::closePorts()
     in.reset();
     out.reset();
     status &= ~(juce::uint32) portsOpen;
-    sendChangeMessage();
+    notifyChange();
 }
 
 bool DeviceObject::sendMessage (const juce::MidiMessage& message)
@@ -372,13 +377,29 @@ bool DeviceObject::loadSyncFile (const juce::String& path)
         return false;
 
     // No command may be using the data while it is replaced.
-    std::unique_lock<std::timed_mutex> l (commandLock, std::defer_lock);
-    if (! l.try_lock_for (std::chrono::milliseconds (timings.deviceStopTimeoutMs)))
+    std::unique_lock<std::mutex> gate (commandGateLock);
+    if (! commandGateChanged.wait_for (gate, std::chrono::milliseconds (timings.deviceStopTimeoutMs),
+                                       [this] { return ! commandRunning; }))
         return false;
 
     const juce::ScopedLock sl (infoLock);
     deviceData = std::move (loaded);
     return true;
+}
+
+void DeviceObject::beginCommand()
+{
+    const std::lock_guard<std::mutex> gate (commandGateLock);
+    commandRunning = true;
+}
+
+void DeviceObject::endCommand()
+{
+    {
+        const std::lock_guard<std::mutex> gate (commandGateLock);
+        commandRunning = false;
+    }
+    commandGateChanged.notify_all();
 }
 
 std::unique_ptr<juce::XmlElement> DeviceObject::createDeviceXml() const
@@ -507,7 +528,7 @@ void DeviceObject::identify()
     if (DeviceProfiler::isKnownProductPort (portName))
         s |= namedLikeProduct;
     status.store (s);
-    sendChangeMessage();
+    notifyChange();
 
     auto build = [this] { return getFirmwareVersion().build; };
 
@@ -561,7 +582,7 @@ void DeviceObject::identify()
 
     queue.setState (DeviceCommandQueue::idle);
     lastStatus = noStatus;
-    sendChangeMessage();
+    notifyChange();
 }
 
 void DeviceObject::readDeviceInformation()
@@ -637,7 +658,7 @@ bool DeviceObject::checkSerialNumber()
         const juce::ScopedLock pl (portLock);
         if (output == nullptr || getDeviceCaps() == nullptr)
         {
-            sendChangeMessage();
+            notifyChange();
             return false;
         }
     }
@@ -656,7 +677,7 @@ bool DeviceObject::checkSerialNumber()
     if (! threadShouldExit() && received != -1 && received == remembered)
         return true;
 
-    sendChangeMessage();
+    notifyChange();
     return false;
 }
 
@@ -874,11 +895,10 @@ bool DeviceObject::dispatchCommand()
     if (! queue.peek (command))
         return false;
 
-    {
-        const std::lock_guard<std::timed_mutex> l (commandLock);
-        flushIncoming();   // nothing that arrived before the request can be its answer
-        carryOut (command);
-    }
+    beginCommand();
+    flushIncoming();   // nothing that arrived before the request can be its answer
+    carryOut (command);
+    endCommand();
 
     DeviceCommandMessage done;
     if (threadShouldExit())

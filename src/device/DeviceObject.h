@@ -9,6 +9,7 @@
 #include "model/DeviceData.h"
 #include <juce_events/juce_events.h>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 
@@ -165,6 +166,8 @@ private:
     void sendSysExData (const juce::OwnedArray<juce::MidiMessage>& messages);
 
     bool isOwnThread() const;
+    // Tells the change listeners on the message thread; callable from any thread.
+    void notifyChange();
     DeviceDataFormat currentFormat() const;
 
     //==============================================================================
@@ -201,8 +204,25 @@ private:
     mutable juce::CriticalSection incomingLock;
     std::deque<juce::MidiMessage> incoming;
 
-    std::timed_mutex commandLock;             // held while a command or the identification runs
-    mutable juce::WaitableEvent idleEvent { true };
+    // Set while a command or the identification runs; a sync-file load waits for it to clear
+    // and holds the lock while it replaces the data, which keeps the next command waiting.
+    std::mutex commandGateLock;
+    std::condition_variable commandGateChanged;
+    bool commandRunning = false;
+    void beginCommand();
+    void endCommand();
+    mutable juce::WaitableEvent idleEvent;
+
+    // The listeners of a change broadcaster belong to the message thread: changes seen on
+    // other threads are handed over through this.
+    struct ChangeRelay : juce::AsyncUpdater
+    {
+        explicit ChangeRelay (DeviceObject& o) : owner (o) {}
+        ~ChangeRelay() override { cancelPendingUpdate(); }
+        void handleAsyncUpdate() override { owner.sendSynchronousChangeMessage(); }
+        DeviceObject& owner;
+    };
+    ChangeRelay changeRelay { *this };
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };

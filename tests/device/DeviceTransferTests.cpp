@@ -245,7 +245,7 @@ TEST (DeviceTransfer, TheRealReplyTimeOutAndRetryPause)
     ASSERT_EQ (c.w.run (readPresets ({ 2 })), InfoCode::commandDone);
     const auto log = c.unit->getReceived (0x45);
     ASSERT_EQ (log.size(), 2u);
-    EXPECT_GE (log[1].timeMs - log[0].timeMs, 5000.0 + 500.0 - 1.0);
+    EXPECT_GE (log[1].timeMs - log[0].timeMs, 5000.0 + 500.0 - 2.0);   // waits count whole milliseconds
     EXPECT_EQ (p2s (c.w.recorder.withCode (InfoCode::presetReadAttemptFailed)), (std::vector<int> { 1 }));
     EXPECT_EQ (c.w.device()->getErrorCode(), 0);
 }
@@ -326,7 +326,7 @@ TEST (DeviceTransfer, WritingPresetsWithTheUnitsStatuses)
     // before the next preset.
     const auto headers = c.unit->getReceived (0x20);
     ASSERT_EQ (headers.size(), 3u);
-    EXPECT_GE (headers[2].timeMs - headers[1].timeMs, 1500.0);
+    EXPECT_GE (headers[2].timeMs - headers[1].timeMs, 1499.0);
 
     // Memory full ends the command at once: one failed attempt, nothing after it is sent.
     c.unit->clearLog();
@@ -370,7 +370,7 @@ TEST (DeviceTransfer, SetupWritesAreSpacedAndWholeDataWritesBoth)
     const auto packets = unit->getReceived (0x13);
     ASSERT_EQ (packets.size(), 3u);
     for (size_t i = 1; i < packets.size(); ++i)
-        EXPECT_GE (packets[i].timeMs - packets[i - 1].timeMs, 50.0);
+        EXPECT_GE (packets[i].timeMs - packets[i - 1].timeMs, 49.0);   // whole milliseconds
     EXPECT_EQ (unit->getSetup(), std::vector<int> (setupValues.begin(), setupValues.end()));
     EXPECT_EQ (p1s (w.recorder.withCode (InfoCode::setupPacketSent)), (std::vector<int> { 1, 2, 3 }));
     EXPECT_EQ (p2s (w.recorder.withCode (InfoCode::setupPacketSent)), (std::vector<int> { 3, 3, 3 }));
@@ -413,7 +413,7 @@ TEST (DeviceTransfer, DeletingPresetsWithTheProfilesDelay)
     // 50 ms after each (the profile's 0.05 s).
     const auto log = c.unit->getReceived (0x50);
     for (size_t i = 1; i < log.size(); ++i)
-        EXPECT_GE (log[i].timeMs - log[i - 1].timeMs, 50.0);
+        EXPECT_GE (log[i].timeMs - log[i - 1].timeMs, 49.0);   // whole milliseconds
 
     // The device is idle again: the next command runs.
     EXPECT_EQ (c.w.run (readPresets ({ 2 })), InfoCode::commandDone);

@@ -2,6 +2,8 @@
 #include "app/Larkspire.h"
 #include "app/Nexus.h"
 #include "core/Settings.h"
+#include "device/DeviceManager.h"
+#include "device/DeviceProfiler.h"
 #include "ui/CommandManager.h"
 #include "ui/MainAppWindow.h"
 #include "ui/MainContentPlaceholder.h"
@@ -161,10 +163,16 @@ TEST_F (MainWindowTest, HubCreatesTheWindowAndStoresItsStateAtShutdown)
     auto* window = hub.getMainWindow();
     ASSERT_NE (window, nullptr);
     EXPECT_EQ (window->getBounds(), centredDefault());
+    // The device profiler and the device manager follow the window; the manager's thread runs.
+    ASSERT_NE (getDeviceProfiler(), nullptr);
+    ASSERT_NE (getDeviceManager(), nullptr);
+    EXPECT_TRUE (getDeviceManager()->isThreadRunning());
 
     window->setBounds (40, 60, 800, 700);
     hub.shutDown();
     EXPECT_EQ (hub.getMainWindow(), nullptr);
+    EXPECT_EQ (getDeviceManager(), nullptr);
+    EXPECT_EQ (getDeviceProfiler(), nullptr);
     EXPECT_FALSE (hasCommandManager());
     EXPECT_EQ (getSettingText (SettingsKeys::appWindowState), "40 60 800 700");
 

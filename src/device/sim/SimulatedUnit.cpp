@@ -201,15 +201,20 @@ void SimulatedUnit::receivedFromProgram (const juce::MidiMessage& message)
     SimSysEx::Bytes bytes (raw, raw + message.getRawDataSize());
 
     {
+        // The time stamp is taken here, on the sender's thread, so that the log shows when the
+        // program sent, whatever keeps the unit's own thread late.
         const std::lock_guard<std::mutex> l (queueLock);
-        auto due = Clock::now();
+        const auto now = Clock::now();
+        auto due = now;
         if (linkRate > 0)
         {
             due = std::max (due, inboundFree)
                 + std::chrono::microseconds ((juce::int64) bytes.size() * 1000000 / linkRate);
             inboundFree = due;
         }
-        inbound.push_back ({ due, std::move (bytes) });
+        const double arrival = juce::Time::getMillisecondCounterHiRes()
+                             + std::chrono::duration<double, std::milli> (due - now).count();
+        inbound.push_back ({ due, std::move (bytes), arrival });
     }
     wake.notify_all();
 }
@@ -236,7 +241,7 @@ bool SimulatedUnit::answer (const std::vector<SimSysEx::Bytes>& messages)
                     + std::chrono::microseconds ((juce::int64) m.size() * 1000000 / linkRate);
                 outboundFree = due;
             }
-            outbound.push_back ({ due, m });
+            outbound.push_back ({ due, m, 0.0 });
         }
     }
     wake.notify_all();
@@ -262,9 +267,10 @@ void SimulatedUnit::run()
         if (! inbound.empty() && inbound.front().due <= now)
         {
             auto bytes = std::move (inbound.front().bytes);
+            const double arrival = inbound.front().arrivalMs;
             inbound.pop_front();
             l.unlock();
-            handle (bytes);
+            handle (bytes, arrival);
             l.lock();
             continue;
         }
@@ -316,12 +322,12 @@ void SimulatedUnit::run()
 }
 
 //==============================================================================
-void SimulatedUnit::handle (const SimSysEx::Bytes& m)
+void SimulatedUnit::handle (const SimSysEx::Bytes& m, double arrivalMs)
 {
     bool vanish = false;
     {
         const std::lock_guard<std::mutex> l (dataLock);
-        log.push_back ({ juce::Time::getMillisecondCounterHiRes(), m });
+        log.push_back ({ arrivalMs, m });
         bytesReceived += (juce::int64) m.size();
 
         if (faults.vanishAfterReceiving > 0 && --faults.vanishAfterReceiving == 0)

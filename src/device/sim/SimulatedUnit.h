@@ -64,7 +64,7 @@ public:
 
     struct LogEntry
     {
-        double timeMs = 0;                   // millisecond counter, when the message arrived
+        double timeMs = 0;                   // millisecond counter: when the program sent it, plus its wire time
         SimSysEx::Bytes bytes;
 
         juce::uint8 deviceId() const { return bytes.size() > 5 ? bytes[5] : 0; }
@@ -125,6 +125,7 @@ private:
     {
         Clock::time_point due;
         SimSysEx::Bytes bytes;
+        double arrivalMs = 0;   // millisecond counter when its last byte is in
     };
 
     struct Timer
@@ -144,7 +145,7 @@ private:
     };
 
     void run() override;
-    void handle (const SimSysEx::Bytes& message);
+    void handle (const SimSysEx::Bytes& message, double arrivalMs);
     void handleLoader (const SimSysEx::Bytes& message);
     void answerIdentity (int kind);
     void answerPresetRequest (int number);
