@@ -9,6 +9,7 @@
 #include "core/Settings.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceProfiler.h"
+#include "firmware/FirmwareUpdateThread.h"
 #include "ui/ConversionProgressDialog.h"
 #include "ui/MainAppWindow.h"
 
@@ -82,14 +83,15 @@ void Nexus::shutDown()
     if (mainWindow != nullptr)
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
 
-    // 2. Device manager: its thread stops (10 s), then it goes, stopping every device
-    //    thread (5 s each).
+    // 2. A running firmware update ends first (10 s): it uses the device and content
+    //    managers until its thread has stopped. Then the device manager: its thread stops
+    //    (10 s), then it goes, stopping every device thread (5 s each).
+    FirmwareUpdateThread::stopAllUpdates (10000);
     if (auto* devices = getDeviceManager())
         devices->stopThread (getDeviceTimings().managerStopTimeoutMs);
     setDeviceManager (nullptr);
 
-    // 3. A running firmware update thread is stopped with the main window (step 6) before
-    //    anything it uses goes away; it joins when it is built.
+    // 3. The stopped firmware update is deleted by its owner with the main window (step 6).
 
     // 4. Content manager: its destructor stops the content download thread (5 s).
     setContentManager (nullptr);

@@ -50,13 +50,20 @@ namespace
     }
 }
 
+namespace
+{
+    // Read by the manager's own thread (is it the process-wide one?) while the setter may run.
+    std::atomic<DeviceManager*> currentManager { nullptr };
+}
+
 DeviceManager* getDeviceManager()
 {
-    return managerHolder().get();
+    return currentManager.load();
 }
 
 void setDeviceManager (DeviceManager* manager)
 {
+    currentManager.store (manager);
     auto old = std::move (managerHolder());
     managerHolder().reset (manager);
     old.reset();
@@ -165,6 +172,12 @@ void DeviceManager::handleCommand (const DeviceCommandMessage& command)
             const bool allIdentified = scan();
             queue.setState (DeviceCommandQueue::idle);
             post (InfoCode::scanFinished, allIdentified ? 1 : 0, 0);
+
+            // The web look-up of new units starts once the scan's result is out, so that a
+            // slow web service never holds the result back.
+            if (! threadShouldExit() && getDeviceManager() == this)
+                if (auto* profiler = getDeviceProfiler())
+                    profiler->lookUpDevices (this);
             return;
         }
 
@@ -313,13 +326,8 @@ bool DeviceManager::scan()
     }
 
     if (getDeviceManager() == this)
-    {
         if (auto* profiler = getDeviceProfiler())
-        {
             profiler->updateFromDevices();
-            profiler->lookUpDevices (this);
-        }
-    }
 
     polling = true;
     portsUnsettled = false;

@@ -85,6 +85,7 @@ DeviceObject::DeviceObject (juce::MessageListener* l, const juce::String& name, 
       timings (getDeviceTimings()),
       queue (*this)
 {
+    changeToken->owner = this;
     queue.setState (DeviceCommandQueue::busy);   // until the identification ends
     juce::uint32 s = notIdentified;
     if (DeviceProfiler::isKnownProductPort (portName))
@@ -94,7 +95,10 @@ DeviceObject::DeviceObject (juce::MessageListener* l, const juce::String& name, 
 
 DeviceObject::~DeviceObject()
 {
-    changeRelay.cancelPendingUpdate();
+    {
+        const std::lock_guard<std::recursive_mutex> l (changeToken->lock);
+        changeToken->owner = nullptr;
+    }
     stopThread (timings.deviceStopTimeoutMs);
 
     std::unique_ptr<MidiInputPort> in;
@@ -110,7 +114,19 @@ DeviceObject::~DeviceObject()
 
 void DeviceObject::notifyChange()
 {
-    changeRelay.triggerAsyncUpdate();
+    // One hand-over at a time: changes that come in while one is on its way join it.
+    if (changeToken->pending.exchange (true))
+        return;
+
+    const bool posted = juce::MessageManager::callAsync ([token = changeToken]
+    {
+        const std::lock_guard<std::recursive_mutex> l (token->lock);
+        token->pending = false;
+        if (token->owner != nullptr)
+            token->owner->sendSynchronousChangeMessage();
+    });
+    if (! posted)
+        changeToken->pending = false;
 }
 
 bool DeviceObject::isOwnThread() const

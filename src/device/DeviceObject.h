@@ -214,15 +214,16 @@ private:
     mutable juce::WaitableEvent idleEvent;
 
     // The listeners of a change broadcaster belong to the message thread: changes seen on
-    // other threads are handed over through this.
-    struct ChangeRelay : juce::AsyncUpdater
+    // other threads are handed over there. The object may be deleted on any thread, so the
+    // hand-over holds a token that the destructor clears, under its lock, instead of a
+    // pointer to the object.
+    struct ChangeToken
     {
-        explicit ChangeRelay (DeviceObject& o) : owner (o) {}
-        ~ChangeRelay() override { cancelPendingUpdate(); }
-        void handleAsyncUpdate() override { owner.sendSynchronousChangeMessage(); }
-        DeviceObject& owner;
+        std::recursive_mutex lock;
+        DeviceObject* owner = nullptr;
+        std::atomic<bool> pending { false };
     };
-    ChangeRelay changeRelay { *this };
+    const std::shared_ptr<ChangeToken> changeToken = std::make_shared<ChangeToken>();
 
     JUCE_DECLARE_NON_COPYABLE (DeviceObject)
 };

@@ -69,14 +69,24 @@ void setDeviceProfiler (DeviceProfiler* profiler)
 }
 
 //==============================================================================
+namespace
+{
+    // The profiler that installed the factory-bank lookup; a profiler replaced by a newer one
+    // leaves the newer one's lookup in place.
+    std::atomic<DeviceProfiler*> lookupOwner { nullptr };
+}
+
 DeviceProfiler::DeviceProfiler()
 {
     FactoryBank::setLookup ([] (juce::uint8 productId, int build) { return createFactoryBank (productId, build); });
+    lookupOwner.store (this);
 }
 
 DeviceProfiler::~DeviceProfiler()
 {
-    FactoryBank::setLookup (nullptr);
+    auto* self = this;
+    if (lookupOwner.compare_exchange_strong (self, nullptr))
+        FactoryBank::setLookup (nullptr);
 }
 
 juce::String DeviceProfiler::getVariantDisplayName (juce::uint8 productId, int serial)

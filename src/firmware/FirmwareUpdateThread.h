@@ -100,6 +100,8 @@ public:
     juce::String getErrorText() const;
     // The thread need not exit and the state is neither stopped nor failed.
     bool isActive() const;
+    // Every state the update has been in, in order, starting with `created`.
+    juce::Array<int> getStateHistory() const;
 
     juce::String getStatusText() const;
     bool isStatusError() const;
@@ -132,7 +134,8 @@ private:
     bool moveState (int from, int to);
     void fail (const juce::String& text);
     void endAsStopped (int result);
-    bool isFinalState (int s) const noexcept { return s == finished || s == stopped || s == failed; }
+    static bool isFinalState (int s) noexcept { return s == finished || s == stopped || s == failed; }
+    void enterState (int newState);   // with the state lock held
 
     // Progress (under the progress lock)
     void setPhaseFraction (double fraction);
@@ -171,6 +174,7 @@ private:
 
     mutable juce::CriticalSection stateLock;
     int state = created;
+    juce::Array<int> stateHistory { (int) created };
     int resultCode = resultNone;
     juce::String errorText;
     juce::String questionText;
@@ -196,10 +200,14 @@ private:
     juce::CriticalSection conversionLock;
     DataConversionManager* activeConversion = nullptr;
 
-    std::atomic<int> runningDeviceCommand { 0 };
-    std::atomic<int> deviceCommandEnding { 0 };
+    std::atomic<int> runningDeviceCommand { 0 };     // the device command the update waits for
+    std::atomic<int> deviceCommandEnding { 0 };      // how it ended (0 while it runs)
     std::atomic<juce::uint32> lastDeviceActivity { 0 };
-    std::atomic<int> commandAnswer { -1 };
+    std::atomic<juce::uint32> stopRequestTime { 0 };
+    std::atomic<int> commandAnswer { -1 };           // -1 pending, 0 refused, 1 ran
+    std::atomic<int> scanResults { 0 };
+    std::atomic<int> unitConnections { 0 };
+    juce::WeakReference<FirmwareUpdateThread> selfReference;
 
     mutable juce::CriticalSection progressLock;
     double weights[5] = { 0.1, 0.05, 0.4, 0.35, 0.1 };
@@ -211,6 +219,7 @@ private:
     std::unique_ptr<FirmwareUpdateProgressView> view;
     bool closed = false;                           // message thread
 
+    friend struct FirmwareUpdateThreadProbe;   // the state-machine tests
     JUCE_DECLARE_WEAK_REFERENCEABLE (FirmwareUpdateThread)
     JUCE_DECLARE_NON_COPYABLE (FirmwareUpdateThread)
 };

@@ -106,6 +106,12 @@ TEST (DeviceProfiler, FactoryBanksAreLookedUpForNewUnitData)
     DeviceData data (VersionNumber (0, 1, 2, 0, 140, 0), caps->getFormat(), nullptr);
     ASSERT_NE (data.getFactoryBank(), nullptr);
     EXPECT_EQ (data.getFactoryBank()->getDigestText (2), "3ff6a69f3be3500913ee71cd550e4b6d");
+
+    // A profiler that replaces another keeps the lookup; without one there is none.
+    setDeviceProfiler (new DeviceProfiler());
+    EXPECT_NE (DeviceData (VersionNumber (0, 1, 2, 0, 140, 0), caps->getFormat(), nullptr).getFactoryBank(), nullptr);
+    setDeviceProfiler (nullptr);
+    EXPECT_EQ (DeviceData (VersionNumber (0, 1, 2, 0, 140, 0), caps->getFormat(), nullptr).getFactoryBank(), nullptr);
 }
 
 TEST (DeviceProfiler, LoadsTheRegistryAndListsKnownUnits)

@@ -310,10 +310,16 @@ TEST (DeviceScan, TheWebLookUpActivatesUnitsTheServiceKnowsOrRegisters)
     w.addUnit (DeviceWorld::merle, 140, 40123);
     ASSERT_EQ (w.scan(), 1);
 
+    // The look-up runs after the scan's result went out.
     auto activated = [] (int i) { return getDeviceProfiler()->getRegistryCopy()->getChildElement (i)->getStringAttribute ("activated"); };
+    auto stored = [] (int i)
+    {
+        auto xml = juce::XmlDocument::parse (juce::File (AppPaths::getDeviceListFile()));
+        return xml != nullptr && xml->getChildElement (i) != nullptr ? xml->getChildElement (i)->getStringAttribute ("activated")
+                                                                     : juce::String();
+    };
+    ASSERT_TRUE (pumpUntil ([&] { return stored (0) == "1"; }));
     EXPECT_EQ (activated (0), "1");
-    EXPECT_EQ (juce::XmlDocument::parse (juce::File (AppPaths::getDeviceListFile()))->getChildElement (0)
-                   ->getStringAttribute ("activated"), "1");
 
     ASSERT_EQ (server.countRequests ("POST", base + "db_query_find_device.php"), 1);
     ASSERT_EQ (server.countRequests ("POST", base + "db_device_activate.php"), 1);
@@ -330,15 +336,18 @@ TEST (DeviceScan, TheWebLookUpActivatesUnitsTheServiceKnowsOrRegisters)
     server.reply (base + "db_query_find_device.php", 200, "Yes");
     w.addUnit (DeviceWorld::merleXT, 215, 31000);
     ASSERT_EQ (w.scan(), 1);
+    ASSERT_TRUE (pumpUntil ([&] { return stored (1) == "1"; }));
     EXPECT_EQ (server.countRequests ("POST", base + "db_query_find_device.php"), 1);
     EXPECT_EQ (server.countRequests ("POST", base + "db_device_activate.php"), 0);
-    EXPECT_EQ (activated (1), "1");
 
     // Any other answer changes nothing.
     server.reply (base + "db_query_find_device.php", 500, "Maybe");
     w.addUnit (DeviceWorld::piper, 100, 12, true);
     ASSERT_EQ (w.scan(), 1);
+    ASSERT_TRUE (pumpUntil ([&] { return server.countRequests ("POST", base + "db_query_find_device.php") == 2; }));
+    pumpFor (300);
     EXPECT_EQ (activated (2), "0");
+    EXPECT_EQ (stored (2), "0");
 }
 
 TEST (DeviceScan, VirtualPortsOfTheSampleContentUnderTheEnvironmentSwitch)

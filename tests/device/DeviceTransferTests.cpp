@@ -207,6 +207,16 @@ TEST (DeviceTransfer, AnAnswerThatIsNoPresetIsAFailureNotDone)
     EXPECT_EQ (requested (*c.unit), std::vector<int> (10, 4));
     EXPECT_EQ (c.w.recorder.count (InfoCode::presetRead), 0);
     EXPECT_EQ (c.w.recorder.count (InfoCode::presetEmpty), 0);
+
+    // "Done" in place of the preset is no empty slot either.
+    c.w.manager().resetCurrentDevice();
+    c.unit->clearLog();
+    c.setFaults ([] (SimulatedUnit::Faults& f) { f.readStatus.clear(); f.doneInsteadOfPreset = true; });
+    ASSERT_EQ (c.w.run (readPresets ({ 2 })), InfoCode::commandFailed);
+    EXPECT_EQ (c.w.device()->getErrorCode(), 0xA00003);
+    EXPECT_EQ (requested (*c.unit), std::vector<int> (10, 2));
+    EXPECT_EQ (c.w.recorder.count (InfoCode::presetEmpty), 0);
+    EXPECT_FALSE (c.data().hasPreset (2));
 }
 
 TEST (DeviceTransfer, ShortPacketsAndForeignHeadersAreUnexpectedData)

@@ -14,6 +14,11 @@ namespace testing_support
                                                 const juce::StringArray& buttons, juce::Component* associated)
     {
         boxes.push_back ({ icon, title, message, buttons, associated });
+        if (onBox)
+        {
+            const auto box = boxes.back();
+            onBox (box);
+        }
         if (answers.empty())
             return 0;
         const int answer = answers.front();

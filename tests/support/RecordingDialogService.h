@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DialogService.h"
+#include <functional>
 #include <vector>
 
 namespace testing_support
@@ -25,6 +26,9 @@ namespace testing_support
         void answerWith (std::initializer_list<int> buttonIndices);
 
         std::vector<Box> boxes;
+        // Called with each box once it is recorded, before it is answered (as if while it is
+        // on screen).
+        std::function<void (const Box&)> onBox;
         std::vector<juce::String> openedUrls;
 
         int showMessageBox (Icon, const juce::String& title, const juce::String& message,

@@ -34,7 +34,9 @@ namespace testing_support
         bool isSyncAll() const override          { return syncAll; }
         bool getFirstRunFlag() const override    { return firstRun; }
         juce::Uuid getInstallId() const override { return installId; }
-        int getApplicationState() const override { return 0; }
+        std::atomic<int> applicationState { 0 };
+
+        int getApplicationState() const override { return applicationState.load(); }
         void raiseFatalError (int code) override;
         bool prepareProductContent (juce::uint8) override { ++prepareCalls; return false; }
         juce::MessageListener* getHubListener() override { return &hub; }

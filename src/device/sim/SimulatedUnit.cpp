@@ -512,6 +512,14 @@ void SimulatedUnit::answerPresetRequest (int number)
         return;
     }
 
+    if (faults.doneInsteadOfPreset)
+    {
+        auto done = SimSysEx::begin (identity.productId, 0x56);
+        SimSysEx::end (done);
+        answer ({ done });
+        return;
+    }
+
     auto it = presets.find (number);
     if (it == presets.end())
     {
@@ -734,10 +742,30 @@ void SimulatedUnit::reboot (int newBuild)
     schedule (downMs, [this, newBuild, major, minor, revision] { finishReboot (newBuild, major, minor, revision); });
 }
 
+void SimulatedUnit::setProfileForBuild (std::function<SimUnitProfile (int)> lookup)
+{
+    const std::lock_guard<std::mutex> l (dataLock);
+    profileForBuild = std::move (lookup);
+}
+
 void SimulatedUnit::finishReboot (int newBuild, int major, int minor, int revision)
 {
+    std::function<SimUnitProfile (int)> lookup;
     {
         const std::lock_guard<std::mutex> l (dataLock);
+        lookup = profileForBuild;
+    }
+    const auto next = lookup != nullptr ? lookup (newBuild) : profile;
+
+    {
+        const std::lock_guard<std::mutex> l (dataLock);
+        if (next.presetVersion != profile.presetVersion || next.stepPacketSize != profile.stepPacketSize
+            || next.packetsPerStep != profile.packetsPerStep)
+            presets.clear();
+        if (next.setupVersion != profile.setupVersion || next.setupPacketSize != profile.setupPacketSize
+            || next.setupPackets != profile.setupPackets)
+            setup.assign ((size_t) juce::jmax (0, next.setupPackets * next.setupValuesPerPacket()), 0);
+        profile = next;
         identity.build = newBuild;
         identity.major = major;
         identity.minor = minor;

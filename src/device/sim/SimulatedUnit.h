@@ -53,6 +53,7 @@ public:
         int truncatedTimes = 0;
         int wrongHeaderNumberTimes = 0;      // answers a preset request with the next number's header
         std::map<int, int> readStatus;       // a request for this preset is answered with this status only
+        bool doneInsteadOfPreset = false;    // a preset request is answered with "done" (0x56) only
         std::map<int, int> writeStatus;      // the status after a preset of this number was written (else 1)
         int setupWriteStatus = 1;
         int firmwareResends = 0;             // each firmware block is asked for again this many times
@@ -77,7 +78,13 @@ public:
     SimulatedUnit (const SimUnitProfile& profile, const Identity& identity, const juce::String& portName);
     ~SimulatedUnit() override;
 
+    // The profile changes only when the unit reboots into a build with another one.
     const SimUnitProfile& getProfile() const noexcept { return profile; }
+    // Where a reboot into a new build finds that build's profile. Without it the unit keeps
+    // its profile. With it, memory whose layout the new build changes is cleared, as a
+    // unit's firmware does: presets when their data version or size changes, the setup
+    // (back to zeros) when its own does.
+    void setProfileForBuild (std::function<SimUnitProfile (int build)> lookup);
     Identity getIdentity() const;
     void setIdentity (const Identity& identity);
     Faults getFaults() const;
@@ -164,7 +171,8 @@ private:
     std::vector<SimSysEx::Bytes> setupPackets();
     void damage (std::vector<SimSysEx::Bytes>& packets);
 
-    const SimUnitProfile profile;
+    SimUnitProfile profile;        // the unit's thread changes it at a reboot
+    std::function<SimUnitProfile (int)> profileForBuild;
 
     mutable std::mutex dataLock;   // identity, faults, memory, log, loader state
     Identity identity;
