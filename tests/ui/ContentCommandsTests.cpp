@@ -441,3 +441,66 @@ TEST (ContentCommands, SyncStartsBusyWithTheSlotCountAndEndsIdle)
     EXPECT_FALSE (c.getStatusBar().getProgressBar().isVisible());
     EXPECT_GT (c.getStatusBar().getStepsDone(), 5);   // one step per preset read
 }
+
+TEST (ContentCommands, ButtonsBoundToCommandsFollowTheirEnablement)
+{
+    ContentComponentWorld w;
+    auto& c = w.component();
+    juce::TextButton sync ("Sync");
+    sync.setCommandToTrigger (&getCommandManager(), AppCommand::downloadDeviceData, true);
+    EXPECT_FALSE (sync.isEnabled());
+
+    w.devices.addUnit (DeviceWorld::merle, 140, 4321);
+    ASSERT_TRUE (w.scan());
+    EXPECT_TRUE (pumpUntil ([&] { return sync.isEnabled(); }));
+
+    c.connectToDevice (-1);
+    EXPECT_TRUE (pumpUntil ([&] { return ! sync.isEnabled(); }));
+
+    // Header buttons: Options follows its dialog; the sign-in link is bound once online.
+    EXPECT_TRUE (c.getOptionsButton().isEnabled());
+    EXPECT_EQ (c.getOptionsButton().getCommandID(), AppCommand::showOptions);
+    EXPECT_EQ (c.getHelpButton().getCommandID(), AppCommand::showHelp);
+    EXPECT_EQ (c.getDeveloperButton().getCommandID(), AppCommand::showDeveloper);
+    sync.setCommandToTrigger (nullptr, 0, false);
+}
+
+TEST (ContentCommands, ChecksumProfileExportsTheUnitsDigests)
+{
+    ContentComponentWorld w;
+    auto& c = w.component();
+    TempFolder folder;
+    const auto file = folder.child ("signatures.xml");
+
+    // Nothing connected: the command is disabled, and performing it writes nothing.
+    w.boxes.chooseFiles ({ file });
+    performCommand (c, AppCommand::generatePresetChecksums);
+    EXPECT_FALSE (file.exists());
+
+    auto unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
+    unit->fillPresets ({ 1, 2, 3 }, 5);
+    ASSERT_TRUE (w.scan());
+    const auto before = w.countEndings();
+    c.invokeDirectly (AppCommand::downloadDeviceData, false);
+    ASSERT_EQ (w.waitForEnding (before).code, InfoCode::commandDone);
+
+    w.boxes.chooseFiles ({ file });
+    ASSERT_TRUE (c.invokeDirectly (AppCommand::generatePresetChecksums, false));
+    const auto& chooser = w.boxes.choosers.back();
+    EXPECT_EQ (chooser.title, "Export Preset Signatures");
+    EXPECT_EQ (chooser.mode, DialogService::ChooserMode::saveFileConfirmOverwrite);
+    EXPECT_EQ (chooser.patterns, "*.xml");
+    auto xml = juce::parseXML (file);
+    ASSERT_NE (xml, nullptr);
+    EXPECT_TRUE (xml->hasTagName ("factoryBank"));
+    EXPECT_EQ (xml->getNumChildElements(), 3);
+    EXPECT_EQ (xml->getChildElement (0)->getStringAttribute ("md5"),
+               w.manager().getDeviceData()->getPreset (1)->getMd5().toHexString());
+
+    // A file that cannot be written is reported.
+    w.boxes.chooseFiles ({ folder.child ("missing").getChildFile ("deeper").getChildFile ("x.xml") });
+    juce::File (folder.child ("missing")).replaceWithText ("a file, not a folder");
+    c.invokeDirectly (AppCommand::generatePresetChecksums, false);
+    ASSERT_EQ (w.boxes.boxes.size(), 1u);
+    EXPECT_EQ (w.boxes.boxes[0].title, "Export Preset Signatures");
+}

@@ -6,6 +6,7 @@
 #include "model/VersionNumber.h"
 #include "ui/LSLookAndFeel.h"
 #include "ui/StatusBar.h"
+#include "ui/TextOnlyButton.h"
 #include "support/ContentWorld.h"
 #include "support/DeviceWorld.h"
 
@@ -334,4 +335,36 @@ TEST (StatusBar, OfflineOnlyTheMidiIndicatorsAreDrawn)
         }
         setContentManager (nullptr);
     }
+}
+
+TEST (TextOnlyButton, DrawsItsTextAtSevenTenthsOfItsHeight)
+{
+    TextOnlyButton b ("Sign in", "tip");
+    b.setSize (80, 20);
+    EXPECT_FLOAT_EQ (b.getFontToUse().getHeight(), 14.0f);
+    EXPECT_TRUE (b.getFontToUse().isUnderlined());
+    EXPECT_EQ (b.getTooltip(), "tip");
+    EXPECT_EQ (b.getMouseCursor(), juce::MouseCursor (juce::MouseCursor::PointingHandCursor));
+    EXPECT_EQ (b.getBestWidth(), juce::roundToInt (b.getFontToUse().getStringWidthFloat ("Sign in")) + 6);
+
+    // A fixed font keeps its height.
+    b.setFont (juce::Font (12.0f), false);
+    EXPECT_FLOAT_EQ (b.getFontToUse().getHeight(), 12.0f);
+
+    // Drawn in its link colour; faded when disabled.
+    b.setColour (juce::HyperlinkButton::textColourId, juce::Colour (0xff595959));
+    b.setFont (juce::Font (18.0f), false);
+    auto darkest = [&]
+    {
+        const auto image = b.createComponentSnapshot (b.getLocalBounds(), true, 1.0f);
+        float lowest = 1.0f;
+        for (int y = 0; y < image.getHeight(); ++y)
+            for (int x = 0; x < image.getWidth(); ++x)
+                if (image.getPixelAt (x, y).getAlpha() > 200)
+                    lowest = juce::jmin (lowest, image.getPixelAt (x, y).getBrightness());
+        return lowest;
+    };
+    EXPECT_LT (darkest(), 0.45f);
+    b.setEnabled (false);
+    EXPECT_EQ (darkest(), 1.0f);   // nothing fully opaque left
 }
