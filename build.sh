@@ -70,15 +70,15 @@ cmake --build "$sanitize" -j "$jobs"
 (cd "$sanitize" && ctest -j "$jobs" --output-on-failure --timeout 900 -E '^window\.')
 
 # A third build with the thread sanitizer runs the tests of the threaded device layer
-# (device threads, the virtual MIDI ports and the simulated units). Only the test runner
-# is built there; any report fails the run.
+# (device threads, the virtual MIDI ports and the simulated units) and of the firmware
+# update. Only the test runner is built there; any report fails the run.
 tsan="$here/build-tsan"
 cmake -S "$here" -B "$tsan" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
     -DLARKSPIRE_TSAN=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" -j "$jobs" --target larkspire_tests
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest -j "$jobs" --output-on-failure --timeout 900 -R '^(Device|SimulatedUnit|MidiPort)')
+    ctest -j "$jobs" --output-on-failure --timeout 900 -R '^(Device|SimulatedUnit|MidiPort|FirmwareUpdate)')
 
 corpus="$sanitize/fuzz/corpus"
 rm -rf "$corpus"

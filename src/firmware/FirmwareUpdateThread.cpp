@@ -380,13 +380,20 @@ void FirmwareUpdateThread::run()
           && restore() && isActive();
     }
 
-    if (ok && setState (finished))
+    if (ok)
     {
+        bool done = false;
         {
             const juce::ScopedLock sl (stateLock);
-            resultCode = resultFinished;
+            if (! isFinalState (state))
+            {
+                enterState (finished);
+                resultCode = resultFinished;
+                done = true;
+            }
         }
-        setPhaseFraction (1.0);
+        if (done)
+            setPhaseFraction (1.0);
     }
 
     // Whatever ended the run, the update ends in a final state that says so.
@@ -410,7 +417,8 @@ void FirmwareUpdateThread::noteDeviceActivity()
 
 juce::String FirmwareUpdateThread::describeUnrestoredData() const
 {
-    if (convertedData == nullptr)
+    // Before the image went out, the unit still holds its own presets and setup.
+    if (convertedData == nullptr || ! imageSent.load())
         return {};
     return "\n\nYour presets and/or setup data were not written back to " + deviceName
          + ": they have not been restored.";
@@ -698,6 +706,7 @@ bool FirmwareUpdateThread::send()
         endAsStopped (resultStopped);
         return false;
     }
+    imageSent = true;
     devices->postMessage (new DeviceCommandMessage (std::move (image), {}));
     return true;
 }

@@ -194,6 +194,7 @@ private:
     double rebootWaitStartMs = 0.0;  // message thread
     bool presetVersionsChange = false, setupVersionsChange = false;
     std::unique_ptr<juce::OwnedArray<juce::MidiMessage>> image;
+    std::atomic<bool> imageSent { false };
 
     std::unique_ptr<DeviceData> userData, convertedData;
     std::atomic<bool> convertedDataInUse { false };   // a write-back command may still use it

@@ -119,6 +119,8 @@ TEST (FirmwareUpdateEndToEnd, WithoutDataVersionChangeTheImageIsSentAndNothingEl
     EXPECT_EQ (rig.unit->getBlocksAccepted(), 9);
     EXPECT_EQ (rig.unit->getRebootCount(), 1);
     EXPECT_EQ (rig.w.manager().getFirmwareVersion (-1).build, 150);
+    // The data layout did not change: the unit kept its presets through the reboot.
+    EXPECT_EQ (rig.unit->getPresetNumbers(), juce::Array<int> ({ 1, 2, 3, 4, 5, 7, 12, 20 }));
 
     // The window was driven: modal while it ran, closed at the end, full at the last block.
     ASSERT_NE (rig.host.view, nullptr);
@@ -453,7 +455,10 @@ TEST (FirmwareUpdateEndToEnd, NoUnitAfterTheRebootFailsAndSaysTheDataWasNotResto
 
 TEST (FirmwareUpdateEndToEnd, ADisabledCommandIsNotWaitedFor)
 {
-    FirmwareUpdateRig rig (100);
+    // With the program's own pause between the tries.
+    auto t = ScopedFirmwareUpdateTimings::fast();
+    t.commandRetryPauseMs = FirmwareUpdateTimings().commandRetryPauseMs;
+    FirmwareUpdateRig rig (100, { 7, 12, 20 }, t);
     rig.host.disabledCommands = { FirmwareUpdateHost::downloadDeviceData };
     ASSERT_TRUE (rig.start (rig.listEntry (120)));
     ASSERT_TRUE (rig.waitForEnd());

@@ -59,6 +59,11 @@ namespace SimulatedUnitSet
             identity.answersBroadcast = flag.isNotEmpty() && juce::String ("1tTyY").containsChar (flag[0]);
 
             auto unit = std::make_shared<SimulatedUnit> (profile, identity, name + " MIDI");
+            // A firmware update reboots it into the profile of its new build.
+            const auto capsFile = productFolder.getChildFile ("caps.xml");
+            const auto productId = (juce::uint8) id;
+            unit->setProfileForBuild ([capsFile, productId] (int newBuild)
+                                      { return SimUnitProfile::fromCapsFile (capsFile, productId, newBuild); });
             juce::Array<int> numbers;
             for (int n = 1; n < profile.numPresets; ++n)
                 if (n % 4 != 0)
