@@ -91,7 +91,7 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     EXPECT_EQ (u.w.parts.progressOwner, &c);
 
     ASSERT_TRUE (u.waitForTheEnd());
-    ASSERT_EQ (u.w.boxes.boxes.size(), 2u);
+    ASSERT_GE (u.w.boxes.boxes.size(), 2u);
     EXPECT_EQ (u.w.boxes.boxes[1].title, "Firmware Update Complete");
     EXPECT_EQ (u.w.boxes.boxes[1].message, u.name + " updated successfully.");
     EXPECT_EQ (u.w.boxes.boxes[1].icon, Icon::info);
@@ -146,7 +146,8 @@ TEST (ContentFirmware, StopDuringTheRebootWaitInterruptsTheUpdate)
                                          && c.getRunningUpdate()->getState() == FirmwareUpdateThread::applying; }, 60000));
     c.postMessage (new DeviceInfoMessage (InfoCode::stopFirmwareUpdate, 0, 0, {}));
     ASSERT_TRUE (u.waitForTheEnd (60000));
-    ASSERT_EQ (u.w.boxes.boxes.size(), 1u);
+    // (The scan that follows the end may already have found the unit still rebooting and said so.)
+    ASSERT_GE (u.w.boxes.boxes.size(), 1u);
     EXPECT_EQ (u.w.boxes.boxes[0].title, "Firmware Update Interrupted");
     EXPECT_EQ (u.w.boxes.boxes[0].message, "You should power cycle " + u.name
                + " and you may have to restart Larkspire before trying the update again.");

@@ -331,19 +331,21 @@ TEST (ContentTransfers, APendingDeletionNeverOutlivesAFailureACancelOrADisconnec
     // A cancelled delete ends the pending deletion and gives the pages back.
     f.writeStatus.clear();
     faults->setFaults (f);
-    s.w.parts.dataPage->dataSet = new DataSet (s.live, nullptr);
+    s.w.parts.dataPage->dataSet = new DataSet (s.live, s.live->createFullCopy (true));   // nothing modified
     s.working().removePreset (4);
+    before = s.w.countEndings();
     c.invokeDirectly (AppCommand::applyChanges, false);
     ASSERT_TRUE (c.isDeletionPending());
     s.w.deliver (DeviceInfoMessage (InfoCode::commandCancelled, DeviceCommandMessage (DeviceCommand::deletePresets, { 4 })));
     EXPECT_FALSE (c.isDeletionPending());
     EXPECT_TRUE (s.pagesEnabled());
-    before = s.w.countEndings();
-    s.w.waitForEnding (before);
-    pumpFor (100);
+    // The real delete still ends (after the cancel handed in above), and its slot is read back.
+    EXPECT_EQ (s.w.waitForEnding (before + 1).commandCode, DeviceCommand::deletePresets);
+    EXPECT_EQ (s.w.waitForEnding (before + 2).commandCode, DeviceCommand::readPresets);
+    pumpFor (20);
 
     // A disconnect while a deletion is pending.
-    s.w.parts.dataPage->dataSet = new DataSet (s.live, nullptr);
+    s.w.parts.dataPage->dataSet = new DataSet (s.live, s.live->createFullCopy (true));   // nothing modified
     s.working().removePreset (1);
     c.invokeDirectly (AppCommand::applyChanges, false);
     ASSERT_TRUE (c.isDeletionPending());
