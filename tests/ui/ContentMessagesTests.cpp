@@ -5,6 +5,7 @@
 #include "core/Settings.h"
 #include "device/DeviceObject.h"
 #include "device/VirtualMidiPortLayer.h"
+#include "archive/LocalArchiveManager.h"
 #include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
 #include "support/ContentComponentWorld.h"
@@ -751,4 +752,37 @@ TEST (ContentMessages, OptionsDialogResultsAreApplied)
     ASSERT_EQ (w.boxes.boxes.size(), 1u);
     EXPECT_EQ (w.boxes.boxes[0].title, "Restart Larkspire");
     EXPECT_EQ (w.boxes.boxes[0].message, "Please restart Larkspire to have the changes take effect.");
+}
+
+TEST (ContentMessages, TheBackupQuestionStartsTheConversionOnYes)
+{
+    ContentComponentWorld w;
+    auto& c = w.component();
+    addUnit (w, DeviceWorld::merle, 140, 4242);
+    ASSERT_TRUE (w.scan());
+
+    LocalArchiveManager archive (w.manager().getDeviceData()->getFormat(), w.manager().getDeviceDisplayName());
+    archive.loadIndex();
+    if (! archive.hasIndex())
+    {
+        archive.saveIndex();
+        archive.loadIndex();
+    }
+    ASSERT_TRUE (archive.hasIndex());
+    w.parts.dataPage->archive = &archive;
+
+    w.boxes.answerWith ({ 1 });   // "No"
+    w.deliver (info (InfoCode::mismatchedBackupData, 0, 0, "Convert 2 backups?"));
+    EXPECT_FALSE (archive.isConversionRunning());
+    pumpFor (50);
+    EXPECT_TRUE (w.devices.content.host.eventsWithCode (InfoCode::backupConversionFinished).empty());
+
+    w.deliver (info (InfoCode::mismatchedBackupData, 0, 0, "Convert 2 backups?"));
+    ASSERT_EQ (w.boxes.boxes.size(), 2u);
+    EXPECT_EQ (w.boxes.boxes[1].icon, Icon::question);
+    EXPECT_EQ (w.boxes.boxes[1].buttons, juce::StringArray ({ "Yes", "No" }));
+    // The conversion ran (nothing to convert here) and reported its end to the hub.
+    EXPECT_TRUE (pumpUntil ([&] { return ! w.devices.content.host.eventsWithCode (InfoCode::backupConversionFinished).empty(); }));
+    EXPECT_TRUE (pumpUntil ([&] { return ! archive.isConversionRunning(); }));
+    juce::ignoreUnused (c);
 }
