@@ -178,7 +178,22 @@ TEST (DeviceScan, ConnectingIsRefusedUntilTheScanHasSettledThePorts)
     EXPECT_FALSE (m.arePortsUnsettled());
     EXPECT_TRUE (m.isPolling());
     EXPECT_FALSE (m.selectDevice (1));
-    EXPECT_TRUE (m.selectDevice (0));
+
+    // During a firmware update (application state 4) port changes are let be; once it has
+    // ended the change is seen. With no unit connected it loses nothing, but leaves the
+    // ports to a rescan.
+    w.content.host.applicationState = 4;
+    w.addUnit (DeviceWorld::merleXT, 215, 6);
+    pumpFor (600);
+    EXPECT_EQ (w.recorder.count (InfoCode::portListsChanged), 0);
+    EXPECT_FALSE (m.arePortsUnsettled());
+    w.content.host.applicationState = 0;
+    ASSERT_TRUE (pumpUntil ([&] { return w.recorder.count (InfoCode::portListsChanged) == 1; }));
+    EXPECT_EQ (w.recorder.count (InfoCode::connectedUnitLost), 0);
+    EXPECT_FALSE (m.selectDevice (0));
+    ASSERT_EQ (w.scan(), 1);
+    EXPECT_TRUE (m.selectDevice (1));
+    EXPECT_EQ (m.getProductId(), 18);
 }
 
 TEST (DeviceScan, ThePollSeesPortChangesAtItsRealInterval)
