@@ -42,7 +42,7 @@ public:
     bool prepareProductContent (juce::uint8 productId) override;
     juce::MessageListener* getHubListener() override;
 
-    void setApplicationState (int state) { applicationState.store (state); }
+    void setApplicationState (int state) override { applicationState.store (state); }
     int getFatalErrorCode() const        { return fatalErrorCode.load(); }
     Nexus* getNexus() const              { return nexus.get(); }
 

@@ -9,8 +9,10 @@
 #include "core/Settings.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceProfiler.h"
-#include "firmware/FirmwareUpdateThread.h"
 #include "ui/ConversionProgressDialog.h"
+#include "ui/AppCommandIds.h"
+#include "ui/CommandManager.h"
+#include "ui/LarkspireContentComponent.h"
 #include "ui/MainAppWindow.h"
 
 Nexus::Nexus() = default;
@@ -59,9 +61,8 @@ void Nexus::startUp()
     getDeviceProfiler()->load();
 
     // 5. Device manager; its thread starts at once. Its messages and those of its device
-    //    objects belong to the main content component; until that component exists they
-    //    come to this hub, which has nobody to relay them to and drops them.
-    setDeviceManager (new DeviceManager (this));
+    //    objects go to the main content component.
+    setDeviceManager (new DeviceManager (getMainContent()));
     if (getDeviceManager() == nullptr)
     {
         appRaiseFatalError (1);
@@ -69,9 +70,11 @@ void Nexus::startUp()
     }
     getDeviceManager()->startThread();
 
-    // 6. "Scan for Devices" (command 0x36000) is invoked asynchronously through the main
-    //    content component's command handler, which posts the scan to the device manager;
-    //    this step joins with that component.
+    // 6. "Scan for Devices", invoked asynchronously through the main content component's
+    //    command target; it posts the scan to the device manager.
+    if (auto* content = getMainContent())
+        if (auto* target = getCommandManager().findTargetForComponent (content))
+            target->invokeDirectly (AppCommand::scanForDevices, true);
 
     // 7. The end of the start-up, relayed to the main content component.
     postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
@@ -83,15 +86,15 @@ void Nexus::shutDown()
     if (mainWindow != nullptr)
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
 
-    // 2. A running firmware update ends first (10 s): it uses the device and content
-    //    managers until its thread has stopped. Then the device manager: its thread stops
-    //    (10 s), then it goes, stopping every device thread (5 s each).
-    FirmwareUpdateThread::stopAllUpdates (10000);
+    // 2. A running firmware update ends first (10 s): it uses the device and content managers.
+    if (auto* content = getMainContent())
+        content->stopFirmwareUpdate();
+
+    // 3. Device manager: its thread stops (10 s), then it goes, stopping every device
+    //    thread (5 s each).
     if (auto* devices = getDeviceManager())
         devices->stopThread (getDeviceTimings().managerStopTimeoutMs);
     setDeviceManager (nullptr);
-
-    // 3. The stopped firmware update is deleted by its owner with the main window (step 6).
 
     // 4. Content manager: its destructor stops the content download thread (5 s).
     setContentManager (nullptr);
@@ -112,7 +115,14 @@ void Nexus::handleMessage (const juce::Message& message)
     if (info == nullptr)
         return;
 
-    // Relayed to the main content component once it exists; until then dropped.
+    // Relayed to the main content component; dropped while there is none.
+    if (auto* content = getMainContent())
+        content->postMessage (new DeviceInfoMessage (*info));
+}
+
+LarkspireContentComponent* Nexus::getMainContent() const
+{
+    return mainWindow != nullptr ? mainWindow->getMainContent() : nullptr;
 }
 
 bool Nexus::prepareProductContent (juce::uint8 productId)
@@ -145,7 +155,8 @@ bool Nexus::prepareProductContent (juce::uint8 productId)
 
 bool Nexus::isQuitAllowed (bool forced)
 {
-    juce::ignoreUnused (forced);
+    if (auto* content = getMainContent())
+        return content->requestQuit (forced);
     return true;
 }
 

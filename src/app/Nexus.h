@@ -3,6 +3,7 @@
 #include <juce_events/juce_events.h>
 #include <memory>
 
+class LarkspireContentComponent;
 class MainAppWindow;
 
 // The hub: creates the long-lived managers in a fixed order, deletes them in a
@@ -27,6 +28,9 @@ public:
 
     // The main window; null before start-up step 3 and after shutdown.
     MainAppWindow* getMainWindow() const { return mainWindow.get(); }
+
+    // The main window's content component; null while there is no main window.
+    LarkspireContentComponent* getMainContent() const;
 
     // 1 "Larkspire", 2 "administrator", 100 "Ardentis", 101 "anonymous", else "Unknown User".
     static juce::String getUserKindName (int kind);

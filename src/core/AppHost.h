@@ -17,6 +17,8 @@ public:
 
     // 0 idle, 1 starting, 2 scanning, 3 unit lost or ports changed, 4 firmware update.
     virtual int getApplicationState() const = 0;
+    // Written only by the main content component, which broadcasts every change.
+    virtual void setApplicationState (int state) = 0;
 
     // The first code raised wins and ends the program.
     virtual void raiseFatalError (int code) = 0;

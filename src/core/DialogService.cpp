@@ -31,9 +31,18 @@ namespace
             if (buttons.size() == 2)
                 return juce::AlertWindow::showOkCancelBox (type, title, message, buttons[0], buttons[1], associated) ? 0 : 1;
 
-            // Three buttons: the framework returns 1, 2 and 0 for the first, second and third.
-            const int r = juce::AlertWindow::showYesNoCancelBox (type, title, message, buttons[0], buttons[1], buttons[2], associated);
-            return r == 1 ? 0 : (r == 2 ? 1 : 2);
+            // Three buttons: an alternative, the answer (Return) and the refusal (Escape),
+            // as in "Show Details...", "Yes", "No".
+            juce::AlertWindow window (title, message, type, associated);
+            window.addButton (buttons[0], 1, juce::KeyPress ((int) juce::CharacterFunctions::toLowerCase (buttons[0][0]), 0, 0));
+            window.addButton (buttons[1], 2, juce::KeyPress (juce::KeyPress::returnKey));
+            window.addButton (buttons[2], 3, juce::KeyPress (juce::KeyPress::escapeKey));
+           #if JUCE_MODAL_LOOPS_PERMITTED
+            const int r = window.runModalLoop();
+           #else
+            const int r = 0;
+           #endif
+            return r >= 1 && r <= 3 ? r - 1 : -1;
         }
 
         int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) override
@@ -54,6 +63,7 @@ namespace
             {
                 case ChooserMode::openFile:     ok = chooser.browseForFileToOpen(); break;
                 case ChooserMode::saveFile:     ok = chooser.browseForFileToSave (false); break;
+                case ChooserMode::saveFileConfirmOverwrite: ok = chooser.browseForFileToSave (true); break;
                 case ChooserMode::chooseFolder: ok = chooser.browseForDirectory(); break;
             }
             return ok ? chooser.getResult() : juce::File();

@@ -11,12 +11,13 @@ class DialogService
 {
 public:
     enum class Icon { none, info, warning, question };
-    enum class ChooserMode { openFile, saveFile, chooseFolder };
+    enum class ChooserMode { openFile, saveFile, saveFileConfirmOverwrite, chooseFolder };
 
     virtual ~DialogService() = default;
 
     // Shows a modal box and returns the index of the button pressed (0 = first),
-    // or -1 when it was dismissed without a button.
+    // or -1 when it was dismissed without a button. With two buttons Return presses the
+    // first and Escape the second; with three, Return presses the second and Escape the third.
     virtual int showMessageBox (Icon icon, const juce::String& title, const juce::String& message,
                                 const juce::StringArray& buttons, juce::Component* associated) = 0;
 

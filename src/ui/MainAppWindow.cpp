@@ -1,6 +1,6 @@
 #include "ui/MainAppWindow.h"
 #include "ui/CommandManager.h"
-#include "ui/MainContentPlaceholder.h"
+#include "ui/LarkspireContentComponent.h"
 #include "core/Settings.h"
 
 namespace
@@ -13,7 +13,7 @@ namespace
     }
 }
 
-MainAppWindow::MainAppWindow()
+MainAppWindow::MainAppWindow (ContentParts& parts)
     : juce::DocumentWindow (applicationName(), juce::Colour (backgroundArgb), juce::DocumentWindow::allButtons, true)
 {
     tooltipWindow = std::make_unique<juce::TooltipWindow>();
@@ -31,7 +31,9 @@ MainAppWindow::MainAppWindow()
     if (state.isEmpty() || ! restoreWindowStateFromString (state))
         centreWithSize (defaultWidth, defaultHeight);
 
-    setContentOwned (new MainContentPlaceholder (getName()), false);
+    // The content makes itself the command manager's first target and its look and feel
+    // every window's default.
+    setContentOwned (new LarkspireContentComponent (parts), false);
 
     setVisible (true);
     keyMappings = getCommandManager().getKeyMappings();
@@ -84,6 +86,11 @@ void MainAppWindow::resized()
                 self->setBoundsConstrained (self->getBounds());
         });
     }
+}
+
+LarkspireContentComponent* MainAppWindow::getMainContent() const
+{
+    return dynamic_cast<LarkspireContentComponent*> (getContentComponent());
 }
 
 void MainAppWindow::handleAsyncUpdate()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ui/ContentParts.h"
 #include "ui/LSApplicationFrameLaf.h"
+
+class LarkspireContentComponent;
 
 // The program's one top-level window: native title bar, the saved size and
 // place, the application's content, its tooltips, and the registration of the
@@ -14,7 +17,7 @@ public:
     static constexpr int minimumWidth = 714, minimumHeight = 646;
     static constexpr int maximumSize = 10000;
 
-    MainAppWindow();
+    explicit MainAppWindow (ContentParts& parts = getProgramContentParts());
     ~MainAppWindow() override;
 
     void closeButtonPressed() override;
@@ -24,6 +27,9 @@ public:
     // Registers the content's commands and then the application's (which adds the
     // framework's quit command). Runs on a turn of the message loop after the constructor.
     void handleAsyncUpdate() override;
+
+    // The main content component (null only while the window is being taken down).
+    LarkspireContentComponent* getMainContent() const;
 
     LSApplicationFrameLaf& getFrameLookAndFeel() { return *frameLaf; }
     juce::TooltipWindow* getTooltipWindow() const { return tooltipWindow.get(); }

@@ -10,6 +10,30 @@ namespace testing_support
         answers.assign (buttonIndices.begin(), buttonIndices.end());
     }
 
+    void RecordingDialogService::chooseFiles (std::initializer_list<juce::File> chosen)
+    {
+        files.assign (chosen.begin(), chosen.end());
+    }
+
+    juce::StringArray RecordingDialogService::titles() const
+    {
+        juce::StringArray result;
+        for (auto& box : boxes)
+            result.add (box.title);
+        return result;
+    }
+
+    juce::File RecordingDialogService::chooseFile (ChooserMode mode, const juce::String& title,
+                                                   const juce::File& initial, const juce::String& patterns)
+    {
+        choosers.push_back ({ mode, title, initial, patterns });
+        if (files.empty())
+            return {};
+        auto file = files.front();
+        files.erase (files.begin());
+        return file;
+    }
+
     int RecordingDialogService::showMessageBox (Icon icon, const juce::String& title, const juce::String& message,
                                                 const juce::StringArray& buttons, juce::Component* associated)
     {

@@ -23,22 +23,38 @@ namespace testing_support
         RecordingDialogService();
         ~RecordingDialogService() override;
 
+        struct Chooser
+        {
+            ChooserMode mode;
+            juce::String title;
+            juce::File initial;
+            juce::String patterns;
+        };
+
         void answerWith (std::initializer_list<int> buttonIndices);
+        // The files the next choosers return, in order (cancelled once the list runs out).
+        void chooseFiles (std::initializer_list<juce::File> files);
 
         std::vector<Box> boxes;
         // Called with each box once it is recorded, before it is answered (as if while it is
         // on screen).
         std::function<void (const Box&)> onBox;
         std::vector<juce::String> openedUrls;
+        std::vector<juce::PopupMenu> menus;
+        std::vector<Chooser> choosers;
+
+        // The box titles, in order.
+        juce::StringArray titles() const;
 
         int showMessageBox (Icon, const juce::String& title, const juce::String& message,
                             const juce::StringArray& buttons, juce::Component* associated) override;
-        int showPopupMenu (const juce::PopupMenu&, juce::Component*) override { return 0; }
-        juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override { return {}; }
+        int showPopupMenu (const juce::PopupMenu& menu, juce::Component*) override { menus.push_back (menu); return 0; }
+        juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override;
         bool openUrl (const juce::String& address) override { openedUrls.push_back (address); return true; }
         int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
 
     private:
         std::vector<int> answers;
+        std::vector<juce::File> files;
     };
 }

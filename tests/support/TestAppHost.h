@@ -28,14 +28,15 @@ namespace testing_support
         juce::Uuid installId;
         std::atomic<int> fatalCode { 0 };
         std::atomic<int> prepareCalls { 0 };
+        std::atomic<int> applicationState { 0 };   // idle unless a test says otherwise
 
         bool isDeveloper() const override        { return developer; }
         bool isScanAll() const override          { return scanAll; }
         bool isSyncAll() const override          { return syncAll; }
         bool getFirstRunFlag() const override    { return firstRun; }
         juce::Uuid getInstallId() const override { return installId; }
-        std::atomic<int> applicationState { 0 };
         int getApplicationState() const override { return applicationState.load(); }
+        void setApplicationState (int state) override { applicationState.store (state); }
         void raiseFatalError (int code) override;
         bool prepareProductContent (juce::uint8) override { ++prepareCalls; return false; }
         juce::MessageListener* getHubListener() override { return &hub; }

@@ -6,7 +6,7 @@
 #include "device/DeviceProfiler.h"
 #include "ui/CommandManager.h"
 #include "ui/MainAppWindow.h"
-#include "ui/MainContentPlaceholder.h"
+#include "ui/LarkspireContentComponent.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
 
@@ -54,7 +54,7 @@ TEST_F (MainWindowTest, OpensCentredAtItsDefaultSizeWithoutSettings)
     EXPECT_NE (window.getTooltipWindow(), nullptr);
 
     EXPECT_EQ (&window.getLookAndFeel(), &window.getFrameLookAndFeel());
-    auto* content = dynamic_cast<MainContentPlaceholder*> (window.getContentComponent());
+    auto* content = window.getMainContent();
     ASSERT_NE (content, nullptr);
     EXPECT_EQ (content->getBounds(), window.getLocalBounds());
     // The content's look and feel is every window's default while the main window lives.

@@ -36,20 +36,35 @@ namespace
         return id;
     }
 
-    // Waits until the window shows text centred in the given area of the screen,
-    // which means the program has laid itself out for that area and painted.
-    bool waitForCentredText (juce::Rectangle<int> area, Ink* found = nullptr)
+    bool isStatusStrip (juce::Colour c) { return c.getARGB() == 0xff00435au; }
+
+    // Waits until the window shows its content laid out for the given area of the screen:
+    // the status strip along the whole bottom edge and the tab names in the top strip.
+    bool waitForLayout (juce::Rectangle<int> area, Ink* tabText = nullptr)
     {
         return pumpUntil ([&]
         {
-            const auto ink = findInk (takeScreenshot(), area);
-            if (found != nullptr)
-                *found = ink;
-            // A window not painted yet is black all over: text is a small share of it.
-            return ink.pixels > 150 && ink.pixels < area.getWidth() * area.getHeight() / 10
-                && std::abs (ink.bounds.getCentreX() - area.getCentreX()) <= 4
-                && std::abs (ink.bounds.getCentreY() - area.getCentreY()) <= 4;
-        }, 30000);
+            const auto shot = takeScreenshot();
+            if (! shot.isValid())
+                return false;
+            const int y = area.getBottom() - 3;
+            const bool strip = isStatusStrip (shot.getPixelAt (area.getX() + 2, y))
+                            && isStatusStrip (shot.getPixelAt (area.getRight() - 3, y))
+                            && ! isStatusStrip (shot.getPixelAt (area.getX() + 2, area.getBottom() - 40));
+            const auto ink = findInk (shot, { area.getX(), area.getY(), 300, 31 });
+            if (tabText != nullptr)
+                *tabText = ink;
+            return strip && ink.pixels > 60 && ink.pixels < 300 * 31 / 4;
+        }, 30000) || [&] {
+            if (auto* keep = std::getenv ("LARKSPIRE_DEBUG_SHOT"))
+            {
+                juce::File out (keep);
+                out.deleteFile();
+                juce::FileOutputStream stream (out);
+                juce::PNGImageFormat().writeImageToStream (takeScreenshot(), stream);
+            }
+            return false;
+        }();
     }
 }
 
@@ -65,7 +80,7 @@ TEST (MainWindowProgram, OpensCentredAtItsDefaultSizeAndSavesItsState)
     const auto expected = screen.withSizeKeepingCentre (1020, 734);
     EXPECT_EQ (getWindowGeometry (id), expected);
 
-    ASSERT_TRUE (waitForCentredText (expected));
+    ASSERT_TRUE (waitForLayout (expected));
     EXPECT_EQ (app.stop(), 0);
     EXPECT_EQ (savedWindowState (home), expected.toString());
 }
@@ -78,21 +93,21 @@ TEST (MainWindowProgram, RestoresTheStateItSavedAtTheNextStart)
         AppProcess app;
         const auto id = waitForWindow (app);
         ASSERT_NE (id, 0ul);
-        // Only once the program has laid itself out and painted, so that its own
-        // start-up placement cannot undo the user's move.
-        ASSERT_TRUE (waitForCentredText (getWindowGeometry (id)));
 
-        // The user moves and resizes the window (again, should the first try be lost).
-        ASSERT_TRUE (pumpUntil ([&]
+        // The user moves and resizes the window once the program has laid itself out (its
+        // own start-up placement could otherwise undo the move).
+        ASSERT_TRUE (waitForLayout (getWindowGeometry (id)));
+        EXPECT_TRUE (pumpUntil ([&]
         {
-            if (getWindowGeometry (id) != moved)
+            const auto now = getWindowGeometry (id);
+            if (now != moved)
             {
                 runTool ({ "xdotool", "windowmove", juce::String ((juce::int64) id), "60", "80" });
                 runTool ({ "xdotool", "windowsize", juce::String ((juce::int64) id), "900", "700" });
             }
-            return getWindowGeometry (id) == moved;
+            return now == moved;
         }, 30000)) << getWindowGeometry (id).toString();
-        ASSERT_TRUE (waitForCentredText (moved));
+        ASSERT_TRUE (waitForLayout (moved));
         EXPECT_EQ (app.stop(), 0);
     }
     EXPECT_EQ (savedWindowState (home), moved.toString());
@@ -115,7 +130,7 @@ TEST (MainWindowProgram, KeepsItsMinimumSize)
     EXPECT_EQ (getWindowGeometry (id), restored);
     // Resize only once the program has finished laying itself out and painting,
     // so that its own start-up placement cannot undo the user's resize.
-    ASSERT_TRUE (waitForCentredText (restored));
+    ASSERT_TRUE (waitForLayout (restored));
 
     const juce::Rectangle<int> smallest (30, 40, 714, 646);
     EXPECT_TRUE (pumpUntil ([&]
@@ -138,19 +153,19 @@ TEST (MainWindowProgram, ScreenshotShowsInkedText)
     const auto area = getWindowGeometry (id);
 
     Ink ink;
-    const bool centred = waitForCentredText (area, &ink);
-    EXPECT_TRUE (centred) << ink.pixels << " ink pixels at " << ink.bounds.toString();
+    const bool laidOut = waitForLayout (area, &ink);
+    EXPECT_TRUE (laidOut) << ink.pixels << " ink pixels at " << ink.bounds.toString();
 
-    // Text, not a blank or a solid frame: a modest share of the window, spread over a line.
-    EXPECT_GT (ink.pixels, 150);
-    EXPECT_LT (ink.pixels, area.getWidth() * area.getHeight() / 10);
-    EXPECT_GT (ink.bounds.getWidth(), 60);
-    EXPECT_GT (ink.bounds.getHeight(), 12);
+    // The tab names: text, not a blank or a solid frame, spread over a line at the left.
+    EXPECT_GT (ink.pixels, 60);
+    EXPECT_GT (ink.bounds.getWidth(), 40);
+    EXPECT_GT (ink.bounds.getHeight(), 6);
+    EXPECT_LT (ink.bounds.getX(), area.getX() + 60);
 
-    // The window's own colours around the text.
+    // The page's own colour below the tabs.
     const auto shot = takeScreenshot();
     ASSERT_TRUE (shot.isValid());
-    EXPECT_EQ (shot.getPixelAt (area.getX() + 10, area.getY() + 10).getARGB(), 0xffdae1e6u);
+    EXPECT_EQ (shot.getPixelAt (area.getX() + 10, area.getY() + 100).getARGB(), 0xffdae1e6u);
 
     if (auto* keep = std::getenv ("LARKSPIRE_KEEP_SCREENSHOT"))
     {

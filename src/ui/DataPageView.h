@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/LarkspireChangeListener.h"
+#include "model/DataSet.h"
+#include <juce_gui_basics/juce_gui_basics.h>
+
+class LocalArchiveManager;
+
+// What the main content component needs of the "Presets" page: the page itself, its place
+// among the change listeners, and its answers about the connected unit's data and the
+// user's selection, which the transfer commands send to the unit.
+class DataPageView : public LarkspireChangeListener
+{
+public:
+    ~DataPageView() override = default;
+
+    virtual juce::Component& getPageComponent() = 0;
+
+    // The connected unit's data set (live data and working copy); null when no unit is attached.
+    virtual DataSet* getDataSet() const = 0;
+
+    // The source node the preset grid shows (an invalid tree when none).
+    virtual juce::ValueTree getSelectedSource() const = 0;
+
+    // The working data of the first source selected in the browser; null when none.
+    virtual DeviceData* getSelectedDataSet() const = 0;
+
+    // The grid's selected slots when the grid shows the selected working data; else empty.
+    virtual juce::Array<int> getSelectedSlots() const = 0;
+
+    // Data staged for a send to the unit (an import, or a restore image); null when none.
+    virtual DeviceData* getStagedData() const = 0;
+
+    // The connected product's local backups; null when no unit is attached.
+    virtual LocalArchiveManager* getArchiveManager() const = 0;
+};

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+#include "app/Nexus.h"
+#include "core/InfoCodes.h"
+#include "core/Settings.h"
+#include "device/DeviceManager.h"
+#include "ui/CommandManager.h"
+#include "ui/LarkspireContentComponent.h"
+#include "ui/MainAppWindow.h"
+#include "support/RecordingDialogService.h"
+#include "support/TestAppHost.h"
+#include "support/TestEnvironment.h"
+
+using namespace testing_support;
+
+namespace
+{
+    struct Seen : LarkspireChangeListener
+    {
+        void changeInfoCallback (const ChangeInfo& i) override
+        {
+            kinds.add (i.kind);
+            codes.add (i.kind == ChangeInfo::deviceEvent ? i.event.code : (i.kind == ChangeInfo::commandPerformed ? i.commandId : i.newValue));
+        }
+        int count (int kind, int code) const
+        {
+            int n = 0;
+            for (int i = 0; i < kinds.size(); ++i)
+                if (kinds[i] == kind && codes[i] == code)
+                    ++n;
+            return n;
+        }
+        juce::Array<int> kinds, codes;
+    };
+}
+
+// The hub builds the window around the main content component, gives it the device
+// manager's messages and the start-up scan, relays what is posted to the hub, and asks it
+// before a quit.
+TEST (HubContent, TheMainContentGetsTheScanTheWorkersMessagesAndTheQuitQuestion)
+{
+    TempHome home;
+    configureApplicationProperties();
+    TestAppHost host;
+    host.applicationState = 1;   // starting
+    RecordingDialogService boxes;
+    {
+        Nexus hub;
+        hub.startUp();
+        auto* content = hub.getMainContent();
+        ASSERT_NE (content, nullptr);
+        EXPECT_EQ (content, hub.getMainWindow()->getContentComponent());
+        Seen seen;
+        content->addChangeListener (&seen);
+
+        // The start-up scan runs through the component's command; its result comes from the
+        // device manager straight to the component; the start-up's end is relayed by the hub.
+        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::scanFinished) == 1
+                                             && seen.count (3, InfoCode::startUpDone) == 1; }, 60000));
+        EXPECT_EQ (seen.count (2, 0x36000), 1);
+        EXPECT_EQ (seen.kinds[0], 2);   // the command came first
+        EXPECT_EQ (host.getApplicationState(), 0);
+        // No ports here, and the start-up scan finding nothing shows no box; offline, the
+        // program says so.
+        EXPECT_EQ (boxes.titles(), juce::StringArray ({ "No Internet Connection" }));
+        EXPECT_TRUE (content->getStatusBar().isTimerRunning());
+
+        // A worker's message posted to the hub reaches the component.
+        hub.postMessage (new DeviceInfoMessage (InfoCode::backupConversionFinished, 1, 0, {}));
+        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::backupConversionFinished) == 1; }));
+        EXPECT_EQ (boxes.titles()[1], "Conversion Complete");
+
+        // The quit question goes to the component, which tells its listeners.
+        EXPECT_TRUE (hub.isQuitAllowed (false));
+        EXPECT_EQ (seen.count (3, InfoCode::quitAccepted), 1);
+
+        content->removeChangeListener (&seen);
+        hub.shutDown();
+        EXPECT_EQ (hub.getMainContent(), nullptr);
+        // With no component, what is posted to the hub is dropped.
+        hub.postMessage (new DeviceInfoMessage (InfoCode::backupConversionFinished, 1, 0, {}));
+        pumpFor (50);
+        EXPECT_TRUE (hub.isQuitAllowed (false));
+    }
+    EXPECT_EQ (boxes.boxes.size(), 2u);
+    deleteApplicationProperties();
+}
