@@ -97,6 +97,11 @@ DeviceManager::~DeviceManager()
             snapshotSource = nullptr;
     }
 
+    releaseAllDevices();
+}
+
+void DeviceManager::releaseAllDevices()
+{
     juce::Array<MidiPortPair> old;
     {
         const juce::ScopedLock sl (pairsLock);
@@ -210,22 +215,7 @@ void DeviceManager::handleCommand (const DeviceCommandMessage& command)
 void DeviceManager::rescanPorts()
 {
     closeCurrentDevice();
-
-    juce::Array<MidiPortPair> old;
-    {
-        const juce::ScopedLock sl (pairsLock);
-        old.swapWith (pairs);
-        currentIndex = -1;
-    }
-    for (auto& p : old)
-    {
-        if (p.device != nullptr)
-        {
-            p.device->stopThread (timings.deviceStopTimeoutMs);
-            p.device->closePorts();
-        }
-    }
-    old.clear();
+    releaseAllDevices();
 
     lastInputs.clear();
     lastOutputs.clear();

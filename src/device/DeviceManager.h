@@ -83,6 +83,8 @@ public:
 private:
     bool scan();
     void rescanPorts();
+    // Takes the port pairs out of the list and stops their device threads and ports.
+    void releaseAllDevices();
     bool identifyCurrentDevice();
     void checkPortLists();
     void handleCommand (const DeviceCommandMessage& command);
