@@ -17,14 +17,14 @@ case "$mode" in
 esac
 
 packages=(
-    build-essential cmake pkg-config git
+    build-essential clang cmake pkg-config git
     juce-modules-source
     libasound2-dev libfreetype-dev libfontconfig1-dev libpng-dev libjpeg-dev zlib1g-dev
     libx11-dev libxext-dev libxrandr-dev libxinerama-dev libxcursor-dev
     fonts-dejavu-core xvfb xauth
 )
 if [ "$mode" = test ]; then
-    packages+=(googletest libgtest-dev xdotool imagemagick clang libclang-rt-dev)
+    packages+=(googletest libgtest-dev xdotool imagemagick libclang-rt-dev)
 fi
 
 missing=()
@@ -44,7 +44,10 @@ export CCACHE_BASEDIR="$here"
 
 jobs="$(nproc)"
 build="$here/build"
-cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLARKSPIRE_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)" -DLARKSPIRE_BUILD_BENCH="$([ "$mode" = test ] && echo ON || echo OFF)" >/dev/null
+# Every build tree uses clang: the JUCE modules are then compiled with the same flags
+# in all of them and the sanitizer trees take them from ccache.
+compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=Release "${compilers[@]}" -DLARKSPIRE_BUILD_TESTS="$([ "$mode" = test ] && echo ON || echo OFF)" -DLARKSPIRE_BUILD_BENCH="$([ "$mode" = test ] && echo ON || echo OFF)" >/dev/null
 cmake --build "$build" -j "$jobs"
 
 if [ "$mode" = run ]; then
@@ -64,7 +67,7 @@ fi
 # itself, and on for a few seconds more. Any finding fails the run.
 sanitize="$here/build-sanitize"
 cmake -S "$here" -B "$sanitize" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    "${compilers[@]}" \
     -DLARKSPIRE_SANITIZE=ON -DLARKSPIRE_FUZZ=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$sanitize" -j "$jobs"
 (cd "$sanitize" && ctest -j "$jobs" --output-on-failure --timeout 900 -E '^window\.')
@@ -74,7 +77,7 @@ cmake --build "$sanitize" -j "$jobs"
 # firmware update. Only the test runner is built there; any report fails the run.
 tsan="$here/build-tsan"
 cmake -S "$here" -B "$tsan" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    "${compilers[@]}" \
     -DLARKSPIRE_TSAN=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" -j "$jobs" --target larkspire_tests
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \

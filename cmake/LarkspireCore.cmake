@@ -1,5 +1,7 @@
 # The program's own code and the JUCE modules, compiled once into one static
-# library that the app, the tests, the benchmarks and the fuzzers all link.
+# library that the app, the tests, the benchmarks and the fuzzers all link. The
+# modules are compiled as their own object library so that they stay free of the
+# instrumentation that sanitizer builds put on the program's own code.
 
 set(LARKSPIRE_JUCE_MODULES
     juce_core juce_events juce_data_structures juce_cryptography juce_graphics
@@ -22,7 +24,10 @@ add_custom_command(OUTPUT ${LARKSPIRE_RESOURCE_SOURCE}
     COMMENT "Embedding artwork"
     VERBATIM)
 
-add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES} ${LARKSPIRE_RESOURCE_SOURCE})
+add_library(larkspire_juce OBJECT)
+add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES} ${LARKSPIRE_RESOURCE_SOURCE}
+    $<TARGET_OBJECTS:larkspire_juce>)
+larkspire_instrument(larkspire_core)
 
 set(LARKSPIRE_JUCE_DEFINITIONS
     JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
@@ -45,9 +50,12 @@ else()
 endif()
 
 foreach(module IN LISTS LARKSPIRE_JUCE_MODULES)
-    target_link_libraries(larkspire_core PRIVATE juce::${module})
+    target_link_libraries(larkspire_juce PRIVATE juce::${module})
     list(APPEND LARKSPIRE_JUCE_DEFINITIONS JUCE_MODULE_AVAILABLE_${module}=1)
 endforeach()
+target_compile_definitions(larkspire_juce PRIVATE ${LARKSPIRE_JUCE_DEFINITIONS})
+target_include_directories(larkspire_juce PRIVATE ${JUCE_MODULES_DIR})
+target_link_libraries(larkspire_juce PRIVATE PkgConfig::LARKSPIRE_SYSLIBS)
 
 target_compile_definitions(larkspire_core PUBLIC ${LARKSPIRE_JUCE_DEFINITIONS})
 target_include_directories(larkspire_core PUBLIC
