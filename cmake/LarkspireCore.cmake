@@ -56,6 +56,12 @@ endforeach()
 target_compile_definitions(larkspire_juce PRIVATE ${LARKSPIRE_JUCE_DEFINITIONS})
 target_include_directories(larkspire_juce PRIVATE ${JUCE_MODULES_DIR})
 target_link_libraries(larkspire_juce PRIVATE PkgConfig::LARKSPIRE_SYSLIBS)
+if(LARKSPIRE_TSAN)
+    # The thread sanitizer only sees the ordering that instrumented code makes:
+    # JUCE's threads, locks and events must carry it too, or every hand-over
+    # through them reads as a race.
+    target_compile_options(larkspire_juce PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+endif()
 
 target_compile_definitions(larkspire_core PUBLIC ${LARKSPIRE_JUCE_DEFINITIONS})
 target_include_directories(larkspire_core PUBLIC
