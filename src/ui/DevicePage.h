@@ -60,11 +60,12 @@ private:
     int getHeaderHeight() const;
 
     LarkspireContentComponent& owner;
-    juce::Toolbar toolbar;
     DeviceToolbarItemFactory toolbarFactory;
-    juce::ConcertinaPanel panels;
+    juce::Toolbar toolbar;
+    // The concertina holds the two panels without owning them: it goes first.
     DeviceButtonPanel portPanel { "MIDI Devices" };
     DeviceButtonPanel knownDevicePanel { "My Ardentis Devices" };
+    juce::ConcertinaPanel panels;
 
     JUCE_DECLARE_NON_COPYABLE (DevicePage)
 };

@@ -41,7 +41,7 @@ MidiDeviceStatusButton::MidiDeviceStatusButton (int index)
 {
     if (auto* devices = getDeviceManager())
     {
-        if (index < devices->getNumPairs())
+        if (index >= 0 && index < devices->getNumPairs())
             name = devices->getPair (index).displayName;
 
         statusFlags = devices->getDeviceFlags (index);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include "content/ContentManager.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
@@ -175,6 +176,14 @@ TEST (DevicePage, ScanFillsThePortPanelMakerUnitsFirstInAFlowAndTheKnownPanelAft
     }
     // Both panels fit: the known panel gets its whole content height.
     EXPECT_EQ (knownPanel.getHeight(), knownPanel.getContentHeight());
+
+    if (auto* keep = std::getenv ("LARKSPIRE_KEEP_DEVICE_PAGE_SNAPSHOT"))
+    {
+        juce::File out (keep);
+        out.deleteFile();
+        juce::FileOutputStream stream (out);
+        juce::PNGImageFormat().writeImageToStream (w.page->createComponentSnapshot (w.page->getLocalBounds()), stream);
+    }
 
     // A narrow page wraps the tiles into more rows.
     w.page->setSize (tileWidth + 60, 900);
