@@ -1,4 +1,5 @@
 #include "ui/ContentParts.h"
+#include "ui/DevicePage.h"
 #include "ui/dialogs/UpdateProgressWindow.h"
 
 std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressView (juce::MessageListener& owner)
@@ -6,9 +7,21 @@ std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressVi
     return std::make_unique<UpdateProgressWindow> (owner);
 }
 
+namespace
+{
+    // The parts built so far; the others stay with the defaults (none).
+    class ProgramContentParts : public ContentParts
+    {
+    public:
+        std::unique_ptr<DevicePageView> createDevicePage (LarkspireContentComponent& owner) override
+        {
+            return std::make_unique<DevicePage> (owner);
+        }
+    };
+}
+
 ContentParts& getProgramContentParts()
 {
-    // The pages and the dialogs join here as they come; this program makes none of them yet.
-    static ContentParts parts;
+    static ProgramContentParts parts;
     return parts;
 }

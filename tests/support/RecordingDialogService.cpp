@@ -49,4 +49,22 @@ namespace testing_support
         answers.erase (answers.begin());
         return answer;
     }
+
+    int RecordingDialogService::showPopupMenu (const juce::PopupMenu& menu, juce::Component*)
+    {
+        menus.push_back (menu);
+        if (menuAnswers.empty())
+            return 0;
+        const int answer = menuAnswers.front();
+        menuAnswers.erase (menuAnswers.begin());
+        return answer;
+    }
+
+    int RecordingDialogService::runModalDialog (juce::DialogWindow::LaunchOptions& options)
+    {
+        dialogTitles.add (options.dialogTitle);
+        if (onDialog)
+            onDialog (options);
+        return 0;
+    }
 }

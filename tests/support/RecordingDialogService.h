@@ -48,13 +48,20 @@ namespace testing_support
 
         int showMessageBox (Icon, const juce::String& title, const juce::String& message,
                             const juce::StringArray& buttons, juce::Component* associated) override;
-        int showPopupMenu (const juce::PopupMenu& menu, juce::Component*) override { menus.push_back (menu); return 0; }
+        // The item ids the next menus return, in order (0, nothing chosen, once the list runs out).
+        void answerMenusWith (std::initializer_list<int> itemIds) { menuAnswers.assign (itemIds.begin(), itemIds.end()); }
+        // The titles of the modal dialogs run so far; `onDialog` sees each one's options (and
+        // its content) as if while it is on screen.
+        juce::StringArray dialogTitles;
+        std::function<void (juce::DialogWindow::LaunchOptions&)> onDialog;
+        int showPopupMenu (const juce::PopupMenu& menu, juce::Component*) override;
         juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override;
         bool openUrl (const juce::String& address) override { openedUrls.push_back (address); return true; }
-        int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
+        int runModalDialog (juce::DialogWindow::LaunchOptions& options) override;
 
     private:
         std::vector<int> answers;
         std::vector<juce::File> files;
+        std::vector<int> menuAnswers;
     };
 }
