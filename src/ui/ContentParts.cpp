@@ -1,4 +1,5 @@
 #include "ui/ContentParts.h"
+#include "ui/dialogs/ProgramDialogs.h"
 #include "ui/dialogs/UpdateProgressWindow.h"
 
 std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressView (juce::MessageListener& owner)
@@ -6,9 +7,22 @@ std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressVi
     return std::make_unique<UpdateProgressWindow> (owner);
 }
 
+namespace
+{
+    // The parts the program is built with so far.
+    class ProgramContentParts : public ContentParts
+    {
+    public:
+        std::unique_ptr<ContentDialogs> createDialogs (LarkspireContentComponent&) override
+        {
+            return std::make_unique<ProgramDialogs>();
+        }
+    };
+}
+
 ContentParts& getProgramContentParts()
 {
-    // The pages and the dialogs join here as they come; this program makes none of them yet.
-    static ContentParts parts;
+    // The pages join here as they come.
+    static ProgramContentParts parts;
     return parts;
 }
