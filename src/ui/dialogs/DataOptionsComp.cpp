@@ -103,7 +103,7 @@ void DataOptionsComp::resized()
     groupComponentSynchronization.setBounds (sync);
     auto inside = sync.reduced (m, 0).withTrimmedTop (rowHeight - m / 2);
     for (auto* toggle : { &toggleButtonSyncAuto, &toggleButtonSyncManual, &toggleButtonSyncPrevious })
-        toggle->setBounds (inside.removeFromTop (rowHeight));
+        toggle->setBounds (inside.removeFromTop (rowHeight).withSizeKeepingCentre (inside.getWidth(), getToggleHeight()));
 
     area.removeFromTop (m / 2);
     auto folder = area.removeFromTop (juce::jmin (area.getHeight(), rowHeight * 2 + m));

@@ -59,8 +59,8 @@ void DeviceOptionsComp::resized()
     auto usb = area.removeFromTop (rowHeight * 3 + m);
     groupComponentUsbMidiDevices.setBounds (usb);
     auto inside = usb.reduced (m, 0).withTrimmedTop (rowHeight);
-    toggleButtonOnlyShowArdDevices.setBounds (inside.removeFromTop (rowHeight));
-    toggleButtonAutoConnect.setBounds (inside.removeFromTop (rowHeight));
+    toggleButtonOnlyShowArdDevices.setBounds (inside.removeFromTop (rowHeight).withSizeKeepingCentre (inside.getWidth(), getToggleHeight()));
+    toggleButtonAutoConnect.setBounds (inside.removeFromTop (rowHeight).withSizeKeepingCentre (inside.getWidth(), getToggleHeight()));
 
     area.removeFromTop (m);
     auto known = area.removeFromTop (juce::jmin (area.getHeight(), rowHeight * 2 + m));

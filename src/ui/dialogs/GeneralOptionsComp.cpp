@@ -115,5 +115,5 @@ void GeneralOptionsComp::resized()
     auto inside = group.reduced (m, 0).withTrimmedTop (rowHeight).withTrimmedBottom (m / 2);
     const int buttonWidth = juce::roundToInt (fontHeight * 8.0f);
     textButtonMoreInfo.setBounds (inside.removeFromRight (buttonWidth).withSizeKeepingCentre (buttonWidth, rowHeight));
-    toggleButtonUsageData.setBounds (inside.withSizeKeepingCentre (inside.getWidth(), rowHeight));
+    toggleButtonUsageData.setBounds (inside.withSizeKeepingCentre (inside.getWidth(), getToggleHeight()));
 }

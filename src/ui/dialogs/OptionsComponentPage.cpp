@@ -24,3 +24,8 @@ float OptionsComponentPage::getPageFontHeight() const
 {
     return 14.0f * getPageScale();
 }
+
+int OptionsComponentPage::getToggleHeight() const
+{
+    return juce::roundToInt (getPageFontHeight() * 1.45f);
+}

@@ -22,4 +22,7 @@ protected:
     float getPageScale() const;
     int getPageMargin() const;
     float getPageFontHeight() const;
+    // Toggle buttons draw their text at three quarters of their height: this keeps it near
+    // the page's font height.
+    int getToggleHeight() const;
 };

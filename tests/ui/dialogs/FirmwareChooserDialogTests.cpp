@@ -7,7 +7,7 @@
 #include "ui/LSLookAndFeel.h"
 #include "ui/dialogs/FirmwareChooserDialog.h"
 #include "ui/dialogs/ProgramDialogs.h"
-#include "support/ContentWorld.h"
+#include "support/DeviceWorld.h"
 #include "support/RecordingDialogService.h"
 
 using namespace testing_support;
@@ -363,4 +363,31 @@ TEST (FirmwareChooser, ProgramDialogsHandBackTheChoice)
     EXPECT_TRUE (dialogs.runFirmwareChooser (owner, merle, false, chosen));
     EXPECT_EQ (chosen.getBuild(), 120);
     EXPECT_EQ (w.boxes.dialogTitles, (juce::StringArray { "Merle Firmware Updates", "Merle Firmware Updates" }));
+}
+
+TEST (FirmwareChooser, CustomImageKeepsTheConnectedUnitsVersionWithTheTypedBuild)
+{
+    DeviceWorld w;
+    configureApplicationProperties();
+    w.addUnit (DeviceWorld::merle, 140, 4242);
+    w.startManager();
+    ASSERT_EQ (w.scan(), 1);
+    ASSERT_TRUE (w.manager().selectDevice (0));
+
+    TempFolder files;
+    auto image = writeImage (files.child ("merle.syx"));
+    RecordingDialogService boxes;
+    boxes.chooseFiles ({ image });
+    boxes.answerTextBoxesWith ({ { 0, "150" } });
+    {
+        FirmwareChooserContent content (DeviceWorld::merle, true);
+        click (content.textButtonCustomUpdate);
+        ASSERT_EQ (boxes.textBoxes.size(), 1u);
+        EXPECT_EQ (boxes.textBoxes[0].offeredText, "");   // no "build" in the path
+        ASSERT_TRUE (content.isAccepted());
+        const auto v = content.getSelectedUpdate().getVersion();
+        EXPECT_EQ (v, VersionNumber (0, 1, 1, 40, 150, 0));
+    }
+    w.manager().closeCurrentDevice();
+    deleteApplicationProperties();
 }

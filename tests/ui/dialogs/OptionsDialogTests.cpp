@@ -221,8 +221,15 @@ TEST (OptionsDialog, ExportFolderFallsBackToDocumentsAndBrowseFillsTheField)
     EXPECT_EQ (boxes.choosers[0].initial, documents());
     EXPECT_EQ (boxes.choosers[0].patterns, "*.syx");
 
+    // The synchronisation choices are one radio group.
+    click (data.toggleButtonSyncManual);
+    EXPECT_TRUE (data.toggleButtonSyncManual.getToggleState());
+    EXPECT_FALSE (data.toggleButtonSyncAuto.getToggleState());
+    EXPECT_FALSE (data.toggleButtonSyncPrevious.getToggleState());
+
     click (content.textButtonOk);
     EXPECT_EQ (s.onDisk (SettingsKeys::exportFolder), chosen.getFullPathName());
+    EXPECT_EQ (s.onDisk (SettingsKeys::dataSyncMethod), "manual");
 
     // A stored text that is not a folder at all shows the documents folder too.
     setSetting (SettingsKeys::exportFolder, "not a path");
