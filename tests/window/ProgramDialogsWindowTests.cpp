@@ -35,27 +35,41 @@ namespace
         }
     };
 
-    // Runs `user` once, from the message loop, as soon as a modal dialog window is up.
+    // Runs `user` once, from the message loop, as soon as a modal dialog window is up. A
+    // window that is still up 10 s after that is closed with -2 and counted, so that a
+    // click or key that went astray fails the test instead of hanging it.
     class WhileModal : private juce::Timer
     {
     public:
         explicit WhileModal (std::function<void (juce::DialogWindow&)> u) : user (std::move (u)) { startTimer (50); }
         ~WhileModal() override { stopTimer(); }
         bool ran = false;
+        bool forced = false;
 
     private:
         void timerCallback() override
         {
             auto* window = dynamic_cast<juce::DialogWindow*> (juce::Component::getCurrentlyModalComponent());
+            if (ran)
+            {
+                if (window != nullptr && window == handled && ++ticksAfter > 200)
+                {
+                    forced = true;
+                    stopTimer();
+                    window->exitModalState (-2);
+                }
+                return;
+            }
             if (window == nullptr || ! window->isShowing() || ++ticks < 4)
                 return;
-            stopTimer();
             ran = true;
+            handled = window;
             user (*window);
         }
 
         std::function<void (juce::DialogWindow&)> user;
-        int ticks = 0;
+        juce::Component::SafePointer<juce::DialogWindow> handled;
+        int ticks = 0, ticksAfter = 0;
     };
 
     void clickAt (juce::Point<int> screenPoint)
@@ -83,6 +97,7 @@ TEST_F (ProgramDialogsWindowTest, OptionsDialogStoresWhatItsOkButtonConfirms)
     const auto result = dialogs.runOptionsDialog (owner);
 
     EXPECT_TRUE (user.ran);
+    EXPECT_FALSE (user.forced) << "the click on Ok did not close the dialog";
     EXPECT_EQ (title, "Options");
     EXPECT_TRUE (windowFound);
     EXPECT_TRUE (result.accepted);
@@ -99,11 +114,13 @@ TEST_F (ProgramDialogsWindowTest, OptionsDialogClosedWithEscapeStoresNothing)
         auto* content = dynamic_cast<OptionsContent*> (window.getContentComponent());
         ASSERT_NE (content, nullptr);
         content->getGeneralPage().sliderResolution.setValue (200.0, juce::sendNotificationSync);
-        window.toFront (true);
+        // A click on the dialog gives it the keyboard focus; then the Escape key.
+        clickAt (content->tabbedComponent.getScreenBounds().getCentre().translated (0, 40));
         runTool ({ "xdotool", "key", "Escape" });
     });
     const auto result = dialogs.runOptionsDialog (owner);
     EXPECT_TRUE (user.ran);
+    EXPECT_FALSE (user.forced) << "Escape did not close the dialog";
     EXPECT_FALSE (result.accepted);
     EXPECT_FLOAT_EQ (getUiScalingFactor(), 1.0f);
 }
@@ -127,6 +144,7 @@ TEST_F (ProgramDialogsWindowTest, FirmwareChooserAndDeviceListShowAndClose)
     FirmwareUpdateElement chosen;
     EXPECT_FALSE (dialogs.runFirmwareChooser (owner, 99, true, chosen));
     EXPECT_TRUE (chooser.ran);
+    EXPECT_FALSE (chooser.forced);
     EXPECT_EQ (chooserTitle, "Product Firmware Updates");
 
     // The device list shows its empty message on screen and closes with its close button.
