@@ -1,5 +1,6 @@
 #include "ui/ContentParts.h"
 #include "ui/DevicePage.h"
+#include "ui/dialogs/ProgramDialogs.h"
 #include "ui/dialogs/UpdateProgressWindow.h"
 
 std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressView (juce::MessageListener& owner)
@@ -16,6 +17,11 @@ namespace
         std::unique_ptr<DevicePageView> createDevicePage (LarkspireContentComponent& owner) override
         {
             return std::make_unique<DevicePage> (owner);
+        }
+
+        std::unique_ptr<ContentDialogs> createDialogs (LarkspireContentComponent&) override
+        {
+            return std::make_unique<ProgramDialogs>();
         }
     };
 }

@@ -141,7 +141,7 @@ TEST (MidiDeviceStatusButton, MenuItemsOpenTheInformationTheManualAndForgetTheUn
     auto tile = makeKnownMerle (false);
 
     juce::String shownName, shownDate, shownSerial;
-    w.dialogs.onDialog = [&] (juce::DialogWindow::LaunchOptions& options)
+    w.dialogs.onDialogOptions = [&] (juce::DialogWindow::LaunchOptions& options)
     {
         if (auto* info = dynamic_cast<DeviceInfoComp*> (options.content.get()))
         {

@@ -117,7 +117,7 @@ TEST (AboutBox, RunsModallyThroughTheDialogServiceWithItsTitle)
     RecordingDialogService dialogs;
     juce::Component owner;
     bool sawContent = false;
-    dialogs.onDialog = [&] (juce::DialogWindow::LaunchOptions& options)
+    dialogs.onDialogOptions = [&] (juce::DialogWindow::LaunchOptions& options)
     {
         sawContent = dynamic_cast<AboutBoxContent*> (options.content.get()) != nullptr;
         EXPECT_EQ (options.componentToCentreAround, &owner);
@@ -175,7 +175,7 @@ TEST (DeviceInfoDialog, RunsModallyThroughTheDialogServiceWithItsTitle)
     ScaledLookAndFeel laf (1.0);
     RecordingDialogService dialogs;
     juce::String shownName;
-    dialogs.onDialog = [&] (juce::DialogWindow::LaunchOptions& options)
+    dialogs.onDialogOptions = [&] (juce::DialogWindow::LaunchOptions& options)
     {
         if (auto* comp = dynamic_cast<DeviceInfoComp*> (options.content.get()))
             shownName = comp->getNameField().getText();
