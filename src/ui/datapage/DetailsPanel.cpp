@@ -2,7 +2,7 @@
 #include "ui/datapage/DataViewPanel.h"
 
 DetailsPanel::DetailsPanel (DataPageHost* owner)
-    : page (owner), device (owner), dataSet (owner)
+    : page (owner), device (owner), dataSet (owner), presets (owner)
 {
     setName ("Details");
     addAndMakeVisible (viewport);
@@ -22,7 +22,7 @@ PanelContainerBase* DetailsPanel::getContainer (int type)
         case deviceDetails:  return &device;
         case groupDetails:   return &group;
         case dataSetDetails: return &dataSet;
-        case presetDetails:  return presetDetailsContainer != nullptr ? presetDetailsContainer : &empty;
+        case presetDetails:  return &presets;
         default:             return &empty;
     }
 }

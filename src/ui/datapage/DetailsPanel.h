@@ -4,6 +4,7 @@
 #include "ui/datapage/DeviceDetailsContainer.h"
 #include "ui/datapage/EmptyContainer.h"
 #include "ui/datapage/GroupDetailsContainer.h"
+#include "ui/datapage/PresetDetailsContainer.h"
 
 // The "Details" panel: details of the unit (2), a group (3), a data set (4) or the
 // selected presets (5); anything else shows the empty container.
@@ -24,14 +25,11 @@ public:
     // The height the shown container wants (-1 when none is shown).
     int getPreferredHeight() const;
 
-    // The container of the selected presets' details (type 5); the page installs it,
-    // and until then type 5 shows the empty container.
-    void setPresetDetailsContainer (PanelContainerBase* container) { presetDetailsContainer = container; }
-
     juce::Viewport& getViewport() noexcept { return viewport; }
     DeviceDetailsContainer& getDeviceDetails() noexcept { return device; }
     GroupDetailsContainer& getGroupDetails() noexcept { return group; }
     DataSetDetailsContainer& getDataSetDetails() noexcept { return dataSet; }
+    PresetDetailsContainer& getPresetDetails() noexcept { return presets; }
 
     void resized() override;
     void presetDataChanged (const juce::ValueTree&, const juce::Array<int>&) override {}
@@ -47,6 +45,6 @@ private:
     DeviceDetailsContainer device;
     GroupDetailsContainer group;
     DataSetDetailsContainer dataSet;
-    PanelContainerBase* presetDetailsContainer = nullptr;
+    PresetDetailsContainer presets;
     PanelContainerBase* shown = nullptr;
 };
