@@ -60,6 +60,10 @@ void PresetButtonContainer::setDeviceCaps (const DeviceCaps& newCaps)
     selection.clear();
     pendingSingleSelect = false;
     rebuildButtons();
+
+    // New buttons show the data at once when a source is already shown.
+    if (data != nullptr)
+        refreshButtons();
 }
 
 void PresetButtonContainer::rebuildButtons()

@@ -393,6 +393,13 @@ TEST_F (PanelTest, GroupViewTilesFollowTheGroup)
     EXPECT_EQ (view.getNumTiles(), 3);
     EXPECT_EQ (view.getTile (0)->getButtonText(), "Second");
 
+    // A double click on a tile selects its node in the browser.
+    const auto now = juce::Time::getCurrentTime();
+    view.mouseDoubleClick (juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(), {}, {}, 0.0f, 0.0f,
+                                             0.0f, 0.0f, 0.0f, view.getTile (2), view.getTile (2), now, {}, now, 2, false));
+    ASSERT_EQ (page.browserSelections.size(), 1);
+    EXPECT_EQ (page.browserSelections[0], view.getTileNode (2));
+
     // Delete removes the toggled tiles' nodes through the browser; the key is passed on.
     view.getTile (1)->setToggleState (true, juce::dontSendNotification);
     EXPECT_FALSE (view.keyPressed (juce::KeyPress (juce::KeyPress::deleteKey), nullptr));

@@ -178,6 +178,12 @@ TEST_F (PresetGridTest, ButtonsShowSlotsFromOneWithTheirNames)
     page.notify (node, { 3 });
     EXPECT_EQ (grid->getButton (3)->getButtonText(), "P1");
     EXPECT_FALSE (grid->getButton (3)->isEmpty());
+
+    // New caps while the node is shown: new buttons that show the data at once.
+    grid->setDeviceCaps (makeCaps (12));
+    ASSERT_EQ (grid->getNumButtons(), 12);
+    EXPECT_EQ (grid->getButton (2)->getButtonText(), "P2");
+    EXPECT_TRUE (grid->getButton (11)->isEmpty());
 }
 
 TEST_F (PresetGridTest, CellLayoutOverlapsNeighboursAndWidensTheLastOfARow)
