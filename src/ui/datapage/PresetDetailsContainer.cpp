@@ -280,7 +280,7 @@ void PresetDetailsContainer::refreshTags()
             if (auto* p = data->getPreset (slot))
             {
                 ++presets;
-                if ((p->getInfo().tags & (1 << i)) != 0)
+                if (i < 32 && (static_cast<juce::uint32> (p->getInfo().tags) & (1u << i)) != 0)
                     ++count;
             }
 
