@@ -55,6 +55,21 @@ namespace
         return {};
     }
 
+    // The nodes without those that lie inside another of them: they travel with it.
+    juce::Array<juce::ValueTree> outermostOf (const juce::Array<juce::ValueTree>& nodes)
+    {
+        juce::Array<juce::ValueTree> result;
+        for (auto& node : nodes)
+        {
+            bool inside = false;
+            for (auto& other : nodes)
+                inside = inside || (other != node && node.isAChildOf (other));
+            if (! inside)
+                result.addIfNotAlreadyThere (node);
+        }
+        return result;
+    }
+
     enum MenuItems
     {
         menuSync = 1, menuSendChanges, menuBackupAll, menuBackupSelected, menuBackupUser,
@@ -313,6 +328,7 @@ void SourceDataBrowser::groupSelected()
     for (auto& node : getSelectedNodes())
         if (isUnderArchive (node) && (node.hasType (SourceIds::node) || node.hasType (SourceIds::group)))
             moving.add (node);
+    moving = outermostOf (moving);
 
     // The new group sits beside the selection, so a selected group is never moved into itself.
     if (moving.contains (target))
@@ -658,7 +674,7 @@ void SourceDataBrowser::moveNodes (const juce::Array<juce::ValueTree>& nodes, ju
     auto& undo = page->getUndoManager();
     undo.beginNewTransaction();
     int position = insertIndex;
-    for (auto node : nodes)
+    for (auto node : outermostOf (nodes))
     {
         if (node == target || target.isAChildOf (node) || ! node.getParent().isValid())
             continue;

@@ -39,6 +39,10 @@ public:
     juce::Font getFont() const;
     float getScale() const noexcept { return scale; }
 
+    // The unit's line under its name: "Presets: filled/available", "Presets: n/a"
+    // without the unit's data or profile, nothing when the profile has no presets.
+    juce::String getPresetsLine() const;
+
     // What a tree drag carries as its description.
     static const char* const dragDescription;
 
@@ -52,7 +56,6 @@ private:
 
     void buildSubItems();
     void rebuildSubItems();
-    juce::String getPresetsLine() const;
 
     juce::ValueTree node;
     SourceDataBrowser& browser;
