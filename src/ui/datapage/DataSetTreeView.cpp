@@ -5,7 +5,6 @@ DataSetTreeView::DataSetTreeView()
 {
     setRootItemVisible (false);
     setMultiSelectEnabled (true);
-    setDefaultOpenness (true);
 }
 
 DataSetTreeView::~DataSetTreeView()

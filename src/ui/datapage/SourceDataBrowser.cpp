@@ -112,6 +112,9 @@ void SourceDataBrowser::setRoot (DataPageEditOperations* newPage, const juce::Va
         rootItem = std::make_unique<SourceTreeItem> (*this, root, &page->getUndoManager());
         treeView.setRootItem (rootItem.get());
         rootItem->setOpen (true);
+        // The sources themselves start open.
+        for (int i = 0; i < rootItem->getNumSubItems(); ++i)
+            rootItem->getSubItem (i)->setOpen (true);
     }
     resized();
 }
@@ -372,7 +375,7 @@ void SourceDataBrowser::deleteSelected()
         return;
 
     saveArchive();
-    const auto next = inCloud ? findSourceNodeByCategory (root, SourceCategories::cloud)
+    const auto next = inCloud ? findSourceNodeByCategory (root, SourceCategories::cloud, SourceCategories::uploadFolder)
                               : findSourceNodeByCategory (root, SourceCategories::archive);
     selectSource (next);
 }

@@ -15,6 +15,7 @@ SourceTreeItem::SourceTreeItem (SourceDataBrowser& b, const juce::ValueTree& n, 
         fontHeight = laf->getFontHeightA();
         typefaceName = laf->getSansSerifTypefaceName();
     }
+    icon = createSourceNodeIcon (node);
     node.addListener (this);
 }
 
@@ -94,8 +95,13 @@ juce::Font SourceTreeItem::getFont() const
     // Categories are bold headings; groups bold, upload folders also italic.
     if (isCategory || node.hasType (SourceIds::group))
         font.setBold (true);
-    if (node.hasType (SourceIds::group) && node[SourceIds::subCategory].toString() == SourceCategories::uploadFolder)
-        font.setItalic (true);
+    if (node.hasType (SourceIds::group))
+    {
+        juce::String category, subCategory;
+        getSourceNodeCategory (node, category, subCategory);
+        if (subCategory == SourceCategories::uploadFolder)
+            font.setItalic (true);
+    }
     return font;
 }
 
@@ -108,7 +114,7 @@ int SourceTreeItem::getItemHeight() const
     if (node.hasType (SourceIds::category) && node[SourceIds::category].toString() == SourceCategories::device)
     {
         height = scale * 120.0;
-        if (auto icon = createSourceNodeIcon (node))
+        if (icon != nullptr)
         {
             const auto bounds = icon->getDrawableBounds();
             if (bounds.getHeight() > 0 && bounds.getWidth() > 2.5f * bounds.getHeight())
@@ -187,7 +193,7 @@ void SourceTreeItem::paintItem (juce::Graphics& g, int width, int height)
     int textX = margin;
     if (iconSize > 4)
     {
-        if (auto icon = createSourceNodeIcon (node))
+        if (icon != nullptr)
         {
             icon->drawWithin (g, juce::Rectangle<float> ((float) margin, (float) margin, (float) iconSize, (float) iconSize),
                               juce::RectanglePlacement::centred, 1.0f);
@@ -267,7 +273,10 @@ void SourceTreeItem::itemDropped (const juce::DragAndDropTarget::SourceDetails& 
 void SourceTreeItem::valueTreePropertyChanged (juce::ValueTree& changed, const juce::Identifier&)
 {
     if (changed == node)
+    {
+        icon = createSourceNodeIcon (node);
         repaintItem();
+    }
 }
 
 void SourceTreeItem::valueTreeChildAdded (juce::ValueTree& parent, juce::ValueTree&)

@@ -58,6 +58,7 @@ private:
     void rebuildSubItems();
 
     juce::ValueTree node;
+    std::unique_ptr<juce::Drawable> icon;   // made again when the node changes
     SourceDataBrowser& browser;
     juce::UndoManager* undoManager;
     float scale = 1.0f;

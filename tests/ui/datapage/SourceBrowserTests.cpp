@@ -3,6 +3,7 @@
 #include "support/BackupWorld.h"
 #include "support/FakeDataPage.h"
 #include "support/RecordingDialogService.h"
+#include "support/TestEnvironment.h"
 #include "ui/AppCommandIds.h"
 #include "ui/ColourPalette.h"
 #include "ui/CommandManager.h"
@@ -714,8 +715,19 @@ TEST (SourceBrowser, PaintsTheTreeInThePaletteColours)
     w.browser->setRoot (&w.page, w.page.root);
     w.browser->setSize (300, 500);
     w.browser->selectSource (w.studio());
+    // The tree lays out its rows asynchronously.
+    ASSERT_TRUE (pumpUntil ([&] {
+        auto* rows = w.browser->getTreeView().getViewport()->getViewedComponent();
+        return rows != nullptr && rows->getHeight() >= 120 + 34 + 27 + 25 + 25;
+    }));
 
     auto image = w.browser->createComponentSnapshot (w.browser->getLocalBounds());
+    if (auto* out = std::getenv ("LARKSPIRE_SNAPSHOT"))
+    {
+        juce::File (out).deleteFile();
+        juce::FileOutputStream stream ((juce::File (out)));
+        juce::PNGImageFormat().writeImageToStream (image, stream);
+    }
     const auto rowArea = w.item (w.studio())->getItemPosition (true).translated (w.browser->getTreeView().getX(),
                                                                                 w.browser->getTreeView().getY());
     // The selected row is filled in the dark slate; its text is drawn in the light colour.
