@@ -515,7 +515,7 @@ juce::PopupMenu SourceDataBrowser::createContextMenu()
     }
     else if (category == SourceCategories::cloud)
     {
-        if (node.hasType (SourceIds::subCategory) && node[SourceIds::subCategory].toString() == SourceCategories::user)
+        if (subCategoryOf (node) == SourceCategories::user)
         {
             menu.addItem (menuCloudSync, "Synchronize", true);
             menu.addItem (menuUpload, "Upload Data To My Account", true);

@@ -760,3 +760,61 @@ TEST (SourceBrowser, PaintsTheTreeInThePaletteColours)
     EXPECT_TRUE (near (image.getPixelAt (250, 18), paletteColour003)) << image.getPixelAt (250, 18).toDisplayString (true);
     w.browser->setLookAndFeel (nullptr);
 }
+
+TEST (SourceBrowser, CloudItemsAreCopiedToTheBackupsAndOnlyUploadsCanBeDeleted)
+{
+    BrowserWorld w;
+    auto cloud = createCloudSourceNode();
+    auto user = createSourceNode (SourceIds::subCategory, "Ana");
+    user.setProperty (SourceIds::subCategory, SourceCategories::user, nullptr);
+    auto uploads = createSourceNode (SourceIds::subCategory, "Uploads");
+    uploads.setProperty (SourceIds::subCategory, SourceCategories::uploadFolder, nullptr);
+    auto packs = createSourceNode (SourceIds::subCategory, "Packs");
+    packs.setProperty (SourceIds::subCategory, "pack", nullptr);
+    auto packData = versionUnit (w.backups.newFormat, { 3, 8 });
+    auto packItem = makeArchiveNode (*packData, "Choir Pack");
+    auto uploadData = versionUnit (w.backups.newFormat, { 9 });
+    auto uploaded = makeArchiveNode (*uploadData, "My Upload");
+    packs.appendChild (packItem, nullptr);
+    uploads.appendChild (uploaded, nullptr);
+    user.appendChild (uploads, nullptr);
+    cloud.appendChild (user, nullptr);
+    cloud.appendChild (packs, nullptr);
+    w.page.root.appendChild (cloud, nullptr);
+    w.browser->setRoot (&w.page, w.page.root);
+
+    w.browser->selectSource (packItem);
+    EXPECT_EQ (textsOf (w.browser->createContextMenu()),
+               juce::StringArray ({ "11 Send 'Choir Pack' To Veloce 1", "13 Copy 'Choir Pack' To Workspace",
+                                    "14 Create Local Archive Of 'Choir Pack'" }));
+    w.browser->selectSource (user);
+    EXPECT_EQ (textsOf (w.browser->createContextMenu()),
+               juce::StringArray ({ "15 Synchronize", "16 Upload Data To My Account" }));
+
+    // A pack item becomes a local backup of its own.
+    w.browser->selectSource (packItem);
+    w.browser->performContextMenuItem (14);
+    auto local = w.child (w.archiveNode, "Choir Pack copy");
+    ASSERT_TRUE (local.isValid());
+    EXPECT_EQ (getSourceNodeWorkingData (local)->getPresetIndices(), juce::Array<int> ({ 3, 8 }));
+    EXPECT_TRUE (w.indexedTitles().contains ("Choir Pack copy"));
+    EXPECT_TRUE (packItem.getParent().isValid());
+
+    // Packs stay; an upload goes, and the upload folder is selected afterwards.
+    w.browser->deleteSelected();
+    EXPECT_TRUE (packItem.getParent().isValid());
+    w.browser->selectSource (uploaded);
+    w.browser->deleteSelected();
+    EXPECT_FALSE (uploaded.getParent().isValid());
+    EXPECT_EQ (w.browser->getSelectedNodes(), juce::Array<juce::ValueTree> ({ uploads }));
+    w.browser->deleteSelected();
+    EXPECT_TRUE (uploads.getParent().isValid());
+
+    // Groups are bold; inside an upload folder also italic.
+    auto folder = createSourceNode (SourceIds::group, "Live");
+    uploads.appendChild (folder, nullptr);
+    ASSERT_NE (w.item (folder), nullptr);
+    EXPECT_TRUE (w.item (folder)->getFont().isBold());
+    EXPECT_TRUE (w.item (folder)->getFont().isItalic());
+    EXPECT_FALSE (w.item (w.gigs())->getFont().isItalic());
+}
