@@ -8,6 +8,7 @@
 #include "ui/CommandManager.h"
 #include "ui/LSLookAndFeel.h"
 #include "ui/MessageBoxes.h"
+#include "ui/datapage/PresetDragSource.h"
 #include "ui/datapage/RemoveSourceNodeAction.h"
 
 namespace
@@ -354,11 +355,14 @@ void SourceDataBrowser::groupSelected()
 
 void SourceDataBrowser::deleteSelected()
 {
-    if (page == nullptr)
+    deleteNodes (getSelectedNodes());
+}
+
+void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
+{
+    if (page == nullptr || nodes.isEmpty())
         return;
-    const auto nodes = getSelectedNodes();
-    const auto first = firstSelectedNode();
-    const bool inCloud = categoryOf (first) == SourceCategories::cloud;
+    const bool inCloud = categoryOf (nodes.getFirst()) == SourceCategories::cloud;
 
     auto& undo = page->getUndoManager();
     bool any = false;
@@ -633,6 +637,8 @@ namespace
 
     bool isPresetDrag (const juce::DragAndDropTarget::SourceDetails& details)
     {
+        if (dynamic_cast<PresetDragSource*> (details.sourceComponent.get()) != nullptr)
+            return true;
         auto* object = details.description.getDynamicObject();
         return object != nullptr && object->hasProperty ("slots") && object->hasProperty (SourceIds::id);
     }
@@ -701,12 +707,20 @@ void SourceDataBrowser::dropOnto (const juce::ValueTree& target, int insertIndex
 
     if (isPresetDrag (details))
     {
-        auto* object = details.description.getDynamicObject();
-        const auto sourceNode = findNodeById (root, object->getProperty (SourceIds::id));
+        juce::ValueTree sourceNode;
         juce::Array<int> slots;
-        if (auto* list = object->getProperty ("slots").getArray())
-            for (auto& v : *list)
-                slots.add ((int) v);
+        if (auto* source = dynamic_cast<PresetDragSource*> (details.sourceComponent.get()))
+        {
+            sourceNode = source->getDraggedSourceNode();
+            slots = source->getDraggedSlots();
+        }
+        else if (auto* object = details.description.getDynamicObject())
+        {
+            sourceNode = findNodeById (root, object->getProperty (SourceIds::id));
+            if (auto* list = object->getProperty ("slots").getArray())
+                for (auto& v : *list)
+                    slots.add ((int) v);
+        }
         if (sourceNode.isValid())
             dropPresetsOnDevice (sourceNode, slots);
         return;

@@ -43,6 +43,8 @@ public:
     void createGroup();
     void groupSelected();
     void deleteSelected();
+    // Removes backups (or uploads) from the tree and deletes their files, in one undoable step.
+    void deleteNodes (const juce::Array<juce::ValueTree>& nodes);
     void duplicateSelected();
     void startRename (bool selectAllText);
 
@@ -61,7 +63,8 @@ public:
     // The menu for presets dropped onto the unit, and what it does.
     void dropPresetsOnDevice (const juce::ValueTree& sourceNode, const juce::Array<int>& slots);
 
-    // A grid drag's description: an object with the source node's "id" and the "slots".
+    // A drag of presets comes from a PresetDragSource component, or carries this
+    // description: an object with the source node's "id" and the "slots".
     static juce::var makePresetDragDescription (const juce::ValueTree& sourceNode, const juce::Array<int>& slots);
 
     //==============================================================================

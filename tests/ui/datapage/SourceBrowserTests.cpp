@@ -8,6 +8,7 @@
 #include "ui/ColourPalette.h"
 #include "ui/CommandManager.h"
 #include "ui/LSLookAndFeel.h"
+#include "ui/datapage/PresetDragSource.h"
 #include "ui/datapage/SourceDataBrowser.h"
 
 using namespace testing_support;
@@ -817,4 +818,67 @@ TEST (SourceBrowser, CloudItemsAreCopiedToTheBackupsAndOnlyUploadsCanBeDeleted)
     EXPECT_TRUE (w.item (folder)->getFont().isBold());
     EXPECT_TRUE (w.item (folder)->getFont().isItalic());
     EXPECT_FALSE (w.item (w.gigs())->getFont().isItalic());
+}
+
+TEST (SourceBrowser, PresetsDraggedFromTheGridOpenTheDropMenuOnTheUnitOnly)
+{
+    BrowserWorld w;
+    struct Snapshot : juce::Component, PresetDragSource
+    {
+        juce::ValueTree node;
+        juce::Array<int> slots;
+        juce::ValueTree getDraggedSourceNode() const override { return node; }
+        juce::Array<int> getDraggedSlots() const override { return slots; }
+    } snapshot;
+    snapshot.node = w.demo();
+    snapshot.slots = { 6 };
+    const juce::DragAndDropTarget::SourceDetails details ("Preset 6", &snapshot, { 5, 5 });
+
+    EXPECT_TRUE (w.item (w.deviceNode)->isInterestedInDragSource (details));
+    EXPECT_FALSE (w.item (w.gigs())->isInterestedInDragSource (details));
+    EXPECT_FALSE (w.item (w.archiveNode)->isInterestedInDragSource (details));
+
+    w.dialogs.menuAnswers = { 1 };
+    w.item (w.deviceNode)->itemDropped (details, 0);
+    ASSERT_EQ (w.dialogs.menus.size(), 1u);
+    EXPECT_TRUE (textsOf (w.dialogs.menus[0]).contains ("1 Replace 6: Preset 6"));
+    EXPECT_TRUE (w.unitWorking().hasPreset (6));
+    EXPECT_EQ (w.unitWorking().getPreset (6)->getMd5(), getSourceNodeWorkingData (w.demo())->getPreset (6)->getMd5());
+
+    // The group view deletes the nodes of its buttons through the browser.
+    w.browser->deleteNodes ({ w.demo(), w.deviceNode });
+    EXPECT_FALSE (w.demo().isValid());
+    EXPECT_TRUE (w.deviceNode.getParent().isValid());
+    EXPECT_FALSE (w.demoFile.exists());
+}
+
+TEST (SourceBrowser, AGroupUnderAHoveringDragOpens)
+{
+    BrowserWorld w;
+    auto& tree = w.browser->getTreeView();
+    ASSERT_TRUE (pumpUntil ([&] {
+        auto* rows = tree.getViewport()->getViewedComponent();
+        return rows != nullptr && rows->getHeight() >= 120 + 34 + 27 + 25 + 25;
+    }));
+    auto* gigs = w.item (w.gigs());
+    ASSERT_FALSE (gigs->isOpen());
+
+    w.browser->selectSource (w.studio());
+    tree.dragStarted();
+    const auto row = gigs->getItemPosition (true);
+    const juce::DragAndDropTarget::SourceDetails details (SourceTreeItem::dragDescription, &tree, row.getCentre());
+    tree.itemDragEnter (details);
+    tree.itemDragMove (details);
+    EXPECT_TRUE (pumpUntil ([&] { return w.item (w.gigs())->isOpen(); }));
+    const auto started = juce::Time::getMillisecondCounter();
+
+    // Leaving the tree stops the wait: a closed group stays closed.
+    w.item (w.gigs())->setOpen (false);
+    ASSERT_TRUE (pumpUntil ([&] { return juce::Time::getMillisecondCounter() - started > (juce::uint32) DataSetTreeView::sampleIntervalMs; }));
+    const juce::DragAndDropTarget::SourceDetails moved (SourceTreeItem::dragDescription, &tree, row.getCentre().translated (40, 0));
+    tree.itemDragMove (moved);   // a fast move starts the wait again
+    tree.itemDragExit (moved);
+    pumpFor (2 * DataSetTreeView::openDelayMs);
+    EXPECT_FALSE (w.item (w.gigs())->isOpen());
+    tree.dragEnded();
 }
