@@ -18,8 +18,8 @@ namespace
     }
 }
 
-RemoveSourceNodeAction::RemoveSourceNodeAction (const juce::ValueTree& n)
-    : node (n)
+RemoveSourceNodeAction::RemoveSourceNodeAction (const juce::ValueTree& n, std::function<void()> after)
+    : node (n), afterRestore (std::move (after))
 {
 }
 
@@ -53,5 +53,7 @@ bool RemoveSourceNodeAction::undo()
         }
 
     parent.addChild (node, juce::jmin (index, parent.getNumChildren()), nullptr);
+    if (afterRestore != nullptr)
+        afterRestore();
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_data_structures/juce_data_structures.h>
+#include <functional>
 
 // Undoable removal of a backup (or a group of them) from the source tree. Its files
 // are deleted at once, as the user expects of a delete; undo puts the node back and
@@ -9,7 +10,8 @@
 class RemoveSourceNodeAction : public juce::UndoableAction
 {
 public:
-    explicit RemoveSourceNodeAction (const juce::ValueTree& node);
+    // `afterRestore` runs once an undo has put the node back (to save the index).
+    RemoveSourceNodeAction (const juce::ValueTree& node, std::function<void()> afterRestore);
 
     bool perform() override;
     bool undo() override;
@@ -20,6 +22,7 @@ public:
 
 private:
     juce::ValueTree node, parent;
+    std::function<void()> afterRestore;
     int index = -1;
     bool restoredWhole = true;
 };

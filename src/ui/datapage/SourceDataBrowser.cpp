@@ -373,7 +373,11 @@ void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
             continue;
         if (! any)
             undo.beginNewTransaction();
-        any = undo.perform (new RemoveSourceNodeAction (node)) || any;
+        juce::Component::SafePointer<SourceDataBrowser> self (this);
+        any = undo.perform (new RemoveSourceNodeAction (node, [self] {
+                  if (self != nullptr)
+                      self->saveArchive();
+              })) || any;
     }
     if (! any)
         return;
