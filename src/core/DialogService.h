@@ -33,6 +33,15 @@ public:
 
     // Runs a dialog window modally with the given content; returns its modal result.
     virtual int runModalDialog (juce::DialogWindow::LaunchOptions& options) = 0;
+
+    // Runs a dialog window of the program's own (made without a desktop peer) modally:
+    // puts it on the desktop, shows it and returns its modal result.
+    virtual int runModalWindow (juce::DialogWindow& window);
+
+    // A file chooser for opening several files at once; returns the chosen files, none
+    // when cancelled.
+    virtual juce::Array<juce::File> chooseFilesToOpen (const juce::String& title, const juce::File& initial,
+                                                       const juce::String& patterns);
 };
 
 // The service in force: the installed one, else the framework-backed default.
