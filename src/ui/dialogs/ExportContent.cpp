@@ -57,6 +57,10 @@ ExportContent::ExportContent (const juce::StringArray& sourceNames, const juce::
         e->addListener (this);
     }
 
+    // The name labels are exactly as wide as their text: no inner border to squeeze it.
+    labelFilename.setBorderSize ({});
+    labelSuffix.setBorderSize ({});
+
     textEditorFilename.setText (defaultPresetsName, false);
     textEditorSuffix.setText (dateText, false);
     textEditorSuffix.setVisible (false);
@@ -172,7 +176,11 @@ void ExportContent::buttonClicked (juce::Button* b)
     {
         if (! b->getToggleState())
             return;
-        textEditorFilename.setText (defaultPresetsName, false);
+        // The name labels are exactly as wide as their text: no inner border to squeeze it.
+    labelFilename.setBorderSize ({});
+    labelSuffix.setBorderSize ({});
+
+    textEditorFilename.setText (defaultPresetsName, false);
         toggleButtonOneFilePer.setEnabled (true);
     }
     else if (b == &toggleButtonSetupData)

@@ -109,7 +109,8 @@ void FileReplaceComponent::resized()
     textButtonNo.setBounds (getWidth() - m.margin - bw, y, bw, h);
     textButtonYes.setBounds (textButtonNo.getX() - bw, y, bw, h);
     const int tw = juce::roundToInt (toggleWidth * m.scale);
-    toggleButtonApplyToAll.setBounds (textButtonYes.getX() - m.margin - tw, y, tw, h);
+    const int th = juce::roundToInt (m.fontHeight / 0.75f);
+    toggleButtonApplyToAll.setBounds (textButtonYes.getX() - m.margin - tw, y + (h - th) / 2, tw, th);
 }
 
 void FileReplaceComponent::buttonClicked (juce::Button* b)
