@@ -15,10 +15,10 @@ namespace
     constexpr int originalOrderId = 1;
 }
 
-ImportContent::ImportContent (juce::Component*, const DeviceData* unit, const juce::String& name,
+ImportContent::ImportContent (juce::Component*, const DeviceData* unit, const juce::String&,
                               const juce::StringArray& destinationNames, const juce::Array<DeviceData*>& dests,
                               const juce::File& presetFile, const ConversionContent* c)
-    : unitData (unit), unitName (name), destinations (dests), conversion (c)
+    : unitData (unit), destinations (dests), conversion (c)
 {
     setName ("ImportContent");
     const auto m = DialogMetrics::of (getLookAndFeel());

@@ -20,8 +20,10 @@ public:
         int startingSlot = -1;       // the slot the presets start at; -1 keeps their original order
     };
 
-    // owner is the page that opens the dialog (the dialog window centres on it). unitData is the connected unit's data (its product, data versions and slot count); the
-    // destinations run parallel to their names (null where a destination has no data yet).
+    // owner is the page that opens the dialog (the dialog window centres on it); the unit's
+    // name reaches the user through the destination names. unitData is the connected unit's
+    // data (its product, data versions and slot count); the destinations run parallel to
+    // their names (null where a destination has no data yet).
     // presetFile is the last imported file, offered again when it still exists. Conversion
     // rules come from `conversion`, or from the program's content when it is null.
     ImportContent (juce::Component* owner, const DeviceData* unitData, const juce::String& unitName,
@@ -65,7 +67,6 @@ private:
     void finish (int result);
 
     const DeviceData* unitData;
-    juce::String unitName;
     juce::Array<DeviceData*> destinations;
     juce::Array<juce::File> files;       // the files that passed the check
     juce::File browseStart;              // where Browse starts while no file is shown
