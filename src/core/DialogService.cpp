@@ -106,6 +106,30 @@ juce::Array<juce::File> DialogService::chooseFilesToOpen (const juce::String& ti
     return {};
 }
 
+int DialogService::showTextInputBox (const juce::String& title, const juce::String& message,
+                                     const juce::String& fieldLabel, juce::String& text,
+                                     const juce::StringArray& buttons, juce::Component* associated)
+{
+    juce::AlertWindow window (title, message, juce::MessageBoxIconType::QuestionIcon, associated);
+    window.addTextEditor ("text", text, fieldLabel);
+    for (int i = 0; i < buttons.size(); ++i)
+    {
+        juce::KeyPress key;
+        if (i == 0)
+            key = juce::KeyPress (juce::KeyPress::returnKey);
+        else if (i == buttons.size() - 1)
+            key = juce::KeyPress (juce::KeyPress::escapeKey);
+        window.addButton (buttons[i], i + 1, key);
+    }
+   #if JUCE_MODAL_LOOPS_PERMITTED
+    const int r = window.runModalLoop();
+   #else
+    const int r = 0;
+   #endif
+    text = window.getTextEditorContents ("text");
+    return r >= 1 && r <= buttons.size() ? r - 1 : -1;
+}
+
 DialogService& getDialogService()
 {
     if (auto* s = installedService.load())

@@ -42,6 +42,13 @@ public:
     // when cancelled.
     virtual juce::Array<juce::File> chooseFilesToOpen (const juce::String& title, const juce::File& initial,
                                                        const juce::String& patterns);
+
+    // Shows a modal box with a message and one labelled text field filled with `text`;
+    // returns the index of the button pressed (0 = first; Return presses the first, Escape
+    // the last) or -1, and leaves what the user typed in `text`.
+    virtual int showTextInputBox (const juce::String& title, const juce::String& message,
+                                  const juce::String& fieldLabel, juce::String& text,
+                                  const juce::StringArray& buttons, juce::Component* associated);
 };
 
 // The service in force: the installed one, else the framework-backed default.

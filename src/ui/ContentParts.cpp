@@ -1,4 +1,6 @@
 #include "ui/ContentParts.h"
+#include "ui/DevicePage.h"
+#include "ui/dialogs/ProgramDialogs.h"
 #include "ui/dialogs/UpdateProgressWindow.h"
 
 std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressView (juce::MessageListener& owner)
@@ -6,9 +8,26 @@ std::unique_ptr<FirmwareUpdateProgressView> ContentParts::createUpdateProgressVi
     return std::make_unique<UpdateProgressWindow> (owner);
 }
 
+namespace
+{
+    // The parts built so far; the others stay with the defaults (none).
+    class ProgramContentParts : public ContentParts
+    {
+    public:
+        std::unique_ptr<DevicePageView> createDevicePage (LarkspireContentComponent& owner) override
+        {
+            return std::make_unique<DevicePage> (owner);
+        }
+
+        std::unique_ptr<ContentDialogs> createDialogs (LarkspireContentComponent&) override
+        {
+            return std::make_unique<ProgramDialogs>();
+        }
+    };
+}
+
 ContentParts& getProgramContentParts()
 {
-    // The pages and the dialogs join here as they come; this program makes none of them yet.
-    static ContentParts parts;
+    static ProgramContentParts parts;
     return parts;
 }

@@ -83,6 +83,8 @@ namespace testing_support
     {
         if (! withDialogs)
             return {};
+        if (makeDialogs)
+            return makeDialogs();
         auto d = std::make_unique<RecordingContentDialogs>();
         dialogs = d.get();
         return d;

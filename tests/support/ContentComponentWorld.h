@@ -94,6 +94,8 @@ namespace testing_support
     public:
         bool withDevicePage = true, withDataPage = true, withDialogs = true;
         bool noProgressView = false;
+        // When set, makes the dialogs in place of the recorder (which is then null).
+        std::function<std::unique_ptr<ContentDialogs>()> makeDialogs;
         RecordingDevicePage* devicePage = nullptr;
         RecordingDataPage* dataPage = nullptr;
         RecordingContentDialogs* dialogs = nullptr;

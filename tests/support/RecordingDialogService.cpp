@@ -72,4 +72,42 @@ namespace testing_support
         fileLists.erase (fileLists.begin());
         return list;
     }
+
+    int RecordingDialogService::showPopupMenu (const juce::PopupMenu& menu, juce::Component*)
+    {
+        menus.push_back (menu);
+        if (menuAnswers.empty())
+            return 0;
+        const int answer = menuAnswers.front();
+        menuAnswers.erase (menuAnswers.begin());
+        return answer;
+    }
+
+    int RecordingDialogService::runModalDialog (juce::DialogWindow::LaunchOptions& options)
+    {
+        dialogTitles.add (options.dialogTitle);
+        if (onDialogOptions)
+            onDialogOptions (options);
+        if (onDialog && options.content != nullptr)
+            return onDialog (*options.content);
+        return 0;
+    }
+
+    void RecordingDialogService::answerTextBoxesWith (std::vector<std::pair<int, juce::String>> scripted)
+    {
+        textAnswers = std::move (scripted);
+    }
+
+    int RecordingDialogService::showTextInputBox (const juce::String& title, const juce::String& message,
+                                                  const juce::String& fieldLabel, juce::String& text,
+                                                  const juce::StringArray& buttons, juce::Component*)
+    {
+        textBoxes.push_back ({ title, message, fieldLabel, text, buttons });
+        if (textAnswers.empty())
+            return 0;
+        auto answer = textAnswers.front();
+        textAnswers.erase (textAnswers.begin());
+        text = answer.second;
+        return answer.first;
+    }
 }

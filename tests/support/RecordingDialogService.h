@@ -48,10 +48,32 @@ namespace testing_support
 
         int showMessageBox (Icon, const juce::String& title, const juce::String& message,
                             const juce::StringArray& buttons, juce::Component* associated) override;
-        int showPopupMenu (const juce::PopupMenu& menu, juce::Component*) override { menus.push_back (menu); return 0; }
+        // The item ids the next menus return, in order (0, nothing chosen, once the list runs out).
+        void answerMenusWith (std::initializer_list<int> itemIds) { menuAnswers.assign (itemIds.begin(), itemIds.end()); }
+        // `onDialogOptions` sees each modal dialog's launch options (and its content) as if
+        // while it is on screen, before `onDialog` below plays the user.
+        std::function<void (juce::DialogWindow::LaunchOptions&)> onDialogOptions;
+        int showPopupMenu (const juce::PopupMenu& menu, juce::Component*) override;
         juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override;
         bool openUrl (const juce::String& address) override { openedUrls.push_back (address); return true; }
-        int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
+        int runModalDialog (juce::DialogWindow::LaunchOptions& options) override;
+        int showTextInputBox (const juce::String& title, const juce::String& message, const juce::String& fieldLabel,
+                              juce::String& text, const juce::StringArray& buttons, juce::Component*) override;
+
+        // The dialogs run, by title. While a dialog runs, `onDialog` (when set) plays the
+        // user: it gets the dialog's content and returns the window's result (0 without it).
+        juce::StringArray dialogTitles;
+        std::function<int (juce::Component& content)> onDialog;
+
+        // The text boxes shown, and the scripted answers: the button index and the text
+        // typed (0 and the offered text once the script runs out).
+        struct TextBox
+        {
+            juce::String title, message, fieldLabel, offeredText;
+            juce::StringArray buttons;
+        };
+        std::vector<TextBox> textBoxes;
+        void answerTextBoxesWith (std::vector<std::pair<int, juce::String>> answers);
 
         // Program windows are never shown: each is recorded and handed to onModalWindow
         // (as if while on screen), whose answer is the modal result (0 without one).
@@ -65,8 +87,10 @@ namespace testing_support
                                                    const juce::String& patterns) override;
 
     private:
+        std::vector<std::pair<int, juce::String>> textAnswers;
         std::vector<int> answers;
         std::vector<juce::File> files;
         std::vector<juce::Array<juce::File>> fileLists;
+        std::vector<int> menuAnswers;
     };
 }

@@ -162,10 +162,11 @@ TEST (MainWindowProgram, ScreenshotShowsInkedText)
     EXPECT_GT (ink.bounds.getHeight(), 6);
     EXPECT_LT (ink.bounds.getX(), area.getX() + 60);
 
-    // The page's own colour below the tabs.
+    // The page's own colour below the tabs (the Devices page without any MIDI port shows
+    // no tile there).
     const auto shot = takeScreenshot();
     ASSERT_TRUE (shot.isValid());
-    EXPECT_EQ (shot.getPixelAt (area.getX() + 10, area.getY() + 100).getARGB(), 0xffdae1e6u);
+    EXPECT_EQ (shot.getPixelAt (area.getX() + 10, area.getCentreY()).getARGB(), 0xffdae1e6u);
 
     if (auto* keep = std::getenv ("LARKSPIRE_KEEP_SCREENSHOT"))
     {

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "model/DeviceCaps.h"
+#include "model/DeviceData.h"
+#include "ui/PresetButton.h"
+#include "ui/datapage/DataPageHost.h"
+#include "ui/datapage/DataSetDragSnapShot.h"
+#include "ui/datapage/PanelContainerBase.h"
+
+// The preset grid of the workspace: one preset button per slot of the shown data
+// set, as cells or as icons. It owns the selection, a clipboard of presets and the
+// button sizes, and starts and accepts drags of presets. Every change of data goes
+// through the page's edit operations, so it can be undone.
+class PresetButtonContainer : public PanelContainerBase,
+                              public juce::LassoSource<PresetButton*>,
+                              public juce::Button::Listener,
+                              public juce::Slider::Listener,
+                              public juce::DragAndDropTarget,
+                              public juce::ChangeBroadcaster
+{
+public:
+    // Context-menu and drop-menu item ids.
+    enum MenuIds
+    {
+        selectAllId = 100, selectUserId, cutId, copyId, insertId, pasteId, pasteToSelectedId,
+        pasteToOriginalId = 108, pasteToEmptyId, deleteId, undoId, redoId, scaleSliderId, resetScaleId,
+        toggleEmptySlotsId, toggleViewId, sendAllChangesId, sendSelectedId, sendSetupId,
+
+        dropMoveId = 200, dropPasteId, dropInsertId, dropSwapId, dropStepsId
+    };
+
+    PresetButtonContainer (DataPageHost* page, juce::Viewport* viewport);
+    ~PresetButtonContainer() override;
+
+    void setDeviceCaps (const DeviceCaps& caps);
+    const DeviceCaps& getDeviceCaps() const noexcept { return caps; }
+
+    // PanelContainerBase
+    void setSource (const juce::ValueTree& node) override;
+    void clearSource() override;
+    void updateLayout (int width, int height) override;
+    void presetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots) override;
+
+    // Selection.
+    void selectSlots (const juce::Array<int>& slots);
+    const juce::Array<int>& getSelection() const noexcept { return selection; }
+    bool selectPresets (bool userOnly);
+    void pruneSelection();
+
+    DeviceData* getWorkingData() const { return data.get(); }
+    bool isShowingConnectedUnit() const noexcept { return showsConnectedUnit; }
+
+    // Clipboard and edits.
+    bool deleteSelected();
+    bool copySelected();
+    bool cutSelected();
+    bool insertClipboardAt (int slot);
+    bool pasteClipboardTo (const juce::Array<int>& slots);
+    const DeviceData* getClipboard() const noexcept { return clipboard.get(); }
+    int countPendingChanges() const;
+
+    // Views and sizes.
+    void setViewType (int viewType);
+    int getViewType() const noexcept { return viewType; }
+    void zoomBy (double factor);
+    void setScale (double scale);
+    double getCellScale() const noexcept { return cellScale; }
+    double getIconScale() const noexcept { return iconScale; }
+    juce::Rectangle<int> getButtonSize() const;
+    bool getShowEmptySlots() const noexcept { return showEmptySlots; }
+
+    int getNumButtons() const noexcept { return buttons.size(); }
+    PresetButton* getButton (int slot) const { return buttons[slot]; }
+
+    // Menus.
+    juce::PopupMenu createContextMenu();
+    int showContextMenu (const juce::MouseEvent& e);
+    void performMenuCommand (int id, const juce::MouseEvent* e);
+
+    // The image dragged for the current selection when a drag starts on `pressed`.
+    juce::Image createDragImage (PresetButton& pressed);
+
+    // juce::LassoSource
+    void findLassoItemsInArea (juce::Array<PresetButton*>& results, const juce::Rectangle<int>& area) override;
+    juce::SelectedItemSet<PresetButton*>& getLassoSelection() override { return lassoSelection; }
+
+    // Callbacks.
+    void buttonClicked (juce::Button*) override;
+    void sliderValueChanged (juce::Slider*) override;
+    void mouseDown (const juce::MouseEvent&) override;
+    void mouseDrag (const juce::MouseEvent&) override;
+    void mouseUp (const juce::MouseEvent&) override;
+    void mouseDoubleClick (const juce::MouseEvent&) override;
+    void mouseWheelMove (const juce::MouseEvent&, const juce::MouseWheelDetails&) override;
+    bool keyPressed (const juce::KeyPress&) override;
+    bool keyPressed (const juce::KeyPress&, juce::Component*) override;
+    bool isInterestedInDragSource (const SourceDetails&) override;
+    void itemDropped (const SourceDetails&) override;
+
+protected:
+    // What the grid reads of the pointer; tests stand in for the mouse here.
+    virtual juce::ModifierKeys getCurrentModifiers() const;
+    virtual juce::Component* getComponentUnderPointer() const;
+
+private:
+    void rebuildButtons();
+    void setCellScale (bool relayout, double scale);
+    void setIconScale (bool relayout, double scale);
+    void relayout();
+    void layoutCells (int width, int height);
+    void layoutIcons (int width, int height);
+    bool updatePresetButton (int slot);
+    void refreshButtons();
+    void refreshFromSource();
+    void restoreSelection();
+    void storeSelection();
+    void selectSingle (PresetButton* button);
+    void deselectAll();
+    bool isSourceReadOnly() const;
+    float getLookAndFeelScale();
+    juce::Array<int> followingSlots (int first, int count) const;
+
+    DataPageHost* page;
+    juce::Viewport* viewport;
+    DeviceCaps caps;
+    juce::WeakReference<DeviceData> data;
+    juce::OwnedArray<PresetButton> buttons;
+    double cellScale = 1.0, iconScale = 1.0;
+    DataSetDragSnapShot dragSnapShot;
+    juce::LassoComponent<PresetButton*> lasso;
+    juce::SelectedItemSet<PresetButton*> lassoSelection;
+    bool showEmptySlots = true;
+    int viewType = 0;
+    int cellWidth = 125, cellHeight = 25, iconWidth = 152, iconHeight = 95;
+    bool showsConnectedUnit = false;
+    juce::Array<int> selection;
+    bool pendingSingleSelect = false;
+    std::unique_ptr<DeviceData> clipboard;
+    std::unique_ptr<juce::Slider> scaleSlider;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PresetButtonContainer)
+};
