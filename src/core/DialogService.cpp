@@ -86,6 +86,26 @@ namespace
     std::atomic<DialogService*> installedService { nullptr };
 }
 
+int DialogService::runModalWindow (juce::DialogWindow& window)
+{
+    if (! window.isOnDesktop())
+        window.addToDesktop (window.getDesktopWindowStyleFlags());
+   #if JUCE_MODAL_LOOPS_PERMITTED
+    return window.runModalLoop();
+   #else
+    return 0;
+   #endif
+}
+
+juce::Array<juce::File> DialogService::chooseFilesToOpen (const juce::String& title, const juce::File& initial,
+                                                          const juce::String& patterns)
+{
+    juce::FileChooser chooser (title, initial, patterns);
+    if (chooser.browseForMultipleFilesToOpen())
+        return chooser.getResults();
+    return {};
+}
+
 int DialogService::showTextInputBox (const juce::String& title, const juce::String& message,
                                      const juce::String& fieldLabel, juce::String& text,
                                      const juce::StringArray& buttons, juce::Component* associated)

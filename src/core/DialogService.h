@@ -34,6 +34,15 @@ public:
     // Runs a dialog window modally with the given content; returns its modal result.
     virtual int runModalDialog (juce::DialogWindow::LaunchOptions& options) = 0;
 
+    // Runs a dialog window of the program's own (made without a desktop peer) modally:
+    // puts it on the desktop, shows it and returns its modal result.
+    virtual int runModalWindow (juce::DialogWindow& window);
+
+    // A file chooser for opening several files at once; returns the chosen files, none
+    // when cancelled.
+    virtual juce::Array<juce::File> chooseFilesToOpen (const juce::String& title, const juce::File& initial,
+                                                       const juce::String& patterns);
+
     // Shows a modal box with a message and one labelled text field filled with `text`;
     // returns the index of the button pressed (0 = first; Return presses the first, Escape
     // the last) or -1, and leaves what the user typed in `text`.

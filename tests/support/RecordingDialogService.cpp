@@ -50,6 +50,29 @@ namespace testing_support
         return answer;
     }
 
+    int RecordingDialogService::runModalWindow (juce::DialogWindow& window)
+    {
+        modalWindowTitles.add (window.getName());
+        return onModalWindow ? onModalWindow (window) : 0;
+    }
+
+    void RecordingDialogService::chooseFileLists (std::initializer_list<juce::Array<juce::File>> lists)
+    {
+        fileLists.assign (lists.begin(), lists.end());
+    }
+
+    juce::Array<juce::File> RecordingDialogService::chooseFilesToOpen (const juce::String& title,
+                                                                       const juce::File& initial,
+                                                                       const juce::String& patterns)
+    {
+        choosers.push_back ({ ChooserMode::openFile, title, initial, patterns });
+        if (fileLists.empty())
+            return {};
+        auto list = fileLists.front();
+        fileLists.erase (fileLists.begin());
+        return list;
+    }
+
     int RecordingDialogService::showPopupMenu (const juce::PopupMenu& menu, juce::Component*)
     {
         menus.push_back (menu);

@@ -75,10 +75,22 @@ namespace testing_support
         std::vector<TextBox> textBoxes;
         void answerTextBoxesWith (std::vector<std::pair<int, juce::String>> answers);
 
+        // Program windows are never shown: each is recorded and handed to onModalWindow
+        // (as if while on screen), whose answer is the modal result (0 without one).
+        std::function<int (juce::DialogWindow&)> onModalWindow;
+        juce::StringArray modalWindowTitles;
+        int runModalWindow (juce::DialogWindow& window) override;
+
+        // The next multi-file choosers return these lists, in order (cancelled once they run out).
+        void chooseFileLists (std::initializer_list<juce::Array<juce::File>> lists);
+        juce::Array<juce::File> chooseFilesToOpen (const juce::String& title, const juce::File& initial,
+                                                   const juce::String& patterns) override;
+
     private:
         std::vector<std::pair<int, juce::String>> textAnswers;
         std::vector<int> answers;
         std::vector<juce::File> files;
+        std::vector<juce::Array<juce::File>> fileLists;
         std::vector<int> menuAnswers;
     };
 }
