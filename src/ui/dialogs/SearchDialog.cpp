@@ -1,6 +1,7 @@
 #include "ui/dialogs/SearchDialog.h"
 #include "core/Settings.h"
 #include "ui/ColourPalette.h"
+#include "ui/LSLookAndFeel.h"
 
 SearchDialog::SearchDialog (const juce::Array<juce::ValueTree>& deviceSources,
                             const juce::Array<juce::ValueTree>& backupSources,
@@ -10,6 +11,8 @@ SearchDialog::SearchDialog (const juce::Array<juce::ValueTree>& deviceSources,
     : juce::DialogWindow (title, paletteColour090, true, false)
 {
     setUsingNativeTitleBar (false);
+    if (auto* laf = dynamic_cast<LSLookAndFeel*> (&getLookAndFeel()))
+        laf->applyTitleBarHeight (*this);
     auto* content = new SearchContent (deviceSources, backupSources, cloudSources, productId, tagLabels, target);
     content->onFinished = [this] { closeDialog(); };
     setContentOwned (content, true);
