@@ -14,7 +14,7 @@ using namespace testing_support;
 
 namespace
 {
-    struct PresetSpec
+    struct PresetEntry
     {
         int slot;
         const char* name;
@@ -96,7 +96,7 @@ namespace
 
         ~FindPresetTest() override { content.reset(); }
 
-        void attach (juce::ValueTree node, std::initializer_list<PresetSpec> presets)
+        void attach (juce::ValueTree node, std::initializer_list<PresetEntry> presets)
         {
             auto d = std::make_unique<DeviceData> (VersionNumber (0, 1, 0, 0, 50, 0), format, nullptr);
             for (auto& p : presets)
@@ -110,7 +110,7 @@ namespace
             node.setProperty (SourceIds::data, new DataSet (nullptr, std::move (d)), nullptr);
         }
 
-        juce::ValueTree dataNode (const juce::String& label, std::initializer_list<PresetSpec> presets)
+        juce::ValueTree dataNode (const juce::String& label, std::initializer_list<PresetEntry> presets)
         {
             auto node = createSourceNode (SourceIds::node, label);
             attach (node, presets);
