@@ -101,6 +101,7 @@ DataPage::DataPage()
                                                { return std::make_unique<ArchiveButton> (node); });
 
     toolbar.addDefaultItems (toolbarFactory);
+    toolbar.setStyle (Toolbar::iconsWithText);
     for (int i = 0; i < toolbar.getNumItems(); ++i)
     {
         auto* item = toolbar.getItemComponent (i);
