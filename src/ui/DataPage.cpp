@@ -230,15 +230,15 @@ void DataPage::syncWithWarning()
     invokeCommand (AppCommand::downloadDeviceData);
 }
 
-void DataPage::importDataFiles (const ValueTree&)   { importData(); }
-void DataPage::importPresetPack (const ValueTree&)  { importData(); }
-void DataPage::convertPresetPacks()                 { CloudPackList::convertPresetPackFolder(); }
+void DataPage::convertPresetPacks() { CloudPackList::convertPresetPackFolder(); }
 
 // The export and import work and the Find Preset dialog are separate parts of the
-// program; until they are joined these items say so rather than doing nothing.
-void DataPage::exportData()  { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::importData()  { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::findPreset()  { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+// program; until they are joined here these actions say so rather than doing nothing.
+void DataPage::importDataFiles (const ValueTree&)  { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+void DataPage::importPresetPack (const ValueTree&) { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+void DataPage::exportData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+void DataPage::importData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+void DataPage::findPreset()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
 
 //==============================================================================
 void DataPage::addPresetDataChangeListener (PresetDataChangeListener* l)

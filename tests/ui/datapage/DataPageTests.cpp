@@ -435,3 +435,96 @@ TEST (DataPage, ListenersAreToldLastFirstAndTheBrowserWidthIsKept)
     ASSERT_TRUE (s.disconnect());
     EXPECT_NEAR (getSettingDouble (SettingsKeys::browserWindowSize, 0.0), -browserWidth / 1000.0, 0.002);
 }
+
+TEST (DataPage, StagedDataGoesToTheUnitAndIntoTheWorkingCopy)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+
+    auto image = s.working()->createCopy ({ 2 }, false, true);
+    ASSERT_NE (image, nullptr);
+    ASSERT_TRUE (image->getPreset (2)->setName ("Imported Voice"));
+    ASSERT_FALSE (image->hasPreset (3));
+
+    s.unit->clearLog();
+    const auto before = s.w.countEndings();
+    s.page->sendDataToDevice (std::move (image), false);
+    ASSERT_NE (s.page->getStagedData(), nullptr);
+    const auto ending = s.w.waitForEnding (before);
+    EXPECT_EQ (ending.code, InfoCode::commandDone);
+    EXPECT_EQ (ending.commandCode, DeviceCommand::writeWholeData);
+    pumpFor (50);
+
+    // Only that preset went out; the unit, its live data and the working copy now hold it,
+    // with nothing left to apply and nothing staged.
+    EXPECT_EQ (s.unit->getPreset (2).name, "Imported Voice");
+    EXPECT_EQ (s.unit->getPreset (3).name, s.working()->getPreset (3)->getName());
+    EXPECT_EQ (s.page->getDataSet()->getDevice()->getPreset (2)->getName(), "Imported Voice");
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), "Imported Voice");
+    EXPECT_FALSE (s.working()->isPresetModified (2));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_EQ (s.page->getStagedData(), nullptr);
+}
+
+TEST (DataPage, KeysUndoRedoAndOtherEventsChangeNothing)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    const auto names = presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 });
+
+    // With no history the keys say so and change nothing.
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Undo" }));
+    EXPECT_EQ (presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 }), names);
+    EXPECT_FALSE (s.page->keyPressed (juce::KeyPress ('x', juce::ModifierKeys::commandModifier, 0)));
+
+    ASSERT_TRUE (s.page->swapPresets (s.deviceNode(), 1, 2, true, true));
+    EXPECT_EQ (s.working()->getPreset (1)->getName(), names[1]);
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 }), names);
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('y', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), names[0]);
+    EXPECT_EQ (s.w.boxes.boxes.size(), 1u);
+
+    // Events that do not concern the data leave everything as it was.
+    const auto* dataSetBefore = s.page->getDataSet();
+    for (int code : { (int) InfoCode::optionsClosed, 0x85000 })
+        s.page->changeInfoCallback (ChangeInfo (DeviceInfoMessage (code, 1, 1, {})));
+    EXPECT_EQ (s.page->getDataSet(), dataSetBefore);
+    EXPECT_FALSE (s.page->needsSync());
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), names[0]);
+    EXPECT_TRUE (s.page->canUndo());
+}
+
+TEST (DataPage, TheGridTakesDragsFromTheBrowserAndTheBrowserTakesPresetsFromTheGrid)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    s.click (DataToolbarItemFactory::backupAllItem);
+    auto archive = findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::archive);
+    ASSERT_GT (archive.getNumChildren(), 0);
+    auto backup = archive.getChild (archive.getNumChildren() - 1);
+
+    // A drag from the tree stands for the tree's selected node: the grid takes it when it
+    // shows another, editable node.
+    auto& tree = s.page->getBrowser().getTreeView();
+    ASSERT_TRUE (s.page->selectSourceInBrowser (backup));
+    EXPECT_EQ (tree.getSelectedSourceNode(), backup);
+    auto& grid = s.page->getWorkspace().getGrid();
+    const juce::DragAndDropTarget::SourceDetails fromTree ({}, &tree, {});
+    EXPECT_FALSE (grid.isInterestedInDragSource (fromTree));   // the grid shows that backup itself
+    s.page->getWorkspace().showView (DataViewPanel::gridView, s.deviceNode());
+    EXPECT_TRUE (grid.isInterestedInDragSource (fromTree));
+
+    // Presets dragged out of a backup's grid are offered to the unit, not to the backups.
+    DataSetDragSnapShot snapshot;
+    snapshot.set (backup, { 1, 2 });
+    const juce::DragAndDropTarget::SourceDetails fromGrid ({}, &snapshot, {});
+    EXPECT_EQ (snapshot.getDraggedSourceNode(), backup);
+    EXPECT_EQ (snapshot.getDraggedSlots(), juce::Array<int> ({ 1, 2 }));
+    EXPECT_TRUE (s.page->getBrowser().canDrop (s.deviceNode(), fromGrid));
+    EXPECT_FALSE (s.page->getBrowser().canDrop (archive, fromGrid));
+}
