@@ -1,4 +1,5 @@
 #include "ui/ContentParts.h"
+#include "ui/DataPage.h"
 #include "ui/DevicePage.h"
 #include "ui/dialogs/ProgramDialogs.h"
 #include "ui/dialogs/UpdateProgressWindow.h"
@@ -17,6 +18,11 @@ namespace
         std::unique_ptr<DevicePageView> createDevicePage (LarkspireContentComponent& owner) override
         {
             return std::make_unique<DevicePage> (owner);
+        }
+
+        std::unique_ptr<DataPageView> createDataPage (LarkspireContentComponent&) override
+        {
+            return std::make_unique<DataPage>();
         }
 
         std::unique_ptr<ContentDialogs> createDialogs (LarkspireContentComponent&) override

@@ -74,6 +74,8 @@ namespace testing_support
     {
         if (! withDataPage)
             return {};
+        if (makeDataPage)
+            return makeDataPage();
         auto page = std::make_unique<RecordingDataPage>();
         dataPage = page.get();
         return page;

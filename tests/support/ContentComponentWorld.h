@@ -96,6 +96,8 @@ namespace testing_support
         bool noProgressView = false;
         // When set, makes the dialogs in place of the recorder (which is then null).
         std::function<std::unique_ptr<ContentDialogs>()> makeDialogs;
+        // When set, makes the data page in place of the recorder (which is then null).
+        std::function<std::unique_ptr<DataPageView>()> makeDataPage;
         RecordingDevicePage* devicePage = nullptr;
         RecordingDataPage* dataPage = nullptr;
         RecordingContentDialogs* dialogs = nullptr;

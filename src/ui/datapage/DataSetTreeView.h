@@ -1,12 +1,13 @@
 #pragma once
 
+#include "ui/datapage/SelectedSourceNodeProvider.h"
 #include <juce_data_structures/juce_data_structures.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // The browser's tree. While a drag hovers, an item that stays under the pointer opens
 // after a moment; a pointer that keeps moving fast restarts the wait. It never takes
 // file drags.
-class DataSetTreeView : public juce::TreeView, private juce::Timer
+class DataSetTreeView : public juce::TreeView, public SelectedSourceNodeProvider, private juce::Timer
 {
 public:
     DataSetTreeView();
@@ -19,6 +20,8 @@ public:
 
     // The nodes of the selected items, in tree order.
     juce::Array<juce::ValueTree> getSelectedNodes() const;
+    // A drag that starts on the tree stands for its first selected node.
+    juce::ValueTree getSelectedSourceNode() const override { return getSelectedNodes().getFirst(); }
 
     bool isInterestedInFileDrag (const juce::StringArray&) override { return false; }
     void itemDragMove (const SourceDetails&) override;

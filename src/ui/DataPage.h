@@ -1,0 +1,188 @@
+#pragma once
+
+#include "ui/DataPageView.h"
+#include "ui/DataToolbarItemFactory.h"
+#include "ui/datapage/DataPageEditOperations.h"
+#include "ui/datapage/DataPageHost.h"
+#include "ui/datapage/DataViewPanel.h"
+#include "ui/datapage/DetailsPanel.h"
+#include "ui/datapage/SourceDataBrowser.h"
+
+class CloudPackList;
+class LocalArchiveManager;
+
+// The "Presets" page: the source browser on the left, the workspace and details panels
+// on the right, the data toolbar above both. It holds the connected unit's data set,
+// decides whether the unit must be read before its data can be used, stores a finished
+// read on disk, follows every device result that concerns data, and answers the main
+// content component's questions about the selection. Message thread only.
+class DataPage : public juce::Component,
+                 public juce::DragAndDropContainer,
+                 public juce::ChangeListener,
+                 public DataPageView,
+                 public juce::Button::Listener,
+                 public SourceBrowserListener,
+                 public DataPageHost,
+                 public DataPageEditOperations
+{
+public:
+    DataPage();
+    ~DataPage() override;
+
+    //==============================================================================
+    // The main content component's questions.
+    juce::Component& getPageComponent() override { return *this; }
+    DataSet* getDataSet() const override { return dataSet.get(); }
+    juce::ValueTree getSelectedSource() const override;
+    DeviceData* getSelectedDataSet() const override;
+    juce::Array<int> getSelectedSlots() const override;
+    DeviceData* getStagedData() const override { return stagedData.get(); }
+    LocalArchiveManager* getArchiveManager() const override { return archiveManager.get(); }
+
+    void changeInfoCallback (const ChangeInfo&) override;
+
+    //==============================================================================
+    // What the edit operations and the browser need.
+    juce::UndoManager& getUndoManager() override { return undoManager; }
+    void notifyPresetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots) override;
+    void notifyPresetDataChanged (const juce::ValueTree& node, int slot);
+    void notifyArchiveChanged (const juce::ValueTree& node) override;
+    juce::ValueTree getSourcesRoot() const override { return sourcesRoot; }
+    const DeviceCaps& getCaps() const override { return caps; }
+    juce::String getDeviceName() const override { return deviceName; }
+    void selectSlots (const juce::ValueTree& node, const juce::Array<int>& slots) override;
+    void sendDataToDevice (std::unique_ptr<DeviceData> data, bool wholeImage) override;
+    void syncWithWarning() override;
+    bool invokeCommand (juce::CommandID commandId) override;
+    // The file imports of the browser's developer menu go to the export and import work.
+    void importDataFiles (const juce::ValueTree& target) override;
+    void importPresetPack (const juce::ValueTree& target) override;
+    void convertPresetPacks() override;
+
+    // Toolbar items 24 and 25. The export and import work joins here.
+    virtual void exportData();
+    virtual void importData();
+    // Toolbar item 11 and Ctrl+F. The Find Preset dialog joins here.
+    virtual void findPreset();
+
+    //==============================================================================
+    // What the grid and the panels need.
+    void addPresetDataChangeListener (PresetDataChangeListener*) override;
+    void removePresetDataChangeListener (PresetDataChangeListener*) override;
+    void addArchiveChangeListener (ArchiveChangeListener*) override;
+    void removeArchiveChangeListener (ArchiveChangeListener*) override;
+
+    bool deletePresets (const juce::ValueTree& node, const juce::Array<int>& slots, bool undoable, bool newTransaction) override;
+    bool copyPresets (const juce::ValueTree& targetNode, const juce::Array<int>& targetSlots,
+                      const juce::ValueTree& sourceNode, const juce::Array<int>& sourceSlots,
+                      bool undoable, bool newTransaction) override;
+    bool pastePresets (const juce::ValueTree& node, const juce::Array<int>& targetSlots,
+                       const DeviceData& data, bool undoable, bool newTransaction) override;
+    bool insertPresets (const juce::ValueTree& node, int atSlot, const DeviceData& source,
+                        const juce::Array<int>& sourceSlots, bool undoable, bool newTransaction) override;
+    bool swapPresets (const juce::ValueTree& node, int slotA, int slotB, bool undoable, bool newTransaction) override;
+    bool addPresetsAsSteps (const juce::ValueTree& node, int targetSlot, const juce::Array<int>& sourceSlots,
+                            bool undoable, bool newTransaction) override;
+    bool renamePresets (const juce::ValueTree& node, const juce::Array<int>& slots,
+                        const juce::String& name, bool undoable, bool newTransaction) override;
+    bool setPresetTag (const juce::ValueTree& node, const juce::Array<int>& slots, int tagIndex, bool on,
+                       bool undoable, bool newTransaction) override;
+    bool insertPresetSteps (const juce::ValueTree& node, int slot, int stepPosition,
+                            const juce::Array<int>& steps, bool undoable, bool newTransaction) override;
+    bool setArchiveItemTitle (const juce::ValueTree& node, const juce::String& title,
+                              bool undoable, bool newTransaction) override;
+
+    bool canUndo() const override { return undoManager.canUndo(); }
+    bool canRedo() const override { return undoManager.canRedo(); }
+    // Without anything to undo (redo) an information box says so.
+    void undo() override;
+    void redo() override;
+
+    DeviceData* getConnectedDeviceData() const override;
+    const DeviceCaps* getConnectedDeviceCaps() const override;
+    juce::String getConnectedDeviceName() const override { return deviceName; }
+    juce::Image getConnectedProductImage() const override;
+
+    bool selectSourceInBrowser (const juce::ValueTree& node) override;
+    void deleteSourceNodes (const juce::Array<juce::ValueTree>& nodes) override;
+    void beginPresetNameEdit() override;
+
+    //==============================================================================
+    // Sync screen, sources, the unit.
+    void showSyncButton (bool show);
+    void refreshSourceNode (const juce::String& category);
+    void ensureSourceSelected();
+    void showSource (const juce::String& title, const juce::ValueTree& node, int viewType,
+                     const juce::ValueTree& detailsNode, int detailsType);
+    void updateToolbarState (bool force);
+    void deviceConnectionChanged (bool connected, bool p2);
+    void attachDevice (std::unique_ptr<DeviceData> working);
+    void releaseDevice (bool storeSnapshots, bool skipArchiveIndex);
+    void storeSync();
+    void deleteDeviceSnapshots();
+    void presetTransferred (int slot, bool copy);
+
+    bool needsSync() const noexcept { return needSync; }
+    bool isBusy() const noexcept { return busy; }
+    juce::String getDeviceFolder() const { return deviceFolder; }
+
+    juce::Toolbar& getToolbar() noexcept { return toolbar; }
+    juce::ToolbarItemComponent* getToolbarItem (int itemId) const;
+    juce::DrawableButton& getSyncButton() noexcept { return syncButton; }
+    SourceDataBrowser& getBrowser() noexcept { return browser; }
+    DataViewPanel& getWorkspace() noexcept { return *workspace; }
+    DetailsPanel& getDetails() noexcept { return *details; }
+    juce::ConcertinaPanel& getPanels() noexcept { return panels; }
+    juce::StretchableLayoutResizerBar& getResizerBar() noexcept { return *resizerBar; }
+    CloudPackList* getCloudSource() const noexcept { return cloudSource.get(); }
+
+    //==============================================================================
+    void resized() override;
+    void paint (juce::Graphics&) override;
+    bool keyPressed (const juce::KeyPress&) override;
+    void visibilityChanged() override;
+    void changeListenerCallback (juce::ChangeBroadcaster*) override;
+    void buttonClicked (juce::Button*) override;
+    void sourceSelectionChanged() override;
+    void dragOperationStarted (const juce::DragAndDropTarget::SourceDetails&) override;
+    void dragOperationEnded (const juce::DragAndDropTarget::SourceDetails&) override;
+
+    // The fallback toolbar depth when the look and feel is not the program's own.
+    static constexpr int defaultToolbarThickness = 63;
+
+private:
+    void handleDeviceEvent (const DeviceInfoMessage&);
+    void handleCommandDone (const DeviceCommandMessage&);
+    void handleCommandFailed (const DeviceCommandMessage&);
+    void setItemEnabled (int itemId, bool enabled);
+    bool isGridShown() const;
+    bool isSelectedSourceEditable() const;
+    juce::ValueTree deviceNode() const;
+    void storeBrowserWidth();
+    float getUiScale();
+
+    juce::ValueTree sourcesRoot;
+    juce::UndoManager undoManager { 30000, 30 };
+    DeviceCaps caps;
+    DataSet::Ptr dataSet;
+    std::unique_ptr<DeviceData> stagedData;
+    std::unique_ptr<LocalArchiveManager> archiveManager;
+    std::unique_ptr<CloudPackList> cloudSource;
+    juce::String deviceName, deviceFolder;
+    bool needSync = true;
+    bool busy = false;
+    DataToolbarItemFactory toolbarFactory;
+    juce::Toolbar toolbar;
+    juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };
+    juce::StretchableLayoutManager layout;
+    std::unique_ptr<juce::StretchableLayoutResizerBar> resizerBar;
+    juce::ConcertinaPanel panels;
+    std::unique_ptr<DataViewPanel> workspace;
+    std::unique_ptr<DetailsPanel> details;
+    SourceDataBrowser browser;
+    juce::Array<PresetDataChangeListener*> presetListeners;
+    juce::Array<ArchiveChangeListener*> archiveListeners;
+    int lastViewType = 0, lastDetailsType = 0;
+
+    JUCE_DECLARE_NON_COPYABLE (DataPage)
+};

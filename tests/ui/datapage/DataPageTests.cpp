@@ -1,0 +1,530 @@
+#include <gtest/gtest.h>
+#include "archive/DataSourceTree.h"
+#include "archive/LocalArchiveManager.h"
+#include "core/AppPaths.h"
+#include "core/InfoCodes.h"
+#include "core/Settings.h"
+#include "device/DeviceObject.h"
+#include "ui/AppCommandIds.h"
+#include "ui/DataPage.h"
+#include "ui/ToolbarButtonEx.h"
+#include "support/ContentComponentWorld.h"
+
+using namespace testing_support;
+
+namespace
+{
+    // The main content component with the real data page, on the virtual port layer with
+    // one simulated Merle unit holding presets 1 to 6.
+    struct PageWorld
+    {
+        explicit PageWorld (int syncMethod = 0)
+            : w ([this] (RecordingParts& p)
+                 {
+                     p.makeDataPage = [this]
+                     {
+                         auto made = std::make_unique<DataPage>();
+                         page = made.get();
+                         return made;
+                     };
+                 })
+        {
+            setDataSyncMethod (syncMethod);
+            unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
+            unit->fillPresets ({ 1, 2, 3, 4, 5, 6 }, 7);
+        }
+
+        bool connect()
+        {
+            return w.scan() && LarkspireContentComponent::isUnitConnected();
+        }
+
+        bool waitForSynced()
+        {
+            return pumpUntil ([this] { return page->getDataSet() != nullptr && ! page->needsSync() && ! page->isBusy(); },
+                              60000);
+        }
+
+        bool disconnect()
+        {
+            w.component().invokeDirectly (AppCommand::disconnectDevice, false);
+            return pumpUntil ([this] { return page->getDataSet() == nullptr; }, 60000);
+        }
+
+        DeviceData* working() const { return page->getDataSet()->getWorking(); }
+        juce::ValueTree deviceNode() const { return findDeviceSourceNode (page->getSourcesRoot()); }
+        int presetRequests() const { return unit->countReceived (0x45); }
+
+        void click (int itemId)
+        {
+            auto* item = page->getToolbarItem (itemId);
+            ASSERT_NE (item, nullptr) << itemId;
+            page->buttonClicked (item);
+        }
+
+        DataPage* page = nullptr;   // made while `w` is built: declared first
+        ContentComponentWorld w;
+        std::shared_ptr<SimulatedUnit> unit;
+    };
+
+    // Drags the bar as the mouse would: pressed, then moved sideways.
+    void dragResizerBy (juce::StretchableLayoutResizerBar& bar, int dx)
+    {
+        auto source = juce::Desktop::getInstance().getMainMouseSource();
+        const auto now = juce::Time::getCurrentTime();
+        auto event = [&] (float x, bool dragged)
+        {
+            return juce::MouseEvent (source, { x, 5.0f }, juce::ModifierKeys::leftButtonModifier, 1.0f, 0.0f, 0.0f,
+                                     0.0f, 0.0f, &bar, &bar, now, { 0.0f, 5.0f }, now, 1, dragged);
+        };
+        bar.mouseDown (event (0.0f, false));
+        bar.mouseDrag (event ((float) dx, true));
+    }
+
+    juce::StringArray presetNames (const DeviceData& data, const juce::Array<int>& slots)
+    {
+        juce::StringArray out;
+        for (auto s : slots)
+            out.add (data.hasPreset (s) ? data.getPreset (s)->getName() : juce::String ("<empty>"));
+        return out;
+    }
+}
+
+TEST (DataPage, ConnectReadsTheUnitShowsItsPresetsAndAppliesAnUndoableEdit)
+{
+    PageWorld s;
+    ASSERT_NE (s.page, nullptr);
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+
+    // The automatic read asked the unit for its presets and the workspace shows them.
+    EXPECT_GE (s.presetRequests(), 6);
+    auto* working = s.working();
+    ASSERT_NE (working, nullptr);
+    for (int n = 1; n <= 6; ++n)
+    {
+        ASSERT_TRUE (working->hasPreset (n)) << n;
+        EXPECT_EQ (working->getPreset (n)->getName(), s.unit->getPreset (n).name) << n;
+    }
+    EXPECT_FALSE (working->hasPreset (7));
+    EXPECT_FALSE (s.page->getSyncButton().isVisible());
+    EXPECT_TRUE (s.page->getToolbar().isVisible());
+    EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::gridView);
+    EXPECT_EQ (s.page->getSelectedSource(), s.deviceNode());
+    EXPECT_EQ (s.page->getWorkspace().getGrid().getWorkingData(), working);
+    EXPECT_EQ (s.page->getSelectedDataSet(), working);
+
+    // The finished read is on disk and reads back whole.
+    const auto folder = s.page->getDeviceFolder();
+    ASSERT_TRUE (folder.isNotEmpty());
+    auto stored = DeviceData::createFromFile (AppPaths::getSyncFile (folder, false));
+    ASSERT_NE (stored, nullptr);
+    EXPECT_EQ (stored->getPresetIndices(), juce::Array<int> ({ 1, 2, 3, 4, 5, 6 }));
+    EXPECT_FALSE (juce::File (AppPaths::getSyncFile (folder, true)).exists());
+
+    // An edit through the page is undoable, and enables Apply Changes.
+    const auto oldName = working->getPreset (2)->getName();
+    EXPECT_FALSE (s.page->getToolbarItem (DataToolbarItemFactory::applyChangesItem)->isEnabled());
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 2 }, "Night Choir", true, true));
+    EXPECT_EQ (working->getPreset (2)->getName(), "Night Choir");
+    EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
+    pumpFor (20);
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::applyChangesItem)->isEnabled());
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::undoItem)->isEnabled());
+
+    s.click (DataToolbarItemFactory::undoItem);
+    EXPECT_EQ (working->getPreset (2)->getName(), oldName);
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::redoItem)->isEnabled());
+    s.click (DataToolbarItemFactory::redoItem);
+    EXPECT_EQ (working->getPreset (2)->getName(), "Night Choir");
+    EXPECT_TRUE (s.w.boxes.boxes.empty());
+
+    // Apply Changes writes just that preset to the unit and leaves nothing unsent.
+    s.unit->clearLog();
+    const auto before = s.w.countEndings();
+    s.click (DataToolbarItemFactory::applyChangesItem);
+    const auto write = s.w.waitForEnding (before);
+    EXPECT_EQ (write.code, InfoCode::commandDone);
+    EXPECT_EQ (write.commandCode, DeviceCommand::writePresets);
+    pumpFor (50);
+    EXPECT_EQ (s.unit->getPreset (2).name, "Night Choir");
+    EXPECT_EQ (s.unit->countReceived (0x45), 0);
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_FALSE (working->isPresetModified (2));
+
+    // Letting the unit go stores the working copy and the read; both read back.
+    ASSERT_TRUE (s.disconnect());
+    auto storedWorking = DeviceData::createFromFile (AppPaths::getWorkingFile (folder, false));
+    ASSERT_NE (storedWorking, nullptr);
+    EXPECT_EQ (storedWorking->getPreset (2)->getName(), "Night Choir");
+    EXPECT_EQ (storedWorking->getPresetIndices(), juce::Array<int> ({ 1, 2, 3, 4, 5, 6 }));
+    EXPECT_TRUE (s.page->needsSync());
+    EXPECT_FALSE (s.deviceNode().isValid());
+    EXPECT_EQ (s.page->getArchiveManager(), nullptr);
+    EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::emptyView);
+    EXPECT_FALSE (s.page->canUndo());
+}
+
+TEST (DataPage, ManualSyncWaitsOnTheSyncScreenUntilAsked)
+{
+    PageWorld s (1);
+    ASSERT_TRUE (s.connect());
+    pumpFor (300);
+
+    EXPECT_TRUE (s.page->needsSync());
+    EXPECT_EQ (s.presetRequests(), 0);
+    auto& button = s.page->getSyncButton();
+    EXPECT_TRUE (button.isVisible());
+    EXPECT_EQ (button.getButtonText(), "Click To Sync With " + s.w.manager().getDeviceDisplayName());
+    EXPECT_FALSE (s.page->getToolbar().isVisible());
+    EXPECT_FALSE (s.page->getBrowser().isVisible());
+    EXPECT_EQ (button.getCommandID(), (int) AppCommand::downloadDeviceData);
+
+    // The button's command reads the unit.
+    button.triggerClick();
+    ASSERT_TRUE (s.waitForSynced());
+    EXPECT_GE (s.presetRequests(), 6);
+    EXPECT_FALSE (button.isVisible());
+    EXPECT_TRUE (s.page->getToolbar().isVisible());
+    EXPECT_EQ (s.working()->countPresets(), 6);
+}
+
+TEST (DataPage, PreviousSyncComesBackFromDiskWithoutReadingAndABrokenOneIsDeleted)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Kept Edit", false, false));
+    const auto folder = s.page->getDeviceFolder();
+    ASSERT_TRUE (s.disconnect());
+    ASSERT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).existsAsFile());
+    ASSERT_TRUE (juce::File (AppPaths::getWorkingFile (folder, false)).existsAsFile());
+
+    // Connecting again with "previous": the stored read and working copy come back, the
+    // unit is not read.
+    setDataSyncMethod (2);
+    s.unit->clearLog();
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    pumpFor (200);
+    EXPECT_FALSE (s.page->needsSync());
+    EXPECT_EQ (s.presetRequests(), 0);
+    EXPECT_FALSE (s.page->getSyncButton().isVisible());
+    ASSERT_NE (s.working(), nullptr);
+    EXPECT_EQ (s.working()->getPreset (4)->getName(), "Kept Edit");
+    EXPECT_EQ (s.working()->countPresets(), 6);
+    // The unsent edit still counts as unsent.
+    EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::gridView);
+    ASSERT_TRUE (s.disconnect());
+
+    // A stored read that cannot be loaded is deleted with the working copy, and the unit
+    // must be read again.
+    ASSERT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).replaceWithText ("not a data file"));
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    pumpFor (100);
+    EXPECT_TRUE (s.page->needsSync());
+    EXPECT_TRUE (s.page->getSyncButton().isVisible());
+    EXPECT_EQ (s.presetRequests(), 0);
+    EXPECT_FALSE (juce::File (AppPaths::getSyncFile (folder, false)).exists());
+    EXPECT_FALSE (juce::File (AppPaths::getWorkingFile (folder, false)).exists());
+}
+
+TEST (DataPage, AFailedReadEmptiesTheWorkspaceAndShowsTheSyncScreen)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    ASSERT_EQ (s.working()->countPresets(), 6);
+
+    auto faults = s.unit->getFaults();
+    faults.silent = true;
+    s.unit->setFaults (faults);
+
+    const auto before = s.w.countEndings();
+    s.page->syncWithWarning();
+    const auto ending = s.w.waitForEnding (before, 120000);
+    EXPECT_EQ (ending.code, InfoCode::commandFailed);
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getSyncButton().isVisible(); }, 30000));
+
+    EXPECT_TRUE (s.page->needsSync());
+    EXPECT_FALSE (s.page->isBusy());
+    ASSERT_NE (s.page->getDataSet(), nullptr);
+    EXPECT_EQ (s.working()->countPresets(), 0);
+    EXPECT_EQ (s.page->getDataSet()->getDevice()->countPresets(), 0);
+    const auto titles = s.w.boxes.titles();
+    EXPECT_TRUE (titles.contains ("Device Error") || titles.contains ("Internal Error")) << titles.joinIntoString ("|").toStdString();
+}
+
+TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    ASSERT_TRUE (s.page->deletePresets (s.deviceNode(), { 3 }, true, true));
+    ASSERT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
+
+    s.unit->clearLog();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    s.click (DataToolbarItemFactory::getDataItem);
+    pumpFor (200);
+    ASSERT_EQ (s.w.boxes.boxes.size(), 1u);
+    EXPECT_EQ (s.w.boxes.boxes[0].title, "Changes Will Be Lost");
+    EXPECT_EQ (s.w.boxes.boxes[0].buttons, juce::StringArray ({ "Continue", "Cancel" }));
+    EXPECT_TRUE (s.w.boxes.boxes[0].message.contains (s.page->getDeviceName()));
+    EXPECT_EQ (s.presetRequests(), 0);
+    EXPECT_FALSE (s.working()->hasPreset (3));
+
+    s.w.boxes.answerWith ({ 0 });   // Continue
+    s.click (DataToolbarItemFactory::getDataItem);
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->isBusy(); }, 10000) || s.presetRequests() > 0);
+    ASSERT_TRUE (s.waitForSynced());
+    EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+TEST (DataPage, BackupsAppearInTheBrowserAndToolbarItemsFollowTheSelection)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+
+    auto archive = findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::archive);
+    ASSERT_TRUE (archive.isValid());
+    const int backupsBefore = archive.getNumChildren();
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::backupAllItem)->isEnabled());
+
+    s.click (DataToolbarItemFactory::backupAllItem);
+    pumpFor (50);
+    ASSERT_EQ (archive.getNumChildren(), backupsBefore + 1);
+    auto backup = archive.getChild (archive.getNumChildren() - 1);
+    auto* copy = getSourceNodeWorkingData (backup);
+    ASSERT_NE (copy, nullptr);
+    EXPECT_EQ (presetNames (*copy, { 1, 2, 6 }), presetNames (*s.working(), { 1, 2, 6 }));
+    // The backup is a file of the product's backups, listed in its index on disk.
+    ASSERT_NE (s.page->getArchiveManager(), nullptr);
+
+    // Selecting the backup shows it in the grid; the unit's own items follow.
+    ASSERT_TRUE (s.page->selectSourceInBrowser (backup));
+    pumpFor (20);
+    EXPECT_EQ (s.page->getSelectedSource(), backup);
+    EXPECT_EQ (s.page->getSelectedDataSet(), copy);
+    EXPECT_FALSE (s.page->getToolbarItem (DataToolbarItemFactory::backupSelectedItem)->isEnabled());
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::exportItem)->isEnabled());
+
+    // The group of backups itself shows as a group view of archive buttons.
+    ASSERT_TRUE (s.page->selectSourceInBrowser (archive));
+    pumpFor (20);
+    EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::groupView);
+    EXPECT_FALSE (s.page->getSelectedSource().isValid());
+    EXPECT_EQ (s.page->getSelectedSlots(), juce::Array<int>());
+    EXPECT_FALSE (s.page->getToolbarItem (DataToolbarItemFactory::exportItem)->isEnabled());
+
+    // Undo takes the backup away again.
+    s.click (DataToolbarItemFactory::undoItem);
+    EXPECT_EQ (archive.getNumChildren(), backupsBefore);
+}
+
+TEST (DataPage, ToolbarItemsAndTheirFixedAnswers)
+{
+    PageWorld s;
+    auto& toolbar = s.page->getToolbar();
+
+    int buttons = 0, bars = 0;
+    for (int i = 0; i < toolbar.getNumItems(); ++i)
+    {
+        const int id = toolbar.getItemId (i);
+        if (id == juce::ToolbarItemFactory::separatorBarId)
+            ++bars;
+        else
+        {
+            ++buttons;
+            auto* b = dynamic_cast<ToolbarButtonEx*> (toolbar.getItemComponent (i));
+            ASSERT_NE (b, nullptr) << id;
+            EXPECT_NE (b->getNormalImage(), nullptr) << id;
+            EXPECT_EQ (b->getTooltip(), DataToolbarItemFactory::getTooltip (id));
+        }
+    }
+    EXPECT_EQ (buttons, 15);
+    EXPECT_EQ (bars, 5);
+    EXPECT_EQ (s.page->getToolbarItem (DataToolbarItemFactory::syncItem), nullptr);
+    EXPECT_NE (dynamic_cast<ToolbarButtonEx*> (s.page->getToolbarItem (DataToolbarItemFactory::toggleViewItem))->getToggledImage(),
+               nullptr);
+
+    // Every item the factory knows can be made, and nothing else.
+    DataToolbarItemFactory factory;
+    juce::Array<int> all;
+    factory.getAllToolbarItemIds (all);
+    EXPECT_EQ (all.size(), 30);
+    for (int id = 1; id <= 27; ++id)
+    {
+        std::unique_ptr<juce::ToolbarItemComponent> item (factory.createItem (id));
+        EXPECT_NE (item, nullptr) << id;
+        EXPECT_TRUE (all.contains (id));
+    }
+    EXPECT_EQ (std::unique_ptr<juce::ToolbarItemComponent> (factory.createItem (28)), nullptr);
+
+    // Items that are not built answer so, and change nothing; undo with no history says so.
+    for (int id : { 13, 26, 27 })
+    {
+        std::unique_ptr<juce::ToolbarItemComponent> item (factory.createItem (id));
+        s.page->buttonClicked (item.get());
+    }
+    s.click (DataToolbarItemFactory::undoItem);
+    s.click (DataToolbarItemFactory::redoItem);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Feature", "Feature", "Feature", "Undo", "Redo" }));
+    EXPECT_EQ (s.w.boxes.boxes[0].message, "Not Implemented Yet!");
+    EXPECT_EQ (s.w.boxes.boxes[3].message, "Nothing to undo");
+
+    // Grid items do nothing while there is no grid.
+    s.w.boxes.boxes.clear();
+    for (int id : { 17, 18, 19, 20, 21 })
+    {
+        std::unique_ptr<juce::ToolbarItemComponent> item (factory.createItem (id));
+        s.page->buttonClicked (item.get());
+    }
+    EXPECT_TRUE (s.w.boxes.boxes.empty());
+    EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::emptyView);
+}
+
+TEST (DataPage, ToggleViewFlipsTheGridAndIsStored)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    auto* toggle = s.page->getToolbarItem (DataToolbarItemFactory::toggleViewItem);
+    const bool wasOn = toggle->getToggleState();
+    EXPECT_EQ (wasOn, getPresetButtonViewType() != 0);
+
+    s.click (DataToolbarItemFactory::toggleViewItem);
+    EXPECT_EQ (toggle->getToggleState(), ! wasOn);
+    EXPECT_EQ (s.page->getWorkspace().getGrid().getViewType(), wasOn ? 0 : 1);
+    EXPECT_EQ (getPresetButtonViewType(), wasOn ? 0 : 1);
+    s.click (DataToolbarItemFactory::toggleViewItem);
+    EXPECT_EQ (getPresetButtonViewType(), wasOn ? 1 : 0);
+}
+
+TEST (DataPage, ListenersAreToldLastFirstAndTheBrowserWidthIsKept)
+{
+    PageWorld s;
+    struct Listener : PresetDataChangeListener
+    {
+        std::vector<int>* order; int tag;
+        void presetDataChanged (const juce::ValueTree&, const juce::Array<int>&) override { order->push_back (tag); }
+    };
+    std::vector<int> order;
+    Listener a, b;
+    a.order = b.order = &order;
+    a.tag = 1; b.tag = 2;
+    s.page->addPresetDataChangeListener (&a);
+    s.page->addPresetDataChangeListener (nullptr);
+    s.page->addPresetDataChangeListener (&b);
+    s.page->notifyPresetDataChanged (juce::ValueTree ("node"), 3);
+    EXPECT_EQ (order, (std::vector<int> { 2, 1 }));
+    s.page->removePresetDataChangeListener (&a);
+    s.page->removePresetDataChangeListener (&b);
+
+    // A dragged resizer is remembered when the unit goes.
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    s.page->setSize (1000, 600);
+    dragResizerBy (s.page->getResizerBar(), 200);
+    const int browserWidth = s.page->getBrowser().getWidth();
+    ASSERT_GT (browserWidth, 400);
+    ASSERT_TRUE (s.disconnect());
+    EXPECT_NEAR (getSettingDouble (SettingsKeys::browserWindowSize, 0.0), -browserWidth / 1000.0, 0.002);
+}
+
+TEST (DataPage, StagedDataGoesToTheUnitAndIntoTheWorkingCopy)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+
+    auto image = s.working()->createCopy ({ 2 }, false, true);
+    ASSERT_NE (image, nullptr);
+    ASSERT_TRUE (image->getPreset (2)->setName ("Imported Voice"));
+    ASSERT_FALSE (image->hasPreset (3));
+
+    s.unit->clearLog();
+    const auto before = s.w.countEndings();
+    s.page->sendDataToDevice (std::move (image), false);
+    ASSERT_NE (s.page->getStagedData(), nullptr);
+    const auto ending = s.w.waitForEnding (before);
+    EXPECT_EQ (ending.code, InfoCode::commandDone);
+    EXPECT_EQ (ending.commandCode, DeviceCommand::writeWholeData);
+    pumpFor (50);
+
+    // Only that preset went out; the unit, its live data and the working copy now hold it,
+    // with nothing left to apply and nothing staged.
+    EXPECT_EQ (s.unit->getPreset (2).name, "Imported Voice");
+    EXPECT_EQ (s.unit->getPreset (3).name, s.working()->getPreset (3)->getName());
+    EXPECT_EQ (s.page->getDataSet()->getDevice()->getPreset (2)->getName(), "Imported Voice");
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), "Imported Voice");
+    EXPECT_FALSE (s.working()->isPresetModified (2));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_EQ (s.page->getStagedData(), nullptr);
+}
+
+TEST (DataPage, KeysUndoRedoAndOtherEventsChangeNothing)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    const auto names = presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 });
+
+    // With no history the keys say so and change nothing.
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Undo" }));
+    EXPECT_EQ (presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 }), names);
+    EXPECT_FALSE (s.page->keyPressed (juce::KeyPress ('x', juce::ModifierKeys::commandModifier, 0)));
+
+    ASSERT_TRUE (s.page->swapPresets (s.deviceNode(), 1, 2, true, true));
+    EXPECT_EQ (s.working()->getPreset (1)->getName(), names[1]);
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (presetNames (*s.working(), { 1, 2, 3, 4, 5, 6 }), names);
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('y', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), names[0]);
+    EXPECT_EQ (s.w.boxes.boxes.size(), 1u);
+
+    // Events that do not concern the data leave everything as it was.
+    const auto* dataSetBefore = s.page->getDataSet();
+    for (int code : { (int) InfoCode::optionsClosed, 0x85000 })
+        s.page->changeInfoCallback (ChangeInfo (DeviceInfoMessage (code, 1, 1, {})));
+    EXPECT_EQ (s.page->getDataSet(), dataSetBefore);
+    EXPECT_FALSE (s.page->needsSync());
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), names[0]);
+    EXPECT_TRUE (s.page->canUndo());
+}
+
+TEST (DataPage, TheGridTakesDragsFromTheBrowserAndTheBrowserTakesPresetsFromTheGrid)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    s.click (DataToolbarItemFactory::backupAllItem);
+    auto archive = findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::archive);
+    ASSERT_GT (archive.getNumChildren(), 0);
+    auto backup = archive.getChild (archive.getNumChildren() - 1);
+
+    // A drag from the tree stands for the tree's selected node: the grid takes it when it
+    // shows another, editable node.
+    auto& tree = s.page->getBrowser().getTreeView();
+    ASSERT_TRUE (s.page->selectSourceInBrowser (backup));
+    EXPECT_EQ (tree.getSelectedSourceNode(), backup);
+    auto& grid = s.page->getWorkspace().getGrid();
+    const juce::DragAndDropTarget::SourceDetails fromTree ({}, &tree, {});
+    EXPECT_FALSE (grid.isInterestedInDragSource (fromTree));   // the grid shows that backup itself
+    s.page->getWorkspace().showView (DataViewPanel::gridView, s.deviceNode());
+    EXPECT_TRUE (grid.isInterestedInDragSource (fromTree));
+
+    // Presets dragged out of a backup's grid are offered to the unit, not to the backups.
+    DataSetDragSnapShot snapshot;
+    snapshot.set (backup, { 1, 2 });
+    const juce::DragAndDropTarget::SourceDetails fromGrid ({}, &snapshot, {});
+    EXPECT_EQ (snapshot.getDraggedSourceNode(), backup);
+    EXPECT_EQ (snapshot.getDraggedSlots(), juce::Array<int> ({ 1, 2 }));
+    EXPECT_TRUE (s.page->getBrowser().canDrop (s.deviceNode(), fromGrid));
+    EXPECT_FALSE (s.page->getBrowser().canDrop (archive, fromGrid));
+}
