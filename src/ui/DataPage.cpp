@@ -19,6 +19,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/ToolbarButtonEx.h"
 #include "ui/datapage/DataSetGroupViewContainer.h"
+#include "ui/dialogs/SearchDialog.h"
 
 using namespace juce;
 
@@ -238,7 +239,6 @@ void DataPage::importDataFiles (const ValueTree&)  { showWarningBox (this, "Feat
 void DataPage::importPresetPack (const ValueTree&) { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
 void DataPage::exportData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
 void DataPage::importData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::findPreset()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
 
 //==============================================================================
 void DataPage::addPresetDataChangeListener (PresetDataChangeListener* l)
@@ -1142,4 +1142,33 @@ void DataPage::dragOperationStarted (const DragAndDropTarget::SourceDetails&)
 void DataPage::dragOperationEnded (const DragAndDropTarget::SourceDetails&)
 {
     browser.getTreeView().dragEnded();
+}
+
+void DataPage::findPreset()
+{
+    Array<ValueTree> deviceSources, backupSources, cloudSources;
+    if (auto node = deviceNode(); node.isValid())
+        deviceSources.add (node);
+    collectSourceDataNodes (sourcesRoot.getChildWithProperty (SourceIds::category, SourceCategories::archive), backupSources);
+    collectSourceDataNodes (sourcesRoot.getChildWithProperty (SourceIds::category, SourceCategories::cloud), cloudSources);
+
+    // A dialog still open searched the sources of its time: the new one replaces it.
+    searchDialog.reset();
+    searchDialog = std::make_unique<SearchDialog> (deviceSources, backupSources, cloudSources, caps.getProductId(),
+                                                   caps.getPresetTagLabels(), *this);
+    auto* opened = searchDialog.get();
+    searchDialog->onClosed = [this, opened]
+    {
+        if (searchDialog.get() == opened)
+            searchDialog.reset();
+    };
+    searchDialog->open();
+}
+
+void DataPage::showSearchResult (const ValueTree& source, int number)
+{
+    if (! source.isValid() || ! browser.selectSource (source))
+        return;
+    if (number != 0)
+        selectSlots (source, { number });
 }

@@ -7,6 +7,9 @@
 #include "ui/datapage/DataViewPanel.h"
 #include "ui/datapage/DetailsPanel.h"
 #include "ui/datapage/SourceDataBrowser.h"
+#include "ui/dialogs/SearchResultTarget.h"
+
+class SearchDialog;
 
 class CloudPackList;
 class LocalArchiveManager;
@@ -23,7 +26,8 @@ class DataPage : public juce::Component,
                  public juce::Button::Listener,
                  public SourceBrowserListener,
                  public DataPageHost,
-                 public DataPageEditOperations
+                 public DataPageEditOperations,
+                 public SearchResultTarget
 {
 public:
     DataPage();
@@ -62,8 +66,11 @@ public:
     // Toolbar items 24 and 25. The export and import work joins here.
     virtual void exportData();
     virtual void importData();
-    // Toolbar item 11 and Ctrl+F. The Find Preset dialog joins here.
+    // Toolbar item 11 and Ctrl+F: the Find Preset dialog over the current sources.
     virtual void findPreset();
+    // A hit chosen in the Find Preset dialog: its node in the browser, its slot in the grid.
+    void showSearchResult (const juce::ValueTree& source, int number) override;
+    SearchDialog* getSearchDialog() const noexcept { return searchDialog.get(); }
 
     //==============================================================================
     // What the grid and the panels need.
@@ -183,6 +190,8 @@ private:
     juce::Array<PresetDataChangeListener*> presetListeners;
     juce::Array<ArchiveChangeListener*> archiveListeners;
     int lastViewType = 0, lastDetailsType = 0;
+    // Last, so it goes first: it points at the page and at the source nodes.
+    std::unique_ptr<SearchDialog> searchDialog;
 
     JUCE_DECLARE_NON_COPYABLE (DataPage)
 };

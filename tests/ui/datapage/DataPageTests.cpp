@@ -8,6 +8,7 @@
 #include "ui/AppCommandIds.h"
 #include "ui/DataPage.h"
 #include "ui/ToolbarButtonEx.h"
+#include "ui/dialogs/SearchDialog.h"
 #include "support/ContentComponentWorld.h"
 
 using namespace testing_support;
@@ -527,4 +528,44 @@ TEST (DataPage, TheGridTakesDragsFromTheBrowserAndTheBrowserTakesPresetsFromTheG
     EXPECT_EQ (snapshot.getDraggedSlots(), juce::Array<int> ({ 1, 2 }));
     EXPECT_TRUE (s.page->getBrowser().canDrop (s.deviceNode(), fromGrid));
     EXPECT_FALSE (s.page->getBrowser().canDrop (archive, fromGrid));
+}
+
+TEST (DataPage, FindPresetSearchesTheUnitAndAChosenHitIsSelectedInTheGrid)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    auto* preset = s.working()->getPreset (4);
+    ASSERT_NE (preset, nullptr);
+    const auto name = preset->getName();
+    ASSERT_TRUE (name.isNotEmpty());
+
+    s.page->findPreset();
+    auto* dialog = s.page->getSearchDialog();
+    ASSERT_NE (dialog, nullptr);
+    auto* content = dialog->getSearchContent();
+    ASSERT_NE (content, nullptr);
+
+    const int before = content->getEngine().getGeneration();
+    content->getSearchField().setText (name, true);
+    ASSERT_TRUE (pumpUntil ([&] { return content->getEngine().getGeneration() != before
+                                         && ! content->getEngine().isSearching(); }, 30000));
+    auto& table = content->getTable();
+    int row = -1;
+    for (int i = 0; i < table.getNumRows(); ++i)
+        if (table.getResult (i)->number == 4 && table.getResult (i)->source == s.deviceNode())
+            row = i;
+    ASSERT_GE (row, 0) << "the unit's preset 4 is among the hits";
+
+    // Choosing the hit selects the unit in the browser and slot 4 in the grid.
+    table.selectRow (row);
+    EXPECT_EQ (s.page->getSelectedSource(), s.deviceNode());
+    EXPECT_EQ (s.page->getSelectedSlots(), juce::Array<int> ({ 4 }));
+
+    // Ctrl+F again opens a fresh dialog over the sources of now; closing it lets it go.
+    s.page->findPreset();
+    dialog = s.page->getSearchDialog();
+    ASSERT_NE (dialog, nullptr);
+    dialog->closeDialog();
+    EXPECT_TRUE (pumpUntil ([&] { return s.page->getSearchDialog() == nullptr; }, 10000));
 }
