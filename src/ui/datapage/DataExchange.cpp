@@ -150,6 +150,11 @@ int DataExchange::writePresetFiles (const DeviceData& data, const juce::File& fo
             filled.addIfNotAlreadyThere (slot);
     if (filled.isEmpty())
         return nothingWritten;
+    // A preset that cannot be written whole is corrupt source data, not a disk problem;
+    // nothing is written then.
+    for (auto slot : filled)
+        if (! data.getPreset (slot)->isComplete())
+            return internalError;
     if (folder == juce::File())
         return writeError;
 

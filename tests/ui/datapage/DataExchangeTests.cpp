@@ -201,6 +201,13 @@ TEST (DataExchange, PresetAndSetupFilesReadBackByteForByte)
     auto noSetup = versionUnit (w.backups.newFormat, { 1 }, false);
     EXPECT_EQ (w.exchange->writeSetupFile (*noSetup, w.out.get(), "empty.syx"), DataExchange::internalError);
     EXPECT_FALSE (w.out.child ("empty.syx").exists());
+    // A preset that cannot be written whole: result 1 and no file at all, in either form.
+    ASSERT_NE (source->createPreset (9), nullptr);
+    ASSERT_FALSE (source->getPreset (9)->isComplete());
+    EXPECT_EQ (w.exchange->writePresetFiles (*source, w.out.get(), "broken", true, { 1, 9 }), DataExchange::internalError);
+    EXPECT_EQ (w.exchange->writePresetFiles (*source, w.out.get(), "broken", false, { 1, 9 }), DataExchange::internalError);
+    EXPECT_FALSE (w.out.child ("broken").exists());
+    EXPECT_FALSE (w.out.child ("Preset_1_broken.syx").exists());
     EXPECT_TRUE (w.dialogs.modalWindowTitles.isEmpty());
     EXPECT_EQ (DataExchange::makePresetFileName (12, {}), "Preset_12.syx");
     EXPECT_EQ (DataExchange::makePresetFileName (5, "a b"), "Preset_5_a b.syx");
