@@ -235,10 +235,10 @@ void DataPage::convertPresetPacks() { CloudPackList::convertPresetPackFolder(); 
 
 // The export and import work and the Find Preset dialog are separate parts of the
 // program; until they are joined here these actions say so rather than doing nothing.
-void DataPage::importDataFiles (const ValueTree&)  { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::importPresetPack (const ValueTree&) { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::exportData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
-void DataPage::importData()                        { showWarningBox (this, "Feature", "Not Implemented Yet!"); }
+void DataPage::importDataFiles (const ValueTree& target)  { exchange.importDataFiles (target); }
+void DataPage::importPresetPack (const ValueTree& target) { exchange.importPresetPack (target); }
+void DataPage::exportData()                               { exchange.exportData (getSelectedSource()); }
+void DataPage::importData()                               { exchange.importData(); }
 
 //==============================================================================
 void DataPage::addPresetDataChangeListener (PresetDataChangeListener* l)

@@ -2,6 +2,7 @@
 
 #include "ui/DataPageView.h"
 #include "ui/DataToolbarItemFactory.h"
+#include "ui/datapage/DataExchange.h"
 #include "ui/datapage/DataPageEditOperations.h"
 #include "ui/datapage/DataPageHost.h"
 #include "ui/datapage/DataViewPanel.h"
@@ -63,9 +64,10 @@ public:
     void importPresetPack (const juce::ValueTree& target) override;
     void convertPresetPacks() override;
 
-    // Toolbar items 24 and 25. The export and import work joins here.
+    // Toolbar items 24 and 25: SysEx export and import (the work is the exchange's).
     virtual void exportData();
     virtual void importData();
+    DataExchange& getExchange() noexcept { return exchange; }
     // Toolbar item 11 and Ctrl+F: the Find Preset dialog over the current sources.
     virtual void findPreset();
     // A hit chosen in the Find Preset dialog: its node in the browser, its slot in the grid.
@@ -190,6 +192,7 @@ private:
     juce::Array<PresetDataChangeListener*> presetListeners;
     juce::Array<ArchiveChangeListener*> archiveListeners;
     int lastViewType = 0, lastDetailsType = 0;
+    DataExchange exchange { *this, this };
     // Last, so it goes first: it points at the page and at the source nodes.
     std::unique_ptr<SearchDialog> searchDialog;
 

@@ -8,6 +8,7 @@
 #include "ui/AppCommandIds.h"
 #include "ui/DataPage.h"
 #include "ui/ToolbarButtonEx.h"
+#include "ui/dialogs/ExportContent.h"
 #include "ui/dialogs/SearchDialog.h"
 #include "support/ContentComponentWorld.h"
 
@@ -568,4 +569,38 @@ TEST (DataPage, FindPresetSearchesTheUnitAndAChosenHitIsSelectedInTheGrid)
     ASSERT_NE (dialog, nullptr);
     dialog->closeDialog();
     EXPECT_TRUE (pumpUntil ([&] { return s.page->getSearchDialog() == nullptr; }, 10000));
+}
+
+TEST (DataPage, ExportItemWritesTheUnitsSetupThroughTheExportDialog)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    TempFolder out;
+    setSetting (SettingsKeys::exportFolder, out.get().getFullPathName());
+    ASSERT_TRUE (s.page->selectSourceInBrowser (s.deviceNode()));
+
+    s.w.boxes.onModalWindow = [] (juce::DialogWindow& win)
+    {
+        auto* c = dynamic_cast<ExportContent*> (win.getContentComponent());
+        if (c == nullptr)
+            return 0;
+        c->toggleButtonSetupData.setToggleState (true, juce::sendNotificationSync);
+        c->textEditorFilename.setText ("unit setup.syx", juce::sendNotificationSync);
+        c->buttonClicked (&c->textButtonStartExport);
+        return c->getChosenResult();
+    };
+    s.click (DataToolbarItemFactory::exportItem);
+
+    // What the unit holds, written by the model's own writer, is what the page exported.
+    const auto written = out.get().getChildFile ("unit setup.syx");
+    const auto expected = out.get().getChildFile ("expected.syx");
+    ASSERT_TRUE (s.working()->exportSetupSysEx (expected));
+    juce::MemoryBlock a, b;
+    ASSERT_TRUE (written.loadFileAsData (a));
+    ASSERT_TRUE (expected.loadFileAsData (b));
+    EXPECT_GT (a.getSize(), 0u);
+    EXPECT_EQ (a, b);
+    ASSERT_FALSE (s.w.boxes.boxes.empty());
+    EXPECT_EQ (s.w.boxes.boxes.back().message, "Export completed successfully.");
 }
