@@ -70,6 +70,15 @@ target_include_directories(larkspire_core PUBLIC
 find_package(Threads REQUIRED)
 target_link_libraries(larkspire_core PUBLIC PkgConfig::LARKSPIRE_SYSLIBS Threads::Threads ${CMAKE_DL_LIBS} rt)
 
+# The JUCE module headers are most of the work of every translation unit: each target
+# compiles them once, as a precompiled header (tests/ adds its own for the test runners).
+set(LARKSPIRE_PCH_HEADERS
+    <juce_core/juce_core.h> <juce_events/juce_events.h> <juce_data_structures/juce_data_structures.h>
+    <juce_cryptography/juce_cryptography.h> <juce_graphics/juce_graphics.h>
+    <juce_gui_basics/juce_gui_basics.h> <juce_gui_extra/juce_gui_extra.h>
+    <juce_audio_basics/juce_audio_basics.h> <juce_audio_devices/juce_audio_devices.h>)
+target_precompile_headers(larkspire_core PRIVATE ${LARKSPIRE_PCH_HEADERS})
+
 # Warnings for our own sources only; the JUCE module sources are not ours to fix.
 set_source_files_properties(${LARKSPIRE_SOURCES} PROPERTIES
     COMPILE_OPTIONS "-Wall;-Wextra;-Wno-unused-parameter")

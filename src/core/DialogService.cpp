@@ -3,6 +3,19 @@
 
 namespace
 {
+    // Where a closed box or dialog was, an X server without backing store keeps its
+    // pixels until the windows below repaint: repaint them all once it has gone.
+    struct RepaintWhenClosed
+    {
+        ~RepaintWhenClosed()
+        {
+            auto& desktop = juce::Desktop::getInstance();
+            for (int i = 0; i < desktop.getNumComponents(); ++i)
+                if (auto* window = desktop.getComponent (i))
+                    window->repaint();
+        }
+    };
+
     juce::MessageBoxIconType toIconType (DialogService::Icon icon)
     {
         switch (icon)
@@ -21,6 +34,7 @@ namespace
         int showMessageBox (Icon icon, const juce::String& title, const juce::String& message,
                             const juce::StringArray& buttons, juce::Component* associated) override
         {
+            RepaintWhenClosed repaint;
             const auto type = toIconType (icon);
             if (buttons.size() <= 1)
             {
@@ -79,6 +93,7 @@ namespace
 
         int runModalDialog (juce::DialogWindow::LaunchOptions& options) override
         {
+            RepaintWhenClosed repaint;
             return options.runModal();
         }
     };
@@ -88,6 +103,7 @@ namespace
 
 int DialogService::runModalWindow (juce::DialogWindow& window)
 {
+    RepaintWhenClosed repaint;
     if (! window.isOnDesktop())
         window.addToDesktop (window.getDesktopWindowStyleFlags());
    #if JUCE_MODAL_LOOPS_PERMITTED
@@ -110,6 +126,7 @@ int DialogService::showTextInputBox (const juce::String& title, const juce::Stri
                                      const juce::String& fieldLabel, juce::String& text,
                                      const juce::StringArray& buttons, juce::Component* associated)
 {
+    RepaintWhenClosed repaint;   // declared first: it runs after the box is gone
     juce::AlertWindow window (title, message, juce::MessageBoxIconType::QuestionIcon, associated);
     window.addTextEditor ("text", text, fieldLabel);
     for (int i = 0; i < buttons.size(); ++i)
