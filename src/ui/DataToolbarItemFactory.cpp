@@ -1,20 +1,13 @@
 #include "ui/DataToolbarItemFactory.h"
 #include "core/EmbeddedResources.h"
 #include "ui/ToolbarButtonEx.h"
+#include "ui/ToolbarItemText.h"
 
 using namespace juce;
 
 namespace
 {
-    struct ItemText
-    {
-        int id;
-        const char* label;
-        const char* tooltip;
-        const char* icon;
-    };
-
-    const ItemText dataItems[] =
+    const ToolbarItemText dataItems[] =
     {
         { 1,  "Sync",                     "Synchronize with your device",                          "toolbar_data_sync_svg" },
         { 2,  "Get\nData",                "Get presets and setup data from your device",           "toolbar_data_get_svg" },
@@ -45,13 +38,7 @@ namespace
         { 27, "Upload To My Account",     "Upload data to your cloud account",                     "toolbar_data_upload_account_svg" }
     };
 
-    const ItemText* findItem (int id)
-    {
-        for (auto& item : dataItems)
-            if (item.id == id)
-                return &item;
-        return nullptr;
-    }
+    const ToolbarItemText* findItem (int id) { return ToolbarItemText::find (dataItems, id); }
 }
 
 DataToolbarItemFactory::~DataToolbarItemFactory() = default;
@@ -98,20 +85,17 @@ ToolbarItemComponent* DataToolbarItemFactory::createItem (int itemId)
 
 String DataToolbarItemFactory::getLabel (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->label) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::label);
 }
 
 String DataToolbarItemFactory::getTooltip (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->tooltip) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::tooltip);
 }
 
 String DataToolbarItemFactory::getIconResourceName (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->icon) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::icon);
 }
 
 String DataToolbarItemFactory::getToggledIconResourceName (int itemId)

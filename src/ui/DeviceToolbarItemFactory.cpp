@@ -1,20 +1,13 @@
 #include "ui/DeviceToolbarItemFactory.h"
 #include "core/EmbeddedResources.h"
 #include "ui/ToolbarButtonEx.h"
+#include "ui/ToolbarItemText.h"
 
 using namespace juce;
 
 namespace
 {
-    struct ItemText
-    {
-        int id;
-        const char* label;
-        const char* tooltip;
-        const char* icon;
-    };
-
-    const ItemText deviceItems[] =
+    const ToolbarItemText deviceItems[] =
     {
         { 1, "Scan",       "Identify MIDI devices",            "toolbar_device_scan_svg" },
         { 2, "Disconnect", "Disconnect device",                "toolbar_device_disconnect_svg" },
@@ -23,13 +16,7 @@ namespace
         { 5, "Custom",     "Show available firmware builds",   "toolbar_device_custom_svg" }
     };
 
-    const ItemText* findItem (int id)
-    {
-        for (auto& item : deviceItems)
-            if (item.id == id)
-                return &item;
-        return nullptr;
-    }
+    const ToolbarItemText* findItem (int id) { return ToolbarItemText::find (deviceItems, id); }
 }
 
 DeviceToolbarItemFactory::~DeviceToolbarItemFactory() = default;
@@ -58,18 +45,15 @@ ToolbarItemComponent* DeviceToolbarItemFactory::createItem (int itemId)
 
 String DeviceToolbarItemFactory::getLabel (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->label) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::label);
 }
 
 String DeviceToolbarItemFactory::getTooltip (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->tooltip) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::tooltip);
 }
 
 String DeviceToolbarItemFactory::getIconResourceName (int itemId)
 {
-    auto* item = findItem (itemId);
-    return item != nullptr ? String (item->icon) : String();
+    return ToolbarItemText::textOf (findItem (itemId), &ToolbarItemText::icon);
 }
