@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "support/AppProcess.h"
+#include "support/ContentWorld.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
 #include <cstdlib>
@@ -8,27 +9,6 @@ using namespace testing_support;
 
 namespace
 {
-    // Sets an environment variable for the scope (the program started in it inherits it).
-    struct ScopedVariable
-    {
-        ScopedVariable (const char* n, const char* value) : name (n)
-        {
-            if (auto* old = std::getenv (n))
-                previous = old, hadValue = true;
-            ::setenv (n, value, 1);
-        }
-        ~ScopedVariable()
-        {
-            if (hadValue)
-                ::setenv (name, previous.toRawUTF8(), 1);
-            else
-                ::unsetenv (name);
-        }
-        const char* name;
-        juce::String previous;
-        bool hadValue = false;
-    };
-
     void writeSettings (const TempHome& home, const juce::StringPairArray& values)
     {
         const auto file = home.getSettingsFile();
@@ -73,7 +53,7 @@ namespace
 TEST (ContentProgram, ConnectsTheRememberedSimulatedUnitAndShowsItInTheStatusBar)
 {
     TempHome home;
-    ScopedVariable midi ("LARKSPIRE_MIDI", "virtual");
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
     // The simulated units are Merle (serial 10100), Merle XT (11100) and Piper (12100):
     // remembering Piper's serial picks it over the first usable unit.
     juce::StringPairArray settings;
@@ -158,7 +138,7 @@ TEST (ContentProgram, ConnectsTheRememberedSimulatedUnitAndShowsItInTheStatusBar
 TEST (ContentProgram, ConnectsTheFirstUsableUnitWhenNoneIsRemembered)
 {
     TempHome home;
-    ScopedVariable midi ("LARKSPIRE_MIDI", "virtual");
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
 
     AppProcess app;
     unsigned long id = 0;

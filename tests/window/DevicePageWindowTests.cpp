@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "support/AppProcess.h"
+#include "support/ContentWorld.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
 #include <cstdlib>
@@ -8,25 +9,6 @@ using namespace testing_support;
 
 namespace
 {
-    struct VirtualMidi
-    {
-        VirtualMidi()
-        {
-            if (auto* old = std::getenv ("LARKSPIRE_MIDI"))
-                previous = old, hadValue = true;
-            ::setenv ("LARKSPIRE_MIDI", "virtual", 1);
-        }
-        ~VirtualMidi()
-        {
-            if (hadValue)
-                ::setenv ("LARKSPIRE_MIDI", previous.toRawUTF8(), 1);
-            else
-                ::unsetenv ("LARKSPIRE_MIDI");
-        }
-        juce::String previous;
-        bool hadValue = false;
-    };
-
     // The most tiles lying side by side in one row of the area: runs of at least 150
     // pixels of a tile's inner colour (the top edge of each tile's inner area is plain).
     int mostTilesInARow (const juce::Image& shot, juce::Rectangle<int> area)
@@ -66,7 +48,7 @@ namespace
 TEST (DevicePageWindow, DevicesTabShowsATileForEachSimulatedUnit)
 {
     TempHome home;
-    VirtualMidi midi;
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
 
     AppProcess app;
     unsigned long id = 0;
