@@ -24,6 +24,10 @@ void Nexus::startUp()
     // The managers are created here in this order, each only when the one before exists;
     // a step that leaves nothing raises fatal error 1 and ends the start-up.
 
+    // The MIDI ports are made first, so that a device outside the program that waits for
+    // it can connect while the rest starts, and is found by the first scan.
+    getMidiPortLayer();
+
     // 1. Content manager: loads the control content (it may raise fatal error 1 or 2 itself;
     //    the start-up goes on and the asynchronous quit follows) and, when online, starts
     //    the content download thread.

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -381,8 +382,10 @@ public:
 
     void run();
 
-    juce::StringArray getNames() const
+    juce::StringArray getNames()
     {
+        std::call_once (firstListing, [this] { waitForClientsAlreadyThere(); });
+
         juce::StringArray names;
         const std::lock_guard<std::mutex> l (listLock);
         for (auto& c : listed)
@@ -429,6 +432,51 @@ private:
     void acceptClients();
     void drop (const std::shared_ptr<Connection>& c);
     void closeEverything();
+
+    // Two passes of the I/O thread take every connection that was waiting to be accepted;
+    // then each that is still unnamed gets until the deadline to send its name line.
+    void waitForClientsAlreadyThere()
+    {
+        const auto deadline = Clock::now() + std::chrono::milliseconds (juce::jmax (0, options.firstListingWaitMs));
+        std::unique_lock<std::mutex> l (passLock);
+        const auto start = passes;
+        while (! finished && Clock::now() < deadline)
+        {
+            if (passes >= start + 2 && countUnnamed() == 0)
+                return;
+            waker->wake();
+            passDone.wait_until (l, juce::jmin (deadline, Clock::now() + std::chrono::milliseconds (20)));
+        }
+    }
+
+    int countUnnamed() const
+    {
+        const std::lock_guard<std::mutex> l (listLock);
+        int n = 0;
+        for (auto& c : connections)
+            if (! c->isDead() && std::find (listed.begin(), listed.end(), c) == listed.end())
+                ++n;
+        return n;
+    }
+
+public:
+    // Also called when the I/O thread never starts: nobody will come.
+    void passEnded (bool last)
+    {
+        {
+            const std::lock_guard<std::mutex> l (passLock);
+            ++passes;
+            finished = last;
+        }
+        passDone.notify_all();
+    }
+
+private:
+    std::once_flag firstListing;
+    std::mutex passLock;
+    std::condition_variable passDone;
+    juce::uint64 passes = 0;
+    bool finished = false;
 
     std::atomic<bool> stopping { false };
     Clock::time_point acceptPausedUntil {};
@@ -591,9 +639,11 @@ void SocketMidiPortLayer::Server::run()
 
         if (watchListener && fds[1].revents != 0)
             acceptClients();
+        passEnded (false);
     }
 
     closeEverything();
+    passEnded (true);
 }
 
 void SocketMidiPortLayer::Server::acceptClients()
@@ -665,6 +715,8 @@ SocketMidiPortLayer::SocketMidiPortLayer (const Options& options)
 {
     if (server->isListening())
         ioThread = std::thread ([s = server] { s->run(); });
+    else
+        server->passEnded (true);
 }
 
 SocketMidiPortLayer::~SocketMidiPortLayer()

@@ -13,6 +13,9 @@
 //
 // The lists hold the named clients in the order they named themselves; a client that goes
 // leaves both lists, and its open ports go silent for good, like an unplugged unit's.
+// The first listing also counts the clients that were already there: it waits (at most the
+// first-listing wait) until every connection made before it has named itself or gone, so
+// that a device waiting for the program is found by its first scan.
 //
 // No client can stall the program or the other clients: a missing or bad first line, or
 // none within the name time-out, closes the connection; bytes outside a message are
@@ -32,6 +35,7 @@ public:
         int maxConnections = 16;                     // named or not
         size_t maxSysExBytes = 65536;                // F0 to F7
         size_t maxPendingOutputBytes = 256 * 1024;   // beyond what the system buffers
+        int firstListingWaitMs = 1000;               // for clients already there to name themselves
     };
 
     static constexpr int maxNameLength = 64;         // characters

@@ -48,6 +48,7 @@ namespace
     {
         SocketMidiPortLayer::Options o;
         o.nameTimeoutMs = 400;
+        o.firstListingWaitMs = 200;
         return o;
     }
 
@@ -240,6 +241,26 @@ TEST (SocketMidiPorts, TheNameTimeOutAtItsRealValue)
     EXPECT_TRUE (silent.waitForClose (60000));
     // It cannot have been closed before its time was up (a lower bound only).
     EXPECT_GE (std::chrono::duration_cast<std::chrono::milliseconds> (std::chrono::steady_clock::now() - start).count(), 5000);
+}
+
+// A device that connected before the layer was first listed is in that listing, as a unit
+// plugged in before start-up is in the first scan. The wait for it is bounded: a client that
+// never names itself holds the listing up only for the first-listing wait.
+TEST (SocketMidiPorts, TheFirstListingCountsTheClientsAlreadyThere)
+{
+    SocketMidiPortLayer::Options real;
+    EXPECT_EQ (real.firstListingWaitMs, 1000);
+    SocketMidiPortLayer layer (real);
+
+    LoopbackClient waiting, silent;
+    ASSERT_TRUE (waiting.connect (layer.getPort()));
+    ASSERT_TRUE (waiting.sendText ("NAME Waiting Unit\n"));
+    ASSERT_TRUE (silent.connect (layer.getPort()));
+
+    EXPECT_EQ (layer.getOutputNames(), juce::StringArray ("Waiting Unit"));
+    // The silent client is still there: the listing did not wait out its name time-out.
+    EXPECT_EQ (layer.getNumConnections(), 2);
+    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("Waiting Unit"));
 }
 
 TEST (SocketMidiPorts, RawMidiBytesBothWays)
