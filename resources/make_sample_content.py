@@ -607,7 +607,7 @@ def descriptor():
                      url("Merle", "caps.xml"), url("Merle", "firmware.xml"), url("Merle", "rules.xml"),
                      url("Merle", "merle_packs.zip"), HOST + "/support/manuals/merle/", "2019-03-01T12:30:00Z")
     lines += product("Merle XT", 18,
-                     {"capsKey": "xt-caps-2", "firmwareKey": "xt-fw-3", "rulesKey": "xt-rules-1", "presetsKey": ""},
+                     {"capsKey": "xt-caps-2", "firmwareKey": "xt-fw-4", "rulesKey": "xt-rules-1", "presetsKey": ""},
                      url("Merle XT", "caps.xml"), url("Merle XT", "firmware.xml"), url("Merle XT", "rules.xml"),
                      "", HOST + "/support/manuals/merle-xt/", "2020-06-15T09:00:00Z")
     lines += product("Piper", 12, {"capsKey": "piper-caps-1"}, url("Piper", "caps.xml"), "", "", "",
@@ -722,8 +722,12 @@ def main():
         [(0, -1, xt_factory)]))
     write("Merle XT/icons/xt.png", unit_icon((70, 76, 88), (127, 211, 198), 3))
     write("Merle XT/icons/xt_studio.png", unit_icon((96, 62, 48), (240, 200, 120), 3))
+    # Build 212 came out after the simulated units were made (12 March 2021), so a simulated
+    # Merle XT still runs 210 and is offered 212.
     xt_fw = [
         ("alpha", "a 2.2.00 build 215", "2021-05-03T10:00:00Z", 215, (2, 2, 0), ["Internal test build."]),
+        ("public", "2.1.05 build 212", "2021-04-19T10:00:00Z", 212, (2, 1, 5),
+         ["Steadier clock when linked in stereo."]),
         ("public", "2.1.00 build 210", "2021-01-11T10:00:00Z", 210, (2, 1, 0), ["Extended setup: stereo link."]),
         ("public", "2.0.00 build 200", "2020-06-15T09:00:00Z", 200, (2, 0, 0), ["First release."]),
     ]
@@ -732,7 +736,7 @@ def main():
         name = "xt_%d.syx" % build
         entries.append((status, version, date, url("Merle XT", "firmware", name), lines))
         write("Merle XT/firmware/" + name, firmware_image(0x12, build, ma, mi, rev))
-    write("Merle XT/firmware.xml", firmware_xml("xt-fw-3", entries))
+    write("Merle XT/firmware.xml", firmware_xml("xt-fw-4", entries))
     write("Merle XT/rules.xml", rules_xml("xt-rules-1", [
         ("setup", {"source": 1, "target": 2, "cost": 1, "script": url("Merle XT", "js", "xt_setup_1_to_2.js")}),
     ]))

@@ -304,6 +304,7 @@ TEST (SimulatedUnit, SetForTheSampleContent)
     EXPECT_EQ (units[0]->getIdentity().build, 140);   // the newest public build
     EXPECT_FALSE (units[0]->getIdentity().answersBroadcast);
     EXPECT_EQ (units[1]->getIdentity().productId, 18);
+    EXPECT_EQ (units[1]->getIdentity().build, 210);   // build 212 came out after the unit was made
     EXPECT_EQ (units[2]->getIdentity().productId, 12);
     EXPECT_TRUE (units[2]->getIdentity().answersBroadcast);   // every build answers the broadcast
     EXPECT_EQ (units[2]->getIdentity().build, 100);

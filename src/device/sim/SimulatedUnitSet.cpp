@@ -2,7 +2,7 @@
 
 namespace SimulatedUnitSet
 {
-    int newestPublicBuild (const juce::XmlElement& list)
+    int newestPublicBuild (const juce::XmlElement& list, juce::Time madeOn)
     {
         int newest = 0;
         for (auto* entry : list.getChildWithTagNameIterator ("firmwareUpdate"))
@@ -11,6 +11,9 @@ namespace SimulatedUnitSet
             auto* version = entry->getChildByName ("version");
             if (status == nullptr || version == nullptr || status->getAllSubText().trim() != "public")
                 continue;
+            if (auto* date = entry->getChildByName ("pubDate"))
+                if (juce::Time::fromISO8601 (date->getAllSubText().trim()) > madeOn)
+                    continue;
             const auto text = version->getAllSubText();
             const int at = text.lastIndexOf ("build");
             if (at >= 0)
@@ -29,6 +32,10 @@ namespace SimulatedUnitSet
         if (devices == nullptr)
             return units;
 
+        // Every simulated unit was made on this day.
+        constexpr int madeDay = 12, madeMonth = 3, madeYear = 2021;
+        const juce::Time madeOn (madeYear, madeMonth - 1, madeDay, 0, 0, 0, 0, false);
+
         int index = 0;
         for (auto* product : devices->getChildWithTagNameIterator ("product"))
         {
@@ -40,7 +47,7 @@ namespace SimulatedUnitSet
             const auto productFolder = folder.getChildFile (name);
             int build = 0;
             if (auto list = juce::XmlDocument::parse (productFolder.getChildFile ("firmware.xml")))
-                build = newestPublicBuild (*list);
+                build = newestPublicBuild (*list, madeOn);
             if (build <= 0)
                 build = 100;
 
@@ -52,9 +59,9 @@ namespace SimulatedUnitSet
             identity.minor = (build / 10) % 10;
             identity.build = build;
             identity.serial = 10100 + 1000 * index;
-            identity.day = 12;
-            identity.month = 3;
-            identity.year = 2021;
+            identity.day = madeDay;
+            identity.month = madeMonth;
+            identity.year = madeYear;
             const auto flag = product->getStringAttribute ("allVersSupportGenSyxID").trim();
             identity.answersBroadcast = flag.isNotEmpty() && juce::String ("1tTyY").containsChar (flag[0]);
 
