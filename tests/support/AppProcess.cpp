@@ -1,5 +1,6 @@
 #include "support/AppProcess.h"
 #include <csignal>
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <vector>
@@ -9,6 +10,24 @@ extern char** environ;
 namespace testing_support
 {
     AppProcess::AppProcess (const juce::StringArray& arguments)
+    {
+        spawn (arguments, environ, {});
+    }
+
+    AppProcess::AppProcess (const juce::StringArray& arguments, const juce::StringArray& environment,
+                            const juce::File& output)
+    {
+        std::vector<std::string> entries;
+        for (auto& e : environment)
+            entries.push_back (e.toStdString());
+        std::vector<char*> env;
+        for (auto& e : entries)
+            env.push_back (e.data());
+        env.push_back (nullptr);
+        spawn (arguments, env.data(), output);
+    }
+
+    void AppProcess::spawn (const juce::StringArray& arguments, char* const* environment, const juce::File& output)
     {
        #ifdef LARKSPIRE_APP_BINARY
         const juce::String binary (LARKSPIRE_APP_BINARY);
@@ -23,8 +42,17 @@ namespace testing_support
             argv.push_back (a.data());
         argv.push_back (nullptr);
 
-        if (posix_spawn (&pid, args[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init (&actions);
+        const auto outputPath = output.getFullPathName().toStdString();
+        if (output != juce::File())
+        {
+            posix_spawn_file_actions_addopen (&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            posix_spawn_file_actions_adddup2 (&actions, 1, 2);
+        }
+        if (posix_spawn (&pid, args[0].c_str(), &actions, nullptr, argv.data(), environment) != 0)
             pid = -1;
+        posix_spawn_file_actions_destroy (&actions);
     }
 
     AppProcess::~AppProcess()

@@ -12,6 +12,10 @@ namespace testing_support
     {
     public:
         explicit AppProcess (const juce::StringArray& arguments = {});
+        // Started with exactly this environment ("NAME=value" entries), its standard output
+        // and error written to `output`.
+        AppProcess (const juce::StringArray& arguments, const juce::StringArray& environment,
+                    const juce::File& output);
         ~AppProcess();
 
         bool isRunning();
@@ -21,6 +25,8 @@ namespace testing_support
         int waitForExit (int timeoutMs);
 
     private:
+        void spawn (const juce::StringArray& arguments, char* const* environment, const juce::File& output);
+
         pid_t pid = -1;
         int exitCode = -1;
         bool ended = false;

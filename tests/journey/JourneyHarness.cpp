@@ -1,0 +1,493 @@
+#include "JourneyHarness.h"
+#include "device/sim/SimulatedUnitSet.h"
+#include "support/TestEnvironment.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cstdlib>
+#include <stdexcept>
+
+using namespace testing_support;
+
+namespace journey
+{
+    namespace
+    {
+        const juce::String mainTitle ("Larkspire 2");
+        const juce::String tracking ("/lark-spire-2/php/tracking-1.0/");
+
+        juce::String xid (unsigned long window) { return juce::String ((juce::int64) window); }
+
+        // xdotool's "mousemove X Y".
+        juce::StringArray moveTo (Point p) { return { "xdotool", "mousemove", juce::String (p.x), juce::String (p.y) }; }
+
+        void add (juce::StringArray& command, Point p) { command.addArray ({ juce::String (p.x), juce::String (p.y) }); }
+
+        juce::File makeFolder (const juce::String& prefix)
+        {
+            auto f = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                         .getNonexistentChildFile (prefix + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()),
+                                                   {}, false);
+            f.createDirectory();
+            return f;
+        }
+
+        // A TCP port of this machine that nothing listens on now.
+        int freePort()
+        {
+            const int fd = ::socket (AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a {};
+            a.sin_family = AF_INET;
+            a.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+            socklen_t length = sizeof (a);
+            int port = 0;
+            if (fd >= 0 && ::bind (fd, reinterpret_cast<sockaddr*> (&a), sizeof (a)) == 0
+                && ::getsockname (fd, reinterpret_cast<sockaddr*> (&a), &length) == 0)
+                port = ntohs (a.sin_port);
+            if (fd >= 0)
+                ::close (fd);
+            return port;
+        }
+
+        bool isStatusStrip (juce::Colour c) { return c.getARGB() == 0xff00435au; }
+
+        void writePng (const juce::Image& image, const juce::File& file)
+        {
+            file.deleteFile();
+            juce::FileOutputStream stream (file);
+            if (stream.openedOk())
+                juce::PNGImageFormat().writeImageToStream (image, stream);
+        }
+    }
+
+    //==============================================================================
+    namespace screen
+    {
+        juce::String run (const juce::StringArray& command, int timeoutMs)
+        {
+            juce::ChildProcess process;
+            if (! process.start (command, juce::ChildProcess::wantStdOut))
+                return {};
+            auto output = process.readAllProcessOutput();
+            process.waitForProcessToFinish (timeoutMs);
+            return output;
+        }
+
+        juce::Image shot()
+        {
+            juce::TemporaryFile file (".png");
+            run ({ "import", "-window", "root", file.getFile().getFullPathName() });
+            return juce::ImageFileFormat::loadFrom (file.getFile());
+        }
+
+        unsigned long findWindow (const juce::String& title)
+        {
+            const auto ids = juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--name",
+                                                                  "^" + title + "$" }).trim());
+            return ids.isEmpty() ? 0ul : (unsigned long) ids[0].getLargeIntValue();
+        }
+
+        Area geometry (unsigned long window)
+        {
+            if (window == 0)
+                return {};
+            const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getwindowgeometry", "--shell", xid (window) }));
+            auto value = [&] (const char* key)
+            {
+                for (auto& line : lines)
+                    if (line.startsWith (juce::String (key) + "="))
+                        return line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
+                return -1;
+            };
+            if (value ("WIDTH") <= 0)
+                return {};
+            return { value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT") };
+        }
+
+        void moveTo (Point p)
+        {
+            run (journey::moveTo (p));
+        }
+
+        void click (Point p, int button, int count)
+        {
+            auto command = journey::moveTo (p);
+            command.addArray ({ "click", "--repeat", juce::String (count), "--delay", "80", juce::String (button) });
+            run (command);
+        }
+
+        void clickWith (const juce::String& modifiers, Point p)
+        {
+            auto command = journey::moveTo (p);
+            command.addArray ({ "keydown", modifiers, "click", "1", "keyup", modifiers });
+            run (command);
+        }
+
+        void drag (Point from, Point to)
+        {
+            auto command = journey::moveTo (from);
+            command.addArray ({ "mousedown", "1" });
+            constexpr int steps = 12;
+            for (int i = 1; i <= steps; ++i)
+            {
+                const auto p = from + (to - from) * i / steps;
+                command.addArray ({ "sleep", "0.05", "mousemove" });
+                add (command, p);
+            }
+            command.addArray ({ "sleep", "0.2", "mouseup", "1" });
+            run (command);
+        }
+
+        void key (const juce::String& keys)
+        {
+            run ({ "xdotool", "key", "--delay", "60", keys });
+        }
+
+        void type (const juce::String& text)
+        {
+            run ({ "xdotool", "type", "--delay", "40", text });
+        }
+
+        juce::String read (const juce::Image& image, Area area)
+        {
+            area = area.getIntersection (image.getBounds());
+            if (area.isEmpty())
+                return {};
+
+            double brightness = 0;
+            for (int y = area.getY(); y < area.getBottom(); ++y)
+                for (int x = area.getX(); x < area.getRight(); ++x)
+                    brightness += image.getPixelAt (x, y).getPerceivedBrightness();
+            const bool darkGround = brightness / (area.getWidth() * area.getHeight()) < 0.5;
+
+            // Four times the size, grey, dark text on a light ground: what OCR reads best. Frames
+            // and icons beside the text confuse it now and then, so it reads the area twice, once
+            // in shades of grey and once in black and white, and says what it read each time.
+            juce::TemporaryFile crop (".png"), big (".png");
+            writePng (image.getClippedImage (area), crop.getFile());
+            juce::StringArray readings;
+            for (auto blackAndWhite : { false, true })
+            {
+                juce::StringArray command { "convert", crop.getFile().getFullPathName(), "-colorspace", "Gray" };
+                if (darkGround)
+                    command.add ("-negate");
+                command.addArray ({ "-filter", "Lanczos", "-resize", "400%" });
+                if (blackAndWhite)
+                    command.addArray ({ "-threshold", "50%" });
+                command.add (big.getFile().getFullPathName());
+                run (command);
+                const auto text = run ({ "tesseract", big.getFile().getFullPathName(), "stdout", "--psm", "11", "--dpi", "300" });
+                readings.addIfNotAlreadyThere (juce::StringArray::fromTokens (text, " \t\r\n", {}).joinIntoString (" ").trim());
+            }
+            readings.removeEmptyStrings();
+            return readings.joinIntoString (" / ");
+        }
+
+        int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test)
+        {
+            int n = 0;
+            area = area.getIntersection (image.getBounds());
+            for (int y = area.getY(); y < area.getBottom(); ++y)
+                for (int x = area.getX(); x < area.getRight(); ++x)
+                    if (test (image.getPixelAt (x, y)))
+                        ++n;
+            return n;
+        }
+
+        bool near (juce::Colour c, juce::uint32 rgb, int tolerance)
+        {
+            const juce::Colour e (0xff000000u | rgb);
+            return std::abs (c.getRed() - e.getRed()) <= tolerance && std::abs (c.getGreen() - e.getGreen()) <= tolerance
+                && std::abs (c.getBlue() - e.getBlue()) <= tolerance;
+        }
+    }
+
+    //==============================================================================
+    Journey::Journey()
+        : home (makeFolder ("larkspire-journey-home-"))
+    {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        output = juce::File::getCurrentWorkingDirectory().getChildFile ("journey-output")
+                     .getChildFile (juce::String (info->test_suite_name()) + "." + info->name());
+        output.deleteRecursively();
+        output.createDirectory();
+
+        // The web stand-in serves a copy of the installed sample content where the program
+        // looks for the maker's service, and takes its usage events.
+        const auto served = home.getSiblingFile (home.getFileName() + "-web");
+        installedContent().copyDirectoryTo (served.getChildFile ("Larkspire2"));
+        server = std::make_unique<LocalHttpServer> (served);
+        server->reply (tracking + "db_ls_run.php", 200, "77");
+        for (auto script : { "db_ls_install.php", "db_device_connect.php", "db_device_activate.php",
+                             "db_device_update.php", "db_user_log_device.php" })
+            server->reply (tracking + script, 200, "1");
+
+        socketPort = freePort();
+        startedAt = juce::Time::getMillisecondCounter();
+    }
+
+    Journey::~Journey()
+    {
+        units.clear();
+        if (app != nullptr && app->isRunning())
+            app->stop (10000);
+        app.reset();
+        server.reset();
+        home.getSiblingFile (home.getFileName() + "-web").deleteRecursively();
+        home.deleteRecursively();
+    }
+
+    void Journey::TearDown()
+    {
+        const bool failed = ::testing::Test::HasFailure();
+        if (failed)
+        {
+            // What the user saw last, and what the screen shows now.
+            if (lastShot.isValid())
+                writePng (lastShot, output.getChildFile ("last-seen.png"));
+            writePng (screen::shot(), output.getChildFile ("at-failure.png"));
+            output.getChildFile ("steps.txt").replaceWithText (steps.joinIntoString ("\n") + "\n");
+            for (auto& f : home.findChildFiles (juce::File::findFiles, true, "*"))
+                if (f.getSize() < 65536 && (f.hasFileExtension ("xml") || f.hasFileExtension ("settings")))
+                    f.copyFileTo (output.getChildFile ("home").getChildFile (f.getRelativePathFrom (home)));
+        }
+        if (app != nullptr && app->isRunning())
+            app->stop (10000);
+        if (! failed)
+            output.deleteRecursively();
+    }
+
+    //==============================================================================
+    juce::File Journey::settingsFile() const
+    {
+        return home.getChildFile ("Ardentis/Larkspire 2/Larkspire 2.settings");
+    }
+
+    juce::File Journey::dataFolder() const
+    {
+        return home.getChildFile (".config/Ardentis/Larkspire 2");
+    }
+
+    juce::String Journey::setting (const juce::String& key) const
+    {
+        if (auto xml = juce::parseXML (settingsFile()))
+            if (auto* e = xml->getChildByAttribute ("name", key))
+                return e->getStringAttribute ("val");
+        return {};
+    }
+
+    void Journey::writeSettings (const juce::StringPairArray& values) const
+    {
+        auto xml = juce::parseXML (settingsFile());
+        if (xml == nullptr)
+            xml = std::make_unique<juce::XmlElement> ("PROPERTIES");
+        for (auto& key : values.getAllKeys())
+        {
+            auto* v = xml->getChildByAttribute ("name", key);
+            if (v == nullptr)
+            {
+                v = xml->createNewChildElement ("VALUE");
+                v->setAttribute ("name", key);
+            }
+            v->setAttribute ("val", values[key]);
+        }
+        settingsFile().getParentDirectory().createDirectory();
+        EXPECT_TRUE (xml->writeTo (settingsFile()));
+    }
+
+    juce::File Journey::installedContent()
+    {
+        return juce::File (LARKSPIRE_APP_BINARY).getSiblingFile ("Content");
+    }
+
+    //==============================================================================
+    void Journey::start (const juce::String& midi, bool online, const juce::StringArray& arguments)
+    {
+        step ("start the program (" + midi + (online ? ", online" : ", offline") + ")");
+        juce::StringArray environment { "HOME=" + home.getFullPathName(),
+                                        "LARKSPIRE_MIDI=" + (midi == "socket" ? "socket:" + juce::String (socketPort) : midi),
+                                        "LARKSPIRE_WEB_ROOT=" + (online ? server->getRootAddress()
+                                                                        : juce::String ("http://127.0.0.1:9")) };
+        for (auto name : { "DISPLAY", "XAUTHORITY", "PATH" })
+            if (auto* value = std::getenv (name))
+                environment.add (juce::String (name) + "=" + juce::String (value));
+
+        windowId = 0;
+        app = std::make_unique<AppProcess> (arguments, environment, output.getChildFile ("program-output.txt"));
+    }
+
+    bool Journey::isRunning()
+    {
+        return app != nullptr && app->isRunning();
+    }
+
+    int Journey::waitForExit (int timeoutMs)
+    {
+        return app != nullptr ? app->waitForExit (timeoutMs) : -1;
+    }
+
+    Area Journey::mainWindowNow()
+    {
+        // The program may replace its first window while starting: look it up again
+        // whenever the one known has gone.
+        auto area = screen::geometry (windowId);
+        if (area.isEmpty())
+        {
+            windowId = screen::findWindow (mainTitle);
+            area = screen::geometry (windowId);
+        }
+        if (area.isEmpty())
+            return {};
+        // Laid out: the status strip runs along the whole bottom edge.
+        const auto image = look();
+        const int y = area.getBottom() - 3;
+        const bool laidOut = image.isValid() && isStatusStrip (image.getPixelAt (area.getX() + 2, y))
+                          && isStatusStrip (image.getPixelAt (area.getRight() - 3, y));
+        return laidOut ? area : Area();
+    }
+
+    Area Journey::mainWindow()
+    {
+        Area area;
+        waitFor ([&] { area = mainWindowNow(); return ! area.isEmpty(); }, "the main window shows its content");
+        return area;
+    }
+
+    void Journey::placeMainWindow (Area area)
+    {
+        step ("the user moves the window to " + area.toString());
+        waitFor ([&]
+        {
+            const auto now = mainWindowNow();
+            if (now != area && windowId != 0)
+                screen::run ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
+                               "windowsize", xid (windowId), juce::String (area.getWidth()), juce::String (area.getHeight()) });
+            return now == area;
+        }, "the main window at " + area.toString());
+    }
+
+    Point Journey::at (int x, int y)
+    {
+        const auto area = mainWindow();
+        return { area.getX() + x, area.getY() + y };
+    }
+
+    Area Journey::statusText()
+    {
+        const auto area = mainWindow();
+        return { area.getX() + 20, area.getBottom() - 29, 330, 29 };
+    }
+
+    //==============================================================================
+    SocketUnit& Journey::plugIn (const juce::String& product, int serial)
+    {
+        step ("plug in " + product + " (serial " + juce::String (serial) + ")");
+        std::shared_ptr<SimulatedUnit> unit;
+        for (auto& u : SimulatedUnitSet::createForContent (installedContent()))
+            if (u->getInputName() == product + " MIDI")
+                unit = u;
+        if (unit == nullptr)
+            throw std::runtime_error ("no sample product " + product.toStdString());
+        auto identity = unit->getIdentity();
+        identity.serial = serial;
+        unit->setIdentity (identity);
+
+        // The program listens once it has started; a unit waiting for it tries again.
+        std::unique_ptr<SocketUnit> connected;
+        waitFor ([&]
+        {
+            connected = std::make_unique<SocketUnit> (unit, socketPort, product + " MIDI");
+            if (connected->isConnected())
+                return true;
+            juce::Thread::sleep (10);
+            return false;
+        }, "the program takes the connection of " + product);
+        units.push_back (std::move (connected));
+        return *units.back();
+    }
+
+    void Journey::unplug (SocketUnit& unit)
+    {
+        step ("unplug " + unit.unit().getInputName());
+        unit.disconnect();
+    }
+
+    //==============================================================================
+    bool Journey::waitFor (const std::function<bool()>& condition, const juce::String& what, int timeoutMs)
+    {
+        // A program that ends on its way there ends the wait at once.
+        const bool wasRunning = isRunning();
+        bool ended = false;
+        if (pumpUntil ([&] { ended = wasRunning && ! isRunning(); return ended || condition(); }, timeoutMs)
+            && ! ended)
+            return true;
+        if (ended && condition())
+            return true;
+        const auto why = ended ? "the program ended (exit code " + juce::String (waitForExit (0)) + ") while waiting for: "
+                               : "waited in vain " + juce::String (timeoutMs / 1000) + " s for: ";
+        ADD_FAILURE() << why << what;
+        failed ("FAILED: " + why + what);
+        return false;
+    }
+
+    unsigned long Journey::waitForWindow (const juce::String& title, int timeoutMs)
+    {
+        unsigned long id = 0;
+        waitFor ([&] { id = screen::findWindow (title); return id != 0 && ! screen::geometry (id).isEmpty(); },
+                 "the window \"" + title + "\"", timeoutMs);
+        return id;
+    }
+
+    bool Journey::waitForWindowGone (const juce::String& title, int timeoutMs)
+    {
+        return waitFor ([&] { return screen::findWindow (title) == 0; }, "the window \"" + title + "\" to close",
+                        timeoutMs);
+    }
+
+    bool Journey::waitForText (Area area, const juce::String& text, int timeoutMs)
+    {
+        juce::String seen;
+        const bool found = pumpUntil ([&] { seen = textIn (area); return seen.contains (text); }, timeoutMs);
+        if (! found)
+        {
+            ADD_FAILURE() << "waited in vain for \"" << text << "\" in " << area.toString() << "; the screen shows \""
+                          << seen << "\"";
+            failed ("FAILED waiting for the text \"" + text + "\"; seen \"" + seen + "\"");
+        }
+        return found;
+    }
+
+    bool Journey::waitForScreen (const std::function<bool (const juce::Image&)>& test, const juce::String& what,
+                                 int timeoutMs)
+    {
+        return waitFor ([&] { const auto image = look(); return image.isValid() && test (image); }, what, timeoutMs);
+    }
+
+    juce::String Journey::textIn (Area area)
+    {
+        return screen::read (look(), area);
+    }
+
+    juce::Image Journey::look()
+    {
+        auto image = screen::shot();
+        if (image.isValid())
+            lastShot = image;
+        return image;
+    }
+
+    void Journey::failed (const juce::String& what)
+    {
+        step (what);
+        if (lastShot.isValid())
+            writePng (lastShot, output.getChildFile ("failure-" + juce::String (++failures) + ".png"));
+    }
+
+    void Journey::step (const juce::String& what)
+    {
+        const auto seconds = (juce::Time::getMillisecondCounter() - startedAt) / 1000.0;
+        steps.add (juce::String (seconds, 1) + " s: " + what);
+    }
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include "support/AppProcess.h"
+#include "support/LocalHttpServer.h"
+#include "support/SocketUnit.h"
+#include <juce_gui_basics/juce_gui_basics.h>
+#include <functional>
+
+// A user's journeys through the real program: the binary started as the README starts it,
+// with a fresh HOME, the local web stand-in and simulated units, worked only through the X
+// server (pointer and keys, as xdotool sends them) and judged only from outside: what the
+// units received, the files the program writes, the windows and what they show.
+namespace journey
+{
+    using Area = juce::Rectangle<int>;
+    using Point = juce::Point<int>;
+
+    //==============================================================================
+    // The X display, seen and worked as a user would.
+    namespace screen
+    {
+        // Runs a program and returns what it printed.
+        juce::String run (const juce::StringArray& command, int timeoutMs = 20000);
+
+        // A screenshot of the whole display (invalid when none could be taken).
+        juce::Image shot();
+
+        // The visible top-level window with exactly this title (0: none), and its place.
+        unsigned long findWindow (const juce::String& title);
+        Area geometry (unsigned long window);
+
+        void moveTo (Point p);
+        void click (Point p, int button = 1, int count = 1);
+        // A click with keys held down, e.g. "ctrl" or "shift".
+        void clickWith (const juce::String& modifiers, Point p);
+        // Presses the left button at `from`, moves to `to` in steps and lets go there.
+        void drag (Point from, Point to);
+        // Keys in xdotool's names ("ctrl+z", "Return", "Delete").
+        void key (const juce::String& keys);
+        void type (const juce::String& text);
+
+        // The text in an area of an image, read by OCR (upscaled first); blanks collapsed. Where
+        // two ways of reading differ, both are given, divided by " / ".
+        juce::String read (const juce::Image& image, Area area);
+
+        // Pixels of an area for which the test holds.
+        int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test);
+        bool near (juce::Colour c, juce::uint32 rgb, int tolerance = 12);
+    }
+
+    //==============================================================================
+    // One journey: a fresh HOME, the web stand-in serving the installed sample content, the
+    // program, outside units, and an output folder that keeps the screenshots, the step log
+    // and the program's output when the journey fails.
+    class Journey : public ::testing::Test
+    {
+    protected:
+        Journey();
+        ~Journey() override;
+        void TearDown() override;
+
+        //==============================================================================
+        // The world around the program
+        const juce::File& getHome() const { return home; }
+        juce::File settingsFile() const;
+        juce::File dataFolder() const;
+        juce::String setting (const juce::String& key) const;
+        // Writes settings before a start (the program's own file format).
+        void writeSettings (const juce::StringPairArray& values) const;
+        testing_support::LocalHttpServer& web() { return *server; }
+        // The sample content the program has installed beside it.
+        static juce::File installedContent();
+
+        //==============================================================================
+        // The program. `midi` is the LARKSPIRE_MIDI word: "virtual", or "socket" for the
+        // outside units of this journey. Offline, the web root is a closed port.
+        void start (const juce::String& midi, bool online = true, const juce::StringArray& arguments = {});
+        bool isRunning();
+        // Waits for the program to end by itself; its exit code, -1 when it did not end.
+        int waitForExit (int timeoutMs = 60000);
+
+        // The main window's place once it shows its content (waits for it).
+        Area mainWindow();
+        // The user moves and resizes the main window (as a window manager does it for them).
+        void placeMainWindow (Area area);
+        // A point of the main window, from its top left corner.
+        Point at (int x, int y);
+        // The main window's status strip and its left part (the unit and its firmware).
+        Area statusText();
+
+        //==============================================================================
+        // Outside units on the socket ports: a simulated unit of a sample product, at the build
+        // the sample units run, with its own serial number; it connects once the program listens.
+        testing_support::SocketUnit& plugIn (const juce::String& product, int serial);
+        void unplug (testing_support::SocketUnit& unit);
+
+        //==============================================================================
+        // Waits (they poll; deadlines are generous). Each failed wait is reported with `what`.
+        bool waitFor (const std::function<bool()>& condition, const juce::String& what, int timeoutMs = 60000);
+        unsigned long waitForWindow (const juce::String& title, int timeoutMs = 60000);
+        bool waitForWindowGone (const juce::String& title, int timeoutMs = 60000);
+        // Until OCR of the area shows the text (blanks collapsed, case kept).
+        bool waitForText (Area area, const juce::String& text, int timeoutMs = 60000);
+        // Until a screenshot passes the test.
+        bool waitForScreen (const std::function<bool (const juce::Image&)>& test, const juce::String& what,
+                            int timeoutMs = 60000);
+        // What OCR reads in an area now.
+        juce::String textIn (Area area);
+        // A screenshot, kept as the last one seen.
+        juce::Image look();
+
+        // Notes a step in the journey's log.
+        void step (const juce::String& what);
+
+    private:
+        // The main window's place when it shows its content now, else empty.
+        Area mainWindowNow();
+        // Notes a failed step and keeps the last screenshot beside it.
+        void failed (const juce::String& what);
+
+        juce::File home, output;
+        int failures = 0;
+        std::unique_ptr<testing_support::LocalHttpServer> server;
+        std::unique_ptr<testing_support::AppProcess> app;
+        int socketPort = 0;
+        unsigned long windowId = 0;
+        juce::Image lastShot;
+        juce::StringArray steps;
+        juce::uint32 startedAt = 0;
+        std::vector<std::unique_ptr<testing_support::SocketUnit>> units;
+    };
+}
