@@ -150,39 +150,162 @@ namespace journey
             run ({ "xdotool", "type", "--delay", "40", text });
         }
 
+        namespace
+        {
+            struct Word
+            {
+                juce::String text;
+                Area box;            // on the screen
+                juce::String line;   // the same for the words of one line
+            };
+
+            // The words OCR finds in an area, read twice as described at read(), with their places.
+            std::vector<std::vector<Word>> readWords (const juce::Image& image, Area area)
+            {
+                std::vector<std::vector<Word>> readings;
+                area = area.getIntersection (image.getBounds());
+                if (area.isEmpty())
+                    return readings;
+
+                double brightness = 0;
+                for (int y = area.getY(); y < area.getBottom(); ++y)
+                    for (int x = area.getX(); x < area.getRight(); ++x)
+                        brightness += image.getPixelAt (x, y).getPerceivedBrightness();
+                const bool darkGround = brightness / (area.getWidth() * area.getHeight()) < 0.5;
+
+                constexpr int scale = 4;
+                juce::TemporaryFile crop (".png"), big (".png");
+                writePng (image.getClippedImage (area), crop.getFile());
+                for (auto blackAndWhite : { false, true })
+                {
+                    juce::StringArray command { "convert", crop.getFile().getFullPathName(), "-colorspace", "Gray" };
+                    if (darkGround)
+                        command.add ("-negate");
+                    command.addArray ({ "-filter", "Lanczos", "-resize", juce::String (scale * 100) + "%" });
+                    if (blackAndWhite)
+                        command.addArray ({ "-threshold", "50%" });
+                    command.add (big.getFile().getFullPathName());
+                    run (command);
+
+                    std::vector<Word> words;
+                    const auto tsv = run ({ "tesseract", big.getFile().getFullPathName(), "stdout", "--psm", "11",
+                                            "--dpi", "300", "tsv" });
+                    for (auto& line : juce::StringArray::fromLines (tsv))
+                    {
+                        const auto cells = juce::StringArray::fromTokens (line, "\t", {});
+                        if (cells.size() < 12 || cells[0] != "5" || cells[11].trim().isEmpty())
+                            continue;
+                        words.push_back ({ cells[11].trim(),
+                                           Area (cells[6].getIntValue() / scale, cells[7].getIntValue() / scale,
+                                                 cells[8].getIntValue() / scale, cells[9].getIntValue() / scale)
+                                               + area.getPosition(),
+                                           cells[2] + "." + cells[3] + "." + cells[4] });
+                    }
+                    readings.push_back (std::move (words));
+                }
+                return readings;
+            }
+
+            juce::String letters (const juce::String& s)
+            {
+                return s.retainCharacters ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+            }
+        }
+
         juce::String read (const juce::Image& image, Area area)
         {
-            area = area.getIntersection (image.getBounds());
-            if (area.isEmpty())
-                return {};
-
-            double brightness = 0;
-            for (int y = area.getY(); y < area.getBottom(); ++y)
-                for (int x = area.getX(); x < area.getRight(); ++x)
-                    brightness += image.getPixelAt (x, y).getPerceivedBrightness();
-            const bool darkGround = brightness / (area.getWidth() * area.getHeight()) < 0.5;
-
-            // Four times the size, grey, dark text on a light ground: what OCR reads best. Frames
-            // and icons beside the text confuse it now and then, so it reads the area twice, once
-            // in shades of grey and once in black and white, and says what it read each time.
-            juce::TemporaryFile crop (".png"), big (".png");
-            writePng (image.getClippedImage (area), crop.getFile());
             juce::StringArray readings;
-            for (auto blackAndWhite : { false, true })
+            for (auto& words : readWords (image, area))
             {
-                juce::StringArray command { "convert", crop.getFile().getFullPathName(), "-colorspace", "Gray" };
-                if (darkGround)
-                    command.add ("-negate");
-                command.addArray ({ "-filter", "Lanczos", "-resize", "400%" });
-                if (blackAndWhite)
-                    command.addArray ({ "-threshold", "50%" });
-                command.add (big.getFile().getFullPathName());
-                run (command);
-                const auto text = run ({ "tesseract", big.getFile().getFullPathName(), "stdout", "--psm", "11", "--dpi", "300" });
-                readings.addIfNotAlreadyThere (juce::StringArray::fromTokens (text, " \t\r\n", {}).joinIntoString (" ").trim());
+                juce::StringArray text;
+                for (auto& w : words)
+                    text.add (w.text);
+                readings.addIfNotAlreadyThere (text.joinIntoString (" "));
             }
             readings.removeEmptyStrings();
             return readings.joinIntoString (" / ");
+        }
+
+        namespace
+        {
+            // The faces of the program's text buttons (a blue-grey, lighter at the top): light
+            // text on them is lost among the dark text on the light ground around them, so each
+            // face is read on its own.
+            bool isButtonFace (juce::Colour c)
+            {
+                return c.getBlue() - c.getRed() >= 25 && c.getRed() >= 110 && c.getRed() <= 200 && c.getBlue() >= 160;
+            }
+
+            std::vector<Area> buttonFaces (const juce::Image& image, Area area)
+            {
+                area = area.getIntersection (image.getBounds());
+                std::vector<Area> faces;
+                std::vector<bool> seen ((size_t) (area.getWidth() * area.getHeight()), false);
+                auto index = [&] (int x, int y) { return (size_t) ((y - area.getY()) * area.getWidth() + x - area.getX()); };
+                for (int y = area.getY(); y < area.getBottom(); ++y)
+                    for (int x = area.getX(); x < area.getRight(); ++x)
+                    {
+                        if (seen[index (x, y)] || ! isButtonFace (image.getPixelAt (x, y)))
+                            continue;
+                        // The face's extent: a flood over face pixels (its text makes holes, not gaps).
+                        Area box (x, y, 1, 1);
+                        std::vector<Point> todo { { x, y } };
+                        seen[index (x, y)] = true;
+                        while (! todo.empty())
+                        {
+                            const auto p = todo.back();
+                            todo.pop_back();
+                            box = box.getUnion ({ p.x, p.y, 1, 1 });
+                            for (auto d : { Point (1, 0), Point (-1, 0), Point (0, 1), Point (0, -1) })
+                            {
+                                const auto q = p + d;
+                                if (area.contains (q) && ! seen[index (q.x, q.y)] && isButtonFace (image.getPixelAt (q.x, q.y)))
+                                {
+                                    seen[index (q.x, q.y)] = true;
+                                    todo.push_back (q);
+                                }
+                            }
+                        }
+                        if (box.getWidth() >= 30 && box.getHeight() >= 14)
+                            faces.push_back (box);
+                    }
+                return faces;
+            }
+        }
+
+        Area find (const juce::Image& image, Area area, const juce::String& text)
+        {
+            // A line that holds just the text wins over a line that holds more ("Merle" is
+            // not the first word of "Merle XT").
+            const auto wanted = juce::StringArray::fromTokens (text, false);
+            Area partial;
+            for (auto& words : readWords (image, area))
+                for (size_t i = 0; i + (size_t) wanted.size() <= words.size(); ++i)
+                {
+                    bool match = true;
+                    Area box = words[i].box;
+                    for (int k = 0; k < wanted.size() && match; ++k)
+                    {
+                        match = letters (words[i + (size_t) k].text) == letters (wanted[k]);
+                        box = box.getUnion (words[i + (size_t) k].box);
+                    }
+                    if (! match)
+                        continue;
+                    const auto end = i + (size_t) wanted.size();
+                    const bool wholeLine = (i == 0 || words[i - 1].line != words[i].line)
+                                        && (end == words.size() || words[end].line != words[i].line);
+                    if (wholeLine)
+                        return box;
+                    if (partial.isEmpty())
+                        partial = box;
+                }
+            if (! partial.isEmpty())
+                return partial;
+            for (auto& face : buttonFaces (image, area))
+                for (auto& reading : juce::StringArray::fromTokens (read (image, face), "/", {}))
+                    if (letters (reading) == letters (text))
+                        return face;
+            return {};
         }
 
         int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test)
@@ -374,6 +497,24 @@ namespace journey
         return { area.getX() + x, area.getY() + y };
     }
 
+    Area Journey::tabStrip()
+    {
+        const auto area = mainWindow();
+        return area.withHeight (31);
+    }
+
+    Area Journey::toolbar()
+    {
+        const auto area = mainWindow();
+        return { area.getX(), area.getY() + 31, area.getWidth(), 64 };
+    }
+
+    Area Journey::page()
+    {
+        const auto area = mainWindow();
+        return area.withTrimmedTop (96).withTrimmedBottom (29);
+    }
+
     Area Journey::statusText()
     {
         const auto area = mainWindow();
@@ -427,9 +568,7 @@ namespace journey
             return true;
         const auto why = ended ? "the program ended (exit code " + juce::String (waitForExit (0)) + ") while waiting for: "
                                : "waited in vain " + juce::String (timeoutMs / 1000) + " s for: ";
-        ADD_FAILURE() << why << what;
         failed ("FAILED: " + why + what);
-        return false;
     }
 
     unsigned long Journey::waitForWindow (const juce::String& title, int timeoutMs)
@@ -451,11 +590,7 @@ namespace journey
         juce::String seen;
         const bool found = pumpUntil ([&] { seen = textIn (area); return seen.contains (text); }, timeoutMs);
         if (! found)
-        {
-            ADD_FAILURE() << "waited in vain for \"" << text << "\" in " << area.toString() << "; the screen shows \""
-                          << seen << "\"";
-            failed ("FAILED waiting for the text \"" + text + "\"; seen \"" + seen + "\"");
-        }
+            failed ("FAILED waiting for \"" + text + "\" in " + area.toString() + "; the screen shows \"" + seen + "\"");
         return found;
     }
 
@@ -463,6 +598,44 @@ namespace journey
                                  int timeoutMs)
     {
         return waitFor ([&] { const auto image = look(); return image.isValid() && test (image); }, what, timeoutMs);
+    }
+
+    Area Journey::waitForTextAt (Area area, const juce::String& text, int timeoutMs)
+    {
+        Area found;
+        juce::String seen;
+        if (! pumpUntil ([&]
+            {
+                const auto image = look();
+                found = screen::find (image, area, text);
+                if (found.isEmpty())
+                    seen = screen::read (image, area);
+                return ! found.isEmpty();
+            }, timeoutMs))
+            failed ("FAILED looking for \"" + text + "\" in " + area.toString() + "; the screen shows \"" + seen + "\"");
+        return found;
+    }
+
+    bool Journey::clickText (Area area, const juce::String& text, int button)
+    {
+        const auto found = waitForTextAt (area, text);
+        if (found.isEmpty())
+            return false;
+        step ("click \"" + text + "\"");
+        screen::click (found.getCentre(), button);
+        return true;
+    }
+
+    bool Journey::answer (const juce::String& title, const juce::String& button)
+    {
+        const auto box = waitForWindow (title);
+        if (box == 0)
+            return false;
+        const auto area = screen::geometry (box);
+        // The buttons are along the bottom of a box.
+        if (! clickText (area.withTop (area.getBottom() - juce::jmin (area.getHeight(), 90)), button))
+            return false;
+        return waitForWindowGone (title);
     }
 
     juce::String Journey::textIn (Area area)
@@ -478,11 +651,13 @@ namespace journey
         return image;
     }
 
-    void Journey::failed (const juce::String& what)
+    [[noreturn]] void Journey::failed (const juce::String& what)
     {
         step (what);
         if (lastShot.isValid())
-            writePng (lastShot, output.getChildFile ("failure-" + juce::String (++failures) + ".png"));
+            writePng (lastShot, output.getChildFile ("failure.png"));
+        // The steps after this one build on it: the journey ends here.
+        throw std::runtime_error (what.toStdString());
     }
 
     void Journey::step (const juce::String& what)

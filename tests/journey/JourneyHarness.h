@@ -44,6 +44,9 @@ namespace journey
         // two ways of reading differ, both are given, divided by " / ".
         juce::String read (const juce::Image& image, Area area);
 
+        // Where OCR finds the text (a word or words in a row) in an area; empty when it does not.
+        Area find (const juce::Image& image, Area area, const juce::String& text);
+
         // Pixels of an area for which the test holds.
         int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test);
         bool near (juce::Colour c, juce::uint32 rgb, int tolerance = 12);
@@ -86,7 +89,11 @@ namespace journey
         void placeMainWindow (Area area);
         // A point of the main window, from its top left corner.
         Point at (int x, int y);
-        // The main window's status strip and its left part (the unit and its firmware).
+        // Parts of the main window: the tab strip at the top, the page's toolbar below it, the
+        // page below that, and the left part of the status strip (the unit and its firmware).
+        Area tabStrip();
+        Area toolbar();
+        Area page();
         Area statusText();
 
         //==============================================================================
@@ -96,7 +103,8 @@ namespace journey
         void unplug (testing_support::SocketUnit& unit);
 
         //==============================================================================
-        // Waits (they poll; deadlines are generous). Each failed wait is reported with `what`.
+        // Waits (they poll; deadlines are generous). A wait that fails ends the journey (with an
+        // exception that the test reports, naming `what`): the steps after it build on it.
         bool waitFor (const std::function<bool()>& condition, const juce::String& what, int timeoutMs = 60000);
         unsigned long waitForWindow (const juce::String& title, int timeoutMs = 60000);
         bool waitForWindowGone (const juce::String& title, int timeoutMs = 60000);
@@ -105,6 +113,12 @@ namespace journey
         // Until a screenshot passes the test.
         bool waitForScreen (const std::function<bool (const juce::Image&)>& test, const juce::String& what,
                             int timeoutMs = 60000);
+        // Until OCR finds the text in the area; where it is (empty when it never came).
+        Area waitForTextAt (Area area, const juce::String& text, int timeoutMs = 60000);
+        // Clicks the text (a button's or a tab's label, a list entry) once it is shown in the area.
+        bool clickText (Area area, const juce::String& text, int button = 1);
+        // Answers the box with this title by clicking its button; waits for it to close.
+        bool answer (const juce::String& title, const juce::String& button);
         // What OCR reads in an area now.
         juce::String textIn (Area area);
         // A screenshot, kept as the last one seen.
@@ -116,11 +130,10 @@ namespace journey
     private:
         // The main window's place when it shows its content now, else empty.
         Area mainWindowNow();
-        // Notes a failed step and keeps the last screenshot beside it.
-        void failed (const juce::String& what);
+        // Notes a failed step, keeps the last screenshot beside it, and ends the journey.
+        [[noreturn]] void failed (const juce::String& what);
 
         juce::File home, output;
-        int failures = 0;
         std::unique_ptr<testing_support::LocalHttpServer> server;
         std::unique_ptr<testing_support::AppProcess> app;
         int socketPort = 0;

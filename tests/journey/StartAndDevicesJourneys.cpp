@@ -1,4 +1,6 @@
 #include "JourneyHarness.h"
+#include "model/DeviceData.h"
+#include <map>
 
 using namespace journey;
 
@@ -58,6 +60,90 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     EXPECT_FALSE (textIn (statusText()).contains ("Merle XT"));
     EXPECT_EQ (mainWindow(), moved);
     screen::click (at (500, 400));
+    screen::key ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+namespace
+{
+    // Every stored data file of the program: its bytes by its path in the data folder.
+    std::map<juce::String, juce::MemoryBlock> storedData (const juce::File& dataFolder)
+    {
+        std::map<juce::String, juce::MemoryBlock> files;
+        for (auto& f : dataFolder.findChildFiles (juce::File::findFiles, true, "*.ard"))
+            f.loadFileAsData (files[f.getRelativePathFrom (dataFolder)]);
+        return files;
+    }
+}
+
+// The Devices page: a click on another unit's tile connects it; "Disconnect" lets it go; a
+// unit plugged in later is found through the device change box's "Scan Now"; a unit
+// unplugged in the middle of a read ends the read with the device error box, and every file
+// the program stored is still whole.
+TEST_F (Journey, DevicesPage)
+{
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    auto& xt = plugIn ("Merle XT", 21100);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    // The connected unit is read at once (automatic synchronisation).
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle's presets read");
+
+    step ("connect Merle XT by a click on its tile");
+    clickText (page(), "Merle XT");
+    // Merle XT runs an old build: the program offers the new one, which the user declines.
+    answer ("New Firmware Available", "No");
+    waitForText (statusText(), "Merle XT 2.1.00 build 210");
+    waitFor ([&] { return xt.unit().countReceived (0x45) >= 50; }, "Merle XT's presets read");
+
+    step ("disconnect");
+    clickText (toolbar(), "Disconnect");
+    waitForText (statusText(), "Nothing Connected");
+
+    step ("a unit plugged in later, found by Scan Now");
+    auto& piper = plugIn ("Piper", 22100);
+    answer ("USB Device Change", "Scan Now");
+    waitForText (page(), "Piper");
+    EXPECT_GT (piper.unit().countReceived (0x7E), 0) << "Piper was never asked who it is";
+    // The scan connects the unit connected last.
+    waitForText (statusText(), "Merle XT 2.1.00 build 210");
+
+    step ("connect Merle, and unplug it while it is read");
+    const auto before = storedData (dataFolder());
+    const auto merleFiles = dataFolder().getChildFile ("Merle/data/20100");
+    ASSERT_TRUE (merleFiles.getChildFile ("sync.ard").existsAsFile());
+    auto faults = merle.unit().getFaults();
+    faults.replyDelayMs = 150;
+    merle.unit().setFaults (faults);
+    merle.unit().clearLog();
+    clickText (page(), "Merle");
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= 5; }, "Merle being read");
+    unplug (merle);
+
+    // The read ends with the error box, which names the unit.
+    const auto box = waitForWindow ("Device Error", 180000);
+    EXPECT_TRUE (waitForText (screen::geometry (box), "Merle"));
+    answer ("Device Error", "OK");
+    // The lost unit is let go (at once, or through the box that says it was lost).
+    waitFor ([&] { return screen::findWindow ("USB Device Connection Lost") != 0
+                       || textIn (statusText()).contains ("Nothing Connected"); }, "the lost unit let go");
+    if (screen::findWindow ("USB Device Connection Lost") != 0)
+        answer ("USB Device Connection Lost", "Later");
+    waitForText (statusText(), "Nothing Connected");
+
+    // Merle's stored data is as it was, and every stored file is whole.
+    const auto after = storedData (dataFolder());
+    for (auto name : { "sync.ard", "working.ard" })
+    {
+        const auto path = merleFiles.getChildFile (name).getRelativePathFrom (dataFolder());
+        ASSERT_EQ (after.count (path), 1u) << path;
+        EXPECT_TRUE (after.at (path) == before.at (path)) << path;
+    }
+    for (auto& [path, bytes] : after)
+        EXPECT_NE (DeviceData::createFromFile (dataFolder().getChildFile (path).getFullPathName()), nullptr) << path;
+    for (auto& f : dataFolder().findChildFiles (juce::File::findFiles, true, "*.xml"))
+        EXPECT_NE (juce::parseXML (f), nullptr) << f.getFullPathName();
+
     screen::key ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }
