@@ -206,9 +206,12 @@ namespace journey
                 return readings;
             }
 
+            // The letters and digits of a text, in lower case, with the digits OCR takes for
+            // letters in labels as those letters ("0k" is "Ok").
             juce::String letters (const juce::String& s)
             {
-                return s.retainCharacters ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789");
+                return s.retainCharacters ("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789")
+                        .toLowerCase().replaceCharacters ("01", "ol");
             }
         }
 
@@ -497,6 +500,15 @@ namespace journey
         return { area.getX() + x, area.getY() + y };
     }
 
+    void Journey::openOptions()
+    {
+        // The header's icons are 16 pixels, 10 apart from each other and the right edge: Help,
+        // then Options.
+        step ("click the Options button");
+        const auto area = mainWindow();
+        screen::click ({ area.getRight() - 2 * 16 - 2 * 10 + 8, area.getY() + 15 });
+    }
+
     Area Journey::tabStrip()
     {
         const auto area = mainWindow();
@@ -614,6 +626,17 @@ namespace journey
             }, timeoutMs))
             failed ("FAILED looking for \"" + text + "\" in " + area.toString() + "; the screen shows \"" + seen + "\"");
         return found;
+    }
+
+    void Journey::waitForEnabled (Area area, const juce::String& label, int timeoutMs)
+    {
+        // A disabled item is drawn faded: its label has no dark pixels.
+        waitForScreen ([&] (const juce::Image& image)
+        {
+            const auto box = screen::find (image, area, label);
+            return ! box.isEmpty()
+                && screen::count (image, box, [] (juce::Colour c) { return c.getPerceivedBrightness() < 0.5f; }) > 0;
+        }, "\"" + label + "\" enabled", timeoutMs);
     }
 
     bool Journey::clickText (Area area, const juce::String& text, int button)

@@ -85,6 +85,8 @@ namespace journey
 
         // The main window's place once it shows its content (waits for it).
         Area mainWindow();
+        // A click on the Options button of the main window's header (the gear).
+        void openOptions();
         // The user moves and resizes the main window (as a window manager does it for them).
         void placeMainWindow (Area area);
         // A point of the main window, from its top left corner.
@@ -115,6 +117,8 @@ namespace journey
                             int timeoutMs = 60000);
         // Until OCR finds the text in the area; where it is (empty when it never came).
         Area waitForTextAt (Area area, const juce::String& text, int timeoutMs = 60000);
+        // Until the label (of a toolbar item, say) is drawn in full strength: its item is enabled.
+        void waitForEnabled (Area area, const juce::String& label, int timeoutMs = 120000);
         // Clicks the text (a button's or a tab's label, a list entry) once it is shown in the area.
         bool clickText (Area area, const juce::String& text, int button = 1);
         // Answers the box with this title by clicking its button; waits for it to close.

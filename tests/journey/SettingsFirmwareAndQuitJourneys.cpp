@@ -1,0 +1,137 @@
+#include "JourneyHarness.h"
+
+using namespace journey;
+
+namespace
+{
+    // The face of a filled preset tile in cell view.
+    bool isFilledTile (juce::Colour c) { return screen::near (c, 0x6999d3, 20); }
+}
+
+// Options: the user chooses manual synchronisation and leaves with "Ok"; the next start keeps
+// it (the unit is not read until asked); "Restore Defaults" brings automatic synchronisation
+// back, and the unit is read at once when it connects again.
+TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
+{
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
+
+    step ("choose manual synchronisation");
+    openOptions();
+    auto dialog = screen::geometry (waitForWindow ("Options"));
+    clickText (dialog, "Data");
+    clickText (dialog, "Manually initiate synchronization");
+    clickText (dialog, "Ok");
+    waitForWindowGone ("Options");
+    waitFor ([&] { return setting ("dataSyncMethod") == "manual"; }, "the choice stored");
+    screen::key ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+
+    step ("start again: the unit waits to be read");
+    start ("socket");
+    auto& again = plugIn ("Merle", 20100);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    clickText (tabStrip(), "Presets");
+    waitForText (page(), "Click To Sync With Merle");
+    EXPECT_EQ (again.unit().countReceived (0x45), 0);
+
+    step ("restore the defaults");
+    openOptions();
+    dialog = screen::geometry (waitForWindow ("Options"));
+    clickText (dialog, "Restore Defaults");
+    clickText (dialog, "Ok");
+    waitForWindowGone ("Options");
+    waitFor ([&] { return setting ("dataSyncMethod") == "auto"; }, "the default stored");
+
+    step ("connect the unit again: it is read at once");
+    clickText (tabStrip(), "Devices");
+    clickText (toolbar(), "Disconnect");
+    waitForText (statusText(), "Nothing Connected");
+    clickText (page(), "Merle");
+    waitFor ([&] { return again.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
+    screen::key ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// A firmware update through the Devices page's "Update" and the firmware chooser, with the
+// simulated units and the sample content from the web stand-in: the unit restarts with the
+// new build, which the status bar and the device registry show.
+TEST_F (Journey, FirmwareUpdateThroughTheChooser)
+{
+    start ("virtual");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+
+    step ("connect Merle XT, which runs an old build");
+    clickText (page(), "Merle XT");
+    answer ("New Firmware Available", "No");
+    waitForText (statusText(), "Merle XT 2.1.00 build 210");
+
+    step ("Update, Show Details, choose the newest build in the chooser");
+    clickText (toolbar(), "Update");
+    answer ("Firmware Update!", "Show Details...");
+    const auto chooser = screen::geometry (waitForWindow ("Merle XT Firmware Updates"));
+    // The list offers the newest build first, selected.
+    waitForText (chooser, "2.1.05 build 212");
+    clickText (chooser, "2.1.05 build 212");
+    clickText (chooser, "Start Update");
+    waitForWindowGone ("Merle XT Firmware Updates");
+    answer ("Firmware Update!", "Start Update");
+
+    step ("the update runs and ends");
+    waitForWindow ("Firmware Update");
+    const auto done = screen::geometry (waitForWindow ("Firmware Update Complete", 300000));
+    EXPECT_TRUE (waitForText (done, "Merle XT updated successfully."));
+    answer ("Firmware Update Complete", "OK");
+    EXPECT_GE (web().countRequests ("GET", "/Larkspire2/Merle XT/firmware/xt_212.syx"), 1);
+
+    // The unit is connected again and reports its new build.
+    waitForText (statusText(), "Merle XT 2.1.05 build 212", 120000);
+    waitFor ([&]
+    {
+        if (auto xml = juce::parseXML (dataFolder().getChildFile ("deviceList.xml")))
+            if (auto* xt = xml->getChildByAttribute ("serial", "11100"))
+                return xt->getStringAttribute ("version").endsWith (".212.0");
+        return false;
+    }, "the registry holds the new build");
+    screen::key ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// Quitting with edits that were not sent: the question comes; "Cancel" keeps the program and
+// the edits, which "Apply Changes" then sends to the unit.
+TEST_F (Journey, QuitWithUnsentChangesAndCancel)
+{
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
+    const int presets = merle.unit().getPresetNumbers().size();
+
+    step ("delete every preset with keys");
+    clickText (tabStrip(), "Presets");
+    waitForScreen ([&] (const juce::Image& shot) { return screen::count (shot, page(), isFilledTile) > 8000; },
+                   "the presets in the grid");
+    screen::key ("ctrl+a");
+    screen::key ("Delete");
+    waitForScreen ([&] (const juce::Image& shot) { return screen::count (shot, page(), isFilledTile) < 500; },
+                   "the grid without presets");
+
+    step ("quit, and cancel");
+    screen::key ("ctrl+q");
+    answer ("Changes Will Be Lost", "Cancel");
+    EXPECT_TRUE (isRunning());
+    EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
+
+    step ("the edits are still there to send");
+    merle.unit().clearLog();
+    clickText (toolbar(), "Apply");
+    waitFor ([&] { return merle.unit().getPresetNumbers().isEmpty(); }, "the unit without presets");
+    EXPECT_EQ (merle.unit().countReceived (0x50), presets);
+    // The deleted slots are read back; then the page is free again and nothing is left unsent.
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= presets; }, "the deleted slots read back");
+    waitForEnabled (toolbar(), "Get");
+    screen::key ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
