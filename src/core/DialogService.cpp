@@ -4,15 +4,23 @@
 namespace
 {
     // Where a closed box or dialog was, an X server without backing store keeps its
-    // pixels until the windows below repaint: repaint them all once it has gone.
+    // pixels until the windows below repaint: repaint them all once it has gone. The
+    // keyboard goes back to where it was before the box: without a window manager that
+    // hands the focus back, the window below would not get it again.
     struct RepaintWhenClosed
     {
+        juce::Component::SafePointer<juce::Component> focused { juce::Component::getCurrentlyFocusedComponent() };
+
         ~RepaintWhenClosed()
         {
             auto& desktop = juce::Desktop::getInstance();
             for (int i = 0; i < desktop.getNumComponents(); ++i)
                 if (auto* window = desktop.getComponent (i))
                     window->repaint();
+
+            if (focused != nullptr && focused->isShowing() && ! focused->hasKeyboardFocus (false)
+                && ! focused->isCurrentlyBlockedByAnotherModalComponent())
+                focused->grabKeyboardFocus();
         }
     };
 
@@ -68,9 +76,22 @@ namespace
             return copy.showMenu (options);
         }
 
+        int showPopupMenuAtPointer (const juce::PopupMenu& menu, juce::Component* target) override
+        {
+            auto options = juce::PopupMenu::Options();
+            if (target != nullptr)
+                options = options.withTargetComponent (target)
+                                 .withParentComponent (target->getTopLevelComponent());
+            // The target component alone would place the menu beside the whole component.
+            options = options.withMousePosition();
+            juce::PopupMenu copy (menu);
+            return copy.showMenu (options);
+        }
+
         juce::File chooseFile (ChooserMode mode, const juce::String& title,
                                const juce::File& initial, const juce::String& patterns) override
         {
+            RepaintWhenClosed repaint;
             juce::FileChooser chooser (title, initial, patterns);
             bool ok = false;
             switch (mode)
@@ -116,6 +137,7 @@ int DialogService::runModalWindow (juce::DialogWindow& window)
 juce::Array<juce::File> DialogService::chooseFilesToOpen (const juce::String& title, const juce::File& initial,
                                                           const juce::String& patterns)
 {
+    RepaintWhenClosed repaint;
     juce::FileChooser chooser (title, initial, patterns);
     if (chooser.browseForMultipleFilesToOpen())
         return chooser.getResults();

@@ -24,6 +24,13 @@ public:
     // Shows a popup menu modally; returns the chosen item id, 0 for none.
     virtual int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) = 0;
 
+    // A context or drop menu: shown at the mouse pointer and kept inside the target's
+    // window. Without its own version a service shows it as any other menu.
+    virtual int showPopupMenuAtPointer (const juce::PopupMenu& menu, juce::Component* target)
+    {
+        return showPopupMenu (menu, target);
+    }
+
     // Runs a file chooser modally; returns the chosen file, or a default File when cancelled.
     virtual juce::File chooseFile (ChooserMode mode, const juce::String& title,
                                    const juce::File& initial, const juce::String& patterns) = 0;

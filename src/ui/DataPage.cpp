@@ -148,10 +148,12 @@ DataPage::DataPage()
 
     setWantsKeyboardFocus (true);
     showSource ({}, {}, DataViewPanel::emptyView, {}, DetailsPanel::emptyDetails);
+    Desktop::getInstance().addFocusChangeListener (this);
 }
 
 DataPage::~DataPage()
 {
+    Desktop::getInstance().removeFocusChangeListener (this);
     undoManager.removeChangeListener (this);
     workspace->removeChangeListener (this);
     browser.removeListener (this);
@@ -1134,6 +1136,48 @@ void DataPage::visibilityChanged()
         grid.grabKeyboardFocus();
 }
 
+void DataPage::enablementChanged()
+{
+    if (isEnabled())
+        restoreKeyboardFocus();
+}
+
+void DataPage::focusGained (FocusChangeType)
+{
+    // The page hands the keyboard on to its grid, whose keys are the page's main ones.
+    auto& grid = workspace->getGrid();
+    if (grid.isShowing() && grid.isEnabled())
+        grid.grabKeyboardFocus();
+}
+
+void DataPage::globalFocusChanged (Component*)
+{
+    restoreKeyboardFocus();
+}
+
+void DataPage::restoreKeyboardFocus (bool claimWindow)
+{
+    if (! isShowing() || ! isEnabled() || ModalComponentManager::getInstance()->getNumModalComponents() > 0)
+        return;
+    auto* peer = getPeer();
+    if (peer == nullptr || (! claimWindow && ! peer->isFocused()))
+        return;
+
+    // A component that is not on the screen (in a window that has just closed) holds
+    // the keyboard for no one.
+    auto* focused = getCurrentlyFocusedComponent();
+    if (focused != nullptr && focused->isShowing()
+        && (isParentOf (focused) || dynamic_cast<TextEditor*> (focused) != nullptr
+            || focused->getTopLevelComponent() != getTopLevelComponent()))
+        return;
+
+    auto& grid = workspace->getGrid();
+    if (grid.isShowing() && grid.isEnabled())
+        grid.grabKeyboardFocus();
+    else
+        grabKeyboardFocus();
+}
+
 void DataPage::dragOperationStarted (const DragAndDropTarget::SourceDetails&)
 {
     browser.getTreeView().dragStarted();
@@ -1161,6 +1205,13 @@ void DataPage::findPreset()
     {
         if (searchDialog.get() == opened)
             searchDialog.reset();
+        // The keyboard comes back to the page, whose window may not be the active one.
+        if (isShowing())
+        {
+            if (auto* window = getTopLevelComponent())
+                window->toFront (true);
+            restoreKeyboardFocus (true);
+        }
     };
     searchDialog->open();
 }

@@ -71,11 +71,6 @@ namespace
         juce::Component::SafePointer<juce::DialogWindow> handled;
         int ticks = 0, ticksAfter = 0;
     };
-
-    void clickAt (juce::Point<int> screenPoint)
-    {
-        runTool ({ "xdotool", "mousemove", juce::String (screenPoint.x), juce::String (screenPoint.y), "click", "1" });
-    }
 }
 
 TEST_F (ProgramDialogsWindowTest, OptionsDialogStoresWhatItsOkButtonConfirms)
@@ -116,7 +111,7 @@ TEST_F (ProgramDialogsWindowTest, OptionsDialogClosedWithEscapeStoresNothing)
         content->getGeneralPage().sliderResolution.setValue (200.0, juce::sendNotificationSync);
         // A click on the dialog gives it the keyboard focus; then the Escape key.
         clickAt (content->tabbedComponent.getScreenBounds().getCentre().translated (0, 40));
-        runTool ({ "xdotool", "key", "Escape" });
+        pressKeys ("Escape");
     });
     const auto result = dialogs.runOptionsDialog (owner);
     EXPECT_TRUE (user.ran);

@@ -97,11 +97,6 @@ public:
     bool isInterestedInDragSource (const SourceDetails&) override;
     void itemDropped (const SourceDetails&) override;
 
-protected:
-    // What the grid reads of the pointer; tests stand in for the mouse here.
-    virtual juce::ModifierKeys getCurrentModifiers() const;
-    virtual juce::Component* getComponentUnderPointer() const;
-
 private:
     void rebuildButtons();
     void setCellScale (bool relayout, double scale);
@@ -115,6 +110,7 @@ private:
     void restoreSelection();
     void storeSelection();
     void selectSingle (PresetButton* button);
+    void takeLassoSelection();
     void deselectAll();
     bool isSourceReadOnly() const;
     float getLookAndFeelScale();
@@ -135,6 +131,7 @@ private:
     bool showsConnectedUnit = false;
     juce::Array<int> selection;
     bool pendingSingleSelect = false;
+    bool lassoActive = false;
     std::unique_ptr<DeviceData> clipboard;
     std::unique_ptr<juce::Slider> scaleSlider;
 
