@@ -117,6 +117,7 @@ private:
     void selectSingle (PresetButton* button);
     void deselectAll();
     bool isSourceReadOnly() const;
+    bool canRemovePresets() const;
     float getLookAndFeelScale();
     juce::Array<int> followingSlots (int first, int count) const;
 

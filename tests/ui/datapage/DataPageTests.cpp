@@ -20,7 +20,7 @@ namespace
     // one simulated Merle unit holding presets 1 to 6.
     struct PageWorld
     {
-        explicit PageWorld (int syncMethod = 0)
+        explicit PageWorld (int syncMethod = 0, juce::uint8 productId = DeviceWorld::merle)
             : w ([this] (RecordingParts& p)
                  {
                      p.makeDataPage = [this]
@@ -32,7 +32,8 @@ namespace
                  })
         {
             setDataSyncMethod (syncMethod);
-            unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
+            // Every Piper build answers the identity query sent to all units, and is asked only so.
+            unit = w.devices.addUnit (productId, 140, 4321, productId == DeviceWorld::piper);
             unit->fillPresets ({ 1, 2, 3, 4, 5, 6 }, 7);
         }
 
@@ -283,6 +284,76 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     ASSERT_TRUE (pumpUntil ([&] { return s.page->isBusy(); }, 10000) || s.presetRequests() > 0);
     ASSERT_TRUE (s.waitForSynced());
     EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete)
+{
+    const auto ctrl = [] (char key) { return juce::KeyPress (key, juce::ModifierKeys::commandModifier, 0); };
+    const auto clickMade = [] (DataPage& page, int itemId)
+    {
+        DataToolbarItemFactory factory;
+        std::unique_ptr<juce::ToolbarItemComponent> item (factory.createItem (itemId));
+        page.buttonClicked (item.get());
+    };
+
+    {
+        PageWorld s;
+        // The product's sample preset packs, where the content download puts them.
+        const juce::File packsFolder (AppPaths::getPacksFolder (DeviceWorld::merle));
+        ASSERT_TRUE (juce::ZipFile (ContentWorld::sampleContent().getChildFile ("Merle/merle_packs.zip"))
+                         .uncompressTo (packsFolder).wasOk());
+        ASSERT_TRUE (s.connect());
+        ASSERT_TRUE (s.waitForSynced());
+        auto& grid = s.page->getWorkspace().getGrid();
+        s.page->selectSlots (s.deviceNode(), { 2 });
+        ASSERT_TRUE (grid.keyPressed (ctrl ('c')));
+
+        // A preset pack of the cloud is read-only: nothing is cut from it or pasted into it.
+        juce::Array<juce::ValueTree> packs;
+        collectSourceDataNodes (findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::cloud), packs);
+        ASSERT_FALSE (packs.isEmpty());
+        auto pack = packs.getFirst();
+        auto* packData = getSourceNodeWorkingData (pack);
+        ASSERT_NE (packData, nullptr);
+        const auto filled = packData->getPresetIndices();
+        ASSERT_FALSE (filled.isEmpty());
+        const auto names = presetNames (*packData, { 1, 2, 3, 4, 5, 6 });
+        ASSERT_TRUE (s.page->selectSourceInBrowser (pack));
+        ASSERT_EQ (grid.getWorkingData(), packData);
+        s.page->selectSlots (pack, { filled.getFirst() });
+        ASSERT_FALSE (grid.getSelection().isEmpty());
+
+        EXPECT_FALSE (grid.keyPressed (ctrl ('x')));
+        EXPECT_FALSE (grid.keyPressed (juce::KeyPress (juce::KeyPress::deleteKey)));
+        for (int id : { DataToolbarItemFactory::cutItem, DataToolbarItemFactory::deletePresetsItem,
+                        DataToolbarItemFactory::pasteItem })
+            clickMade (*s.page, id);
+        for (int id : { PresetButtonContainer::pasteToSelectedId, PresetButtonContainer::pasteToOriginalId,
+                        PresetButtonContainer::pasteToEmptyId })
+            grid.performMenuCommand (id, nullptr);
+        EXPECT_FALSE (grid.insertClipboardAt (filled.getFirst()));
+
+        EXPECT_EQ (packData->getPresetIndices(), filled);
+        EXPECT_EQ (presetNames (*packData, { 1, 2, 3, 4, 5, 6 }), names);
+        EXPECT_FALSE (packData->isModified());
+        EXPECT_FALSE (s.page->canUndo());
+        ASSERT_NE (grid.getClipboard(), nullptr);   // still what was copied from the unit
+        EXPECT_EQ (grid.getClipboard()->getPresetIndices(), juce::Array<int> ({ 2 }));
+    }
+
+    // A unit whose profile forbids deleting presets: nothing is cut from its data.
+    PageWorld s (0, DeviceWorld::piper);
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    auto& grid = s.page->getWorkspace().getGrid();
+    ASSERT_TRUE (grid.isShowingConnectedUnit());
+    s.page->selectSlots (s.deviceNode(), { 2 });
+    EXPECT_FALSE (grid.keyPressed (ctrl ('x')));
+    for (int id : { DataToolbarItemFactory::cutItem, DataToolbarItemFactory::deletePresetsItem })
+        clickMade (*s.page, id);
+    EXPECT_TRUE (s.working()->hasPreset (2));
+    EXPECT_EQ (grid.getClipboard(), nullptr);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
 }
 
