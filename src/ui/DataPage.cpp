@@ -59,6 +59,14 @@ namespace
 
     DeviceManager* devices() { return getDeviceManager(); }
 
+    // Whether the working copy holds in this slot the very preset that the unit's live data holds.
+    bool holdsTheUnitsPreset (const DeviceData& working, const DeviceData* live, int slot)
+    {
+        auto* mine = working.getPreset (slot);
+        auto* units = live != nullptr ? live->getPreset (slot) : nullptr;
+        return mine != nullptr && units != nullptr && mine->getMd5() == units->getMd5();
+    }
+
     // The drawing of the sync button, rendered once into a 250 x 250 picture.
     std::unique_ptr<Drawable> makeSyncImage()
     {
@@ -787,8 +795,17 @@ void DataPage::presetTransferred (int slot, bool copy)
     if (working == nullptr || slot < 0 || slot >= working->getNumSlots())
         return;
 
-    if (copy && live != nullptr && slot < live->getNumSlots())
-        working->copyPresetFrom (slot, *live);
+    if (copy)
+    {
+        if (live != nullptr && slot < live->getNumSlots())
+            working->copyPresetFrom (slot, *live);
+    }
+    else if (! holdsTheUnitsPreset (*working, live, slot))
+    {
+        // Written from another source (or before the live data learnt of it): the edit
+        // here is not what the unit got; the command's end brings in what it holds.
+        return;
+    }
     working->setPresetModified (slot, false);
     notifyPresetDataChanged (deviceNode(), slot);
 }
@@ -805,8 +822,9 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             break;
         case DeviceCommand::writePresets:
         case DeviceCommand::readPresets:
+            // Each slot lost its mark as it went out or came back; unsent edits keep theirs.
             if (working != nullptr)
-                working->clearModifiedFlags (false);
+                working->clearModifiedFlags (true);
             break;
         case DeviceCommand::writePresetsFrom:
         case DeviceCommand::writeWholeData:
@@ -833,9 +851,11 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             {
                 const SetupData setup (payload->getSetup());
                 live->setSetup (setup, false);
-                working->setSetup (setup, false);
+                if (working->setSetup (setup, false))
+                    working->getSetup().setModified (false);
             }
-            working->clearModifiedFlags (false);
+            // Only what was written loses its mark: every other unsent edit keeps it.
+            working->clearModifiedFlags (true);
             if (payload == stagedData.get())
                 stagedData.reset();
             break;

@@ -57,6 +57,23 @@ namespace
         DeviceData* working() const { return page->getDataSet()->getWorking(); }
         juce::ValueTree deviceNode() const { return findDeviceSourceNode (page->getSourcesRoot()); }
         int presetRequests() const { return unit->countReceived (0x45); }
+        // The numbers of the presets the unit was sent, from its log.
+        juce::Array<int> presetsWritten() const
+        {
+            juce::Array<int> numbers;
+            for (auto& e : unit->getReceived (0x20))
+                numbers.add (e.value14());
+            return numbers;
+        }
+        // Runs what `start` sets going and waits for the command's ending.
+        SeenChange endingOf (const std::function<void()>& start)
+        {
+            const auto before = w.countEndings();
+            start();
+            const auto ending = w.waitForEnding (before);
+            pumpFor (50);
+            return ending;
+        }
 
         void click (int itemId)
         {
@@ -285,6 +302,84 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     ASSERT_TRUE (s.waitForSynced());
     EXPECT_TRUE (s.working()->hasPreset (3));
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+TEST (DataPage, APartialSendUnmarksOnlyWhatWasWrittenAndApplySendsTheRest)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    s.click (DataToolbarItemFactory::backupAllItem);   // the unit as read, sent from below
+    auto archive = findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::archive);
+    ASSERT_GT (archive.getNumChildren(), 0);
+    auto backup = archive.getChild (archive.getNumChildren() - 1);
+
+    auto* working = s.working();
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 2 }, "Edit Two", true, true));
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Edit Four", true, true));
+    const auto fourStillUnsent = [&]
+    {
+        return working->isPresetModified (4) && s.page->getDataSet()->hasUnsavedChanges();
+    };
+
+    // Send Selected writes slot 2 alone; the edit of slot 4 stays marked.
+    ASSERT_TRUE (s.page->selectSourceInBrowser (s.deviceNode()));
+    s.page->selectSlots (s.deviceNode(), { 2 });
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSelectedItem); }).commandCode,
+               DeviceCommand::writePresetsFrom);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 2 }));
+    EXPECT_EQ (s.unit->getPreset (2).name, "Edit Two");
+    EXPECT_FALSE (working->isPresetModified (2));
+    EXPECT_TRUE (fourStillUnsent());
+
+    // So does a staged import, and a setup write.
+    auto image = working->createCopy ({ 6 }, false, true);
+    ASSERT_TRUE (image->getPreset (6)->setName ("Imported Six"));
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.page->sendDataToDevice (std::move (image), false); }).commandCode,
+               DeviceCommand::writeWholeData);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 6 }));
+    EXPECT_TRUE (fourStillUnsent());
+
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSetupItem); }).commandCode,
+               DeviceCommand::writeSetupFrom);
+    EXPECT_GT (s.unit->countReceived (0x13), 0);
+    EXPECT_TRUE (s.presetsWritten().isEmpty());
+    EXPECT_TRUE (fourStillUnsent());
+
+    // Get Data still warns; Apply Changes is offered and sends exactly the rest.
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::applyChangesItem)->isEnabled());
+    s.w.boxes.boxes.clear();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    s.click (DataToolbarItemFactory::getDataItem);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Changes Will Be Lost"));
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::applyChangesItem); }).commandCode,
+               DeviceCommand::writePresets);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 4 }));
+    EXPECT_EQ (s.unit->getPreset (4).name, "Edit Four");
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+
+    // A send from a backup that the unit stops half-way: the workspace's own edit of a slot
+    // the backup wrote is not what the unit got, and keeps its mark.
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 3 }, "Edit Three", true, true));
+    auto faults = s.unit->getFaults();
+    faults.writeStatus[5] = 6;
+    s.unit->setFaults (faults);
+    ASSERT_TRUE (s.page->selectSourceInBrowser (backup));
+    s.page->selectSlots (backup, { 3, 5 });
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSelectedItem); }).code, InfoCode::commandFailed);
+    juce::Array<int> tried;
+    for (auto n : s.presetsWritten())
+        tried.addIfNotAlreadyThere (n);
+    EXPECT_EQ (tried, juce::Array<int> ({ 3, 5 }));   // 5 as often as the unit refused it
+    ASSERT_NE (working->getPreset (3), nullptr);
+    EXPECT_EQ (working->getPreset (3)->getName(), "Edit Three");
+    EXPECT_TRUE (working->isPresetModified (3));
+    EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
 }
 
 TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete)
