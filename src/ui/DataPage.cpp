@@ -722,16 +722,26 @@ void DataPage::changeInfoCallback (const ChangeInfo& info)
     {
         if (info.commandId != AppCommand::downloadDeviceData || dataSet == nullptr)
             return;
-        if (auto* working = dataSet->getWorking())
+        auto* working = dataSet->getWorking();
+        if (working != nullptr)
         {
             working->removeAllPresets();
             working->clearSetup();
         }
+        // The read replaces the working copy: no earlier edit may be undone or redone into it.
+        undoManager.clearUndoHistory();
         needSync = true;
         busy = true;
         showSyncButton (false);
         ensureSourceSelected();
         sourceSelectionChanged();
+        if (working != nullptr)
+        {
+            Array<int> slots;
+            for (int slot = 1; slot < working->getNumSlots(); ++slot)
+                slots.add (slot);
+            notifyPresetDataChanged (deviceNode(), slots);
+        }
         return;
     }
 
@@ -886,6 +896,7 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
                 data->removeAllPresets();
                 data->clearSetup();
             }
+        undoManager.clearUndoHistory();
         needSync = true;
         busy = false;
         refreshSourceNode (SourceCategories::device);

@@ -296,10 +296,35 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     EXPECT_EQ (s.presetRequests(), 0);
     EXPECT_FALSE (s.working()->hasPreset (3));
 
+    // The read replaces the working copy: the grid shows it emptied at once, and no edit
+    // made before it can be undone into the data read.
+    auto& grid = s.page->getWorkspace().getGrid();
+    const auto gridShowsTheWorkingCopy = [&]
+    {
+        for (int slot = 1; slot < grid.getNumButtons(); ++slot)
+        {
+            auto* preset = s.working()->getPreset (slot);
+            auto* button = grid.getButton (slot);
+            if (button->isEmpty() != (preset == nullptr)
+                || (preset != nullptr && ! button->getButtonText().contains (preset->getName())))
+                return false;
+        }
+        return true;
+    };
     s.w.boxes.answerWith ({ 0 });   // Continue
     s.click (DataToolbarItemFactory::getDataItem);
+    EXPECT_EQ (s.working()->countPresets(), 0);
+    EXPECT_TRUE (gridShowsTheWorkingCopy());
+    EXPECT_FALSE (s.page->canUndo());
     ASSERT_TRUE (pumpUntil ([&] { return s.page->isBusy(); }, 10000) || s.presetRequests() > 0);
     ASSERT_TRUE (s.waitForSynced());
+    EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_TRUE (gridShowsTheWorkingCopy());
+
+    s.w.boxes.boxes.clear();
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Undo"));
     EXPECT_TRUE (s.working()->hasPreset (3));
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
 }
