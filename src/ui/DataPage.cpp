@@ -59,6 +59,12 @@ namespace
 
     DeviceManager* devices() { return getDeviceManager(); }
 
+    void showFileError (Component* page)
+    {
+        showWarningBox (page, "File Error",
+                        "Larkspire was unable to save the device's data to disk. Please make sure the drive is not full.");
+    }
+
     // Whether the working copy holds in this slot the very preset that the unit's live data holds.
     bool holdsTheUnitsPreset (const DeviceData& working, const DeviceData* live, int slot)
     {
@@ -1016,11 +1022,15 @@ void DataPage::releaseDevice (bool storeSnapshots, bool skipArchiveIndex)
 
     if (storeSnapshots && dataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
     {
+        // Each snapshot replaces its old file only once written whole; a failure keeps the old one.
         const File folder (deviceFolder);
+        bool stored = true;
         if (auto* working = dataSet->getWorking())
-            working->saveDataFile (folder, true);
+            stored = working->saveDataFile (folder, true) == 0;
         if (auto* source = dataSet->getSourceDeviceData())
-            source->saveDataFile (folder, false);
+            stored = source->saveDataFile (folder, false) == 0 && stored;
+        if (! stored)
+            showFileError (this);
     }
 
     storeBrowserWidth();
@@ -1072,8 +1082,7 @@ void DataPage::storeSync()
         }
         else if (result == 2)
         {
-            showWarningBox (this, "File Error",
-                            "Larkspire was unable to save the device's data to disk. Please make sure the drive is not full.");
+            showFileError (this);
         }
         else
         {

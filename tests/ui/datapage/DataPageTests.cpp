@@ -178,6 +178,9 @@ TEST (DataPage, ConnectReadsTheUnitShowsItsPresetsAndAppliesAnUndoableEdit)
     ASSERT_NE (storedWorking, nullptr);
     EXPECT_EQ (storedWorking->getPreset (2)->getName(), "Night Choir");
     EXPECT_EQ (storedWorking->getPresetIndices(), juce::Array<int> ({ 1, 2, 3, 4, 5, 6 }));
+    auto storedSync = DeviceData::createFromFile (AppPaths::getSyncFile (folder, false));
+    ASSERT_NE (storedSync, nullptr);
+    EXPECT_EQ (storedSync->getPreset (2)->getName(), "Night Choir");
     EXPECT_TRUE (s.page->needsSync());
     EXPECT_FALSE (s.deviceNode().isValid());
     EXPECT_EQ (s.page->getArchiveManager(), nullptr);
@@ -236,7 +239,23 @@ TEST (DataPage, PreviousSyncComesBackFromDiskWithoutReadingAndABrokenOneIsDelete
     // The unsent edit still counts as unsent.
     EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
     EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::gridView);
+
+    // A working snapshot that cannot be written is reported, and its old file stays whole.
+    const juce::File workingFile (AppPaths::getWorkingFile (folder, false));
+    juce::MemoryBlock oldWorking;
+    ASSERT_TRUE (workingFile.loadFileAsData (oldWorking));
+    const juce::File blocked (AppPaths::getWorkingFile (folder, true));
+    ASSERT_TRUE (blocked.createDirectory().wasOk());
+    ASSERT_TRUE (blocked.getChildFile ("in the way").replaceWithText ("x"));
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 5 }, "Lost Edit", false, false));
+    s.w.boxes.boxes.clear();
     ASSERT_TRUE (s.disconnect());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("File Error"));
+    juce::MemoryBlock nowWorking;
+    ASSERT_TRUE (workingFile.loadFileAsData (nowWorking));
+    EXPECT_EQ (nowWorking, oldWorking);
+    EXPECT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).existsAsFile());
+    ASSERT_TRUE (blocked.deleteRecursively());
 
     // A stored read that cannot be loaded is deleted with the working copy, and the unit
     // must be read again.
