@@ -360,6 +360,13 @@ bool PresetButtonContainer::isSourceReadOnly() const
     return isReadOnlySourceNode (source);
 }
 
+// Nothing leaves read-only data, nor the connected unit's own data when its profile
+// forbids deleting presets: whichever key, menu entry or toolbar item asks.
+bool PresetButtonContainer::canRemovePresets() const
+{
+    return ! isSourceReadOnly() && (caps.hasPresetDelete() || ! showsConnectedUnit);
+}
+
 //==============================================================================
 void PresetButtonContainer::deselectAll()
 {
@@ -597,13 +604,7 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Compone
     }
 
     if (key.isKeyCode (juce::KeyPress::deleteKey) || key.isKeyCode (juce::KeyPress::backspaceKey))
-    {
-        if (isSourceReadOnly())
-            return false;
-        if (caps.hasPresetDelete() || ! showsConnectedUnit)
-            return deleteSelected();
-        return false;
-    }
+        return deleteSelected();
 
     if (! command)
         return false;
@@ -657,14 +658,14 @@ bool PresetButtonContainer::copySelected()
 
 bool PresetButtonContainer::cutSelected()
 {
-    if (! copySelected())
+    if (! canRemovePresets() || ! copySelected())
         return false;
     return deleteSelected();
 }
 
 bool PresetButtonContainer::deleteSelected()
 {
-    if (data == nullptr || selection.isEmpty() || page == nullptr)
+    if (data == nullptr || selection.isEmpty() || page == nullptr || ! canRemovePresets())
         return false;
 
     for (int slot : selection)
@@ -680,7 +681,7 @@ bool PresetButtonContainer::deleteSelected()
 
 bool PresetButtonContainer::insertClipboardAt (int slot)
 {
-    if (data == nullptr || clipboard == nullptr || page == nullptr)
+    if (data == nullptr || clipboard == nullptr || page == nullptr || isSourceReadOnly())
         return false;
 
     const auto sourceSlots = clipboard->getPresetIndices();
@@ -696,7 +697,7 @@ bool PresetButtonContainer::insertClipboardAt (int slot)
 
 bool PresetButtonContainer::pasteClipboardTo (const juce::Array<int>& slots)
 {
-    if (data == nullptr || clipboard == nullptr || page == nullptr || slots.isEmpty())
+    if (data == nullptr || clipboard == nullptr || page == nullptr || slots.isEmpty() || isSourceReadOnly())
         return false;
 
     if (! page->pastePresets (source, slots, *clipboard, true, true))

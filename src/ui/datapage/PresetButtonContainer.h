@@ -113,6 +113,7 @@ private:
     void takeLassoSelection();
     void deselectAll();
     bool isSourceReadOnly() const;
+    bool canRemovePresets() const;
     float getLookAndFeelScale();
     juce::Array<int> followingSlots (int first, int count) const;
 
