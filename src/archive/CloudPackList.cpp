@@ -250,10 +250,14 @@ int CloudPackList::convertPresetPack (const juce::String& listLocation, const Co
 
     const int answer = getDialogService().showMessageBox (
         DialogService::Icon::question, "Convert Preset Pack",
-        "Converting preset pack for " + productName + ". For version: " + getVersionText (version),
+        "Convert the preset pack listed in " + location + "?",
         { "Start Conversion", "Cancel" }, nullptr);
     if (answer != 0)
         return 0;
+    getDialogService().showMessageBox (
+        DialogService::Icon::info, "Convert Preset Pack",
+        "Converting preset pack for " + productName + ". For version: " + getVersionText (version),
+        { "OK" }, nullptr);
 
     // Only the pack files of an earlier run are cleared out of the output folder.
     const auto output = (local ? juce::File (location).getParentDirectory()

@@ -288,12 +288,15 @@ TEST (PackTools, PackConversionFromAListFile)
     {
         ChoosingDialogs dialogs;
         EXPECT_EQ (CloudPackList::convertPresetPack (listFile.getFullPathName()), 1);
-        ASSERT_GE (dialogs.boxes.size(), 3u);
-        EXPECT_EQ (dialogs.boxes[0].message,
+        ASSERT_GE (dialogs.boxes.size(), 4u);
+        // The question first, then what is being converted, each a box of its own.
+        EXPECT_EQ (dialogs.boxes[0].message, "Convert the preset pack listed in " + listFile.getFullPathName() + "?");
+        EXPECT_EQ (dialogs.boxes[0].buttons, (juce::StringArray { "Start Conversion", "Cancel" }));
+        EXPECT_EQ (dialogs.boxes[1].message,
                    "Converting preset pack for Merle. For version: " + getVersionText (latest.getVersion()));
-        EXPECT_EQ (dialogs.boxes[0].buttons[0], "Start Conversion");
-        EXPECT_EQ (dialogs.boxes[1].message, "Couldn't load Lost. The archive will be skipped.");
-        EXPECT_EQ (dialogs.boxes[2].message, "Failed to convert: Lost");
+        EXPECT_EQ (dialogs.boxes[1].buttons, (juce::StringArray { "OK" }));
+        EXPECT_EQ (dialogs.boxes[2].message, "Couldn't load Lost. The archive will be skipped.");
+        EXPECT_EQ (dialogs.boxes[3].message, "Failed to convert: Lost");
 
         EXPECT_TRUE (output.getChildFile ("shine.xml").existsAsFile());
         EXPECT_TRUE (output.getChildFile ("shine.ard").existsAsFile());
