@@ -205,9 +205,9 @@ namespace
     };
 }
 
-// A left click, a Ctrl-click and a Shift-click select presets as a user makes them; the
-// details name the clicked preset; Delete and "Apply Changes" delete exactly the selected
-// presets on the unit; a right click opens the grid's menu at the pointer.
+// A left click, a Ctrl-click, a Shift-click and a lasso select presets as a user makes
+// them; the details name the clicked preset; Delete and "Apply Changes" delete exactly the
+// selected presets on the unit; a right click opens the grid's menu at the pointer.
 TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
 {
     UnitAtTheWindow w;
@@ -255,6 +255,20 @@ TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
     EXPECT_TRUE (pumpUntil ([&] { return ! w.deletedPresets().isEmpty(); }, 60000));
     pumpFor (500);
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 9 }));
+
+    // A lasso drawn from an empty slot (2) over the tiles of 3, 6 and 7 selects the
+    // presets it touches.
+    w.unit->clearLog();
+    const auto from = w.tileOf (2), to = w.tileOf (7);
+    runTool ({ "xdotool", "mousemove", juce::String (from.x), juce::String (from.y), "mousedown", "1",
+               "mousemove", juce::String (from.x + 10), juce::String (from.y + 10), "sleep", "0.2",
+               "mousemove", juce::String (to.x), juce::String (to.y), "sleep", "0.2", "mouseup", "1" });
+    EXPECT_TRUE (pumpUntil ([&] { return w.shownName() == "<multiple selected>"; }, 20000)) << w.shownName();
+    pressKeys ("Delete");
+    clickAt (w.at (94, 60));
+    EXPECT_TRUE (pumpUntil ([&] { return w.deletedPresets().size() >= 2; }, 60000));
+    pumpFor (500);
+    EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 3, 7 }));
     if (::testing::Test::HasFailure())
         saveScreenshot ("DataPageWindow-clicks");
 }
