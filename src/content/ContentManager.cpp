@@ -1186,7 +1186,7 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCaps (juce::uint8 produc
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsFromDocument (*caps, productId, build);
+    return DeviceCaps::refuseUnstorable (capsFromDocument (*caps, productId, build));
 }
 
 std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce::uint8 productId, int kind,
@@ -1198,7 +1198,7 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsForDataVersion (*caps, productId, key, version);
+    return DeviceCaps::refuseUnstorable (capsForDataVersion (*caps, productId, key, version));
 }
 
 juce::Array<ConversionRuleInfo> ContentManager::getConversionRules (juce::uint8 productId, int kind) const

@@ -144,10 +144,10 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCapsForDataVersion (juce
             int end = range != nullptr ? range->getIntAttribute ("end", 0) : 0;
             if (end == -1)
                 end = start;
-            return std::make_unique<DeviceCaps> (base, features, productId, start, end);
+            return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, features, productId, start, end));
         }
     }
-    return std::make_unique<DeviceCaps> (base, nullptr, productId, 0, 0);
+    return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, nullptr, productId, 0, 0));
 }
 
 std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (juce::uint8 productId, int build)
