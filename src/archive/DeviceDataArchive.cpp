@@ -328,6 +328,13 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
         if (dataFile == juce::File() || (confined && ! ConfinedFiles::isWritableFile (dataFile, homeFolder)))
             return false;
 
+        // The data goes to the ".ard" file whatever the link ended in: the description must
+        // name that file, in the form the link had, or it never reads back.
+        const auto folder = metaFile.getParentDirectory();
+        if (ConfinedFiles::resolve (linkData, folder) != dataFile)
+            linkData = juce::File::isAbsolutePath (linkData.trim()) ? dataFile.getFullPathName()
+                                                                    : dataFile.getRelativePathFrom (folder);
+
         if (! dataFile.getParentDirectory().createDirectory())
             return false;
         if (data->writeToFile (dataFile) != 0)

@@ -234,6 +234,24 @@ TEST_F (ArchiveItemTest, SavedItemsReadBackWhole)
 
     // A 2019 date in the test's UTC zone.
     EXPECT_EQ (back.getDateText(), "Jul 01, 2019 - 10:00 AM");
+
+    // Data is always stored as ".ard"; a link with another ending is saved naming that file.
+    for (auto link : { juce::String ("tour.dat"), juce::String ("tour"), folder.child ("tour.ARD").getFullPathName() })
+    {
+        folder.child ("tour.ard").deleteFile();
+        back.setLinkData (link);
+        ASSERT_TRUE (back.save (folder.child ("tour.xml"))) << link;
+        auto tour = readXml (folder.child ("tour.xml"));
+        ASSERT_NE (tour, nullptr);
+        const auto saved = tour->getChildElementAllSubText ("linkData", {});
+        EXPECT_EQ (saved, juce::File::isAbsolutePath (link) ? folder.child ("tour.ard").getFullPathName()
+                                                            : juce::String ("tour.ard")) << link;
+        EXPECT_EQ (back.getLinkData(), saved);
+        DeviceDataArchive again (*tour, folder.get());
+        EXPECT_TRUE (again.isValid()) << link;
+        EXPECT_EQ (again.getPresetNames().joinIntoString (","), "P1,P3,P4");
+    }
+    EXPECT_FALSE (folder.child ("tour.dat").exists() || folder.child ("tour").exists() || folder.child ("tour.ARD").exists());
 }
 
 TEST_F (ArchiveItemTest, ValidityRules)
