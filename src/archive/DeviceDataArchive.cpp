@@ -1,6 +1,5 @@
 #include "archive/DeviceDataArchive.h"
 #include "archive/ConfinedFiles.h"
-#include "content/WebTransfer.h"
 #include "core/WebAddress.h"
 #include "core/EmbeddedResources.h"
 #include "model/AtomicFileWriter.h"
@@ -179,18 +178,20 @@ void DeviceDataArchive::resolvePicture()
         return;
     }
 
-    // A web address, or a picture file that must lie in the item's own folder.
-    std::unique_ptr<juce::InputStream> stream;
+    // A picture named by a web address is never fetched: the link comes from content that
+    // could point anywhere, and items are loaded on the message thread, which must not wait
+    // on the web. The default picture stands in for it.
     if (isWebAddress (linkImage))
     {
-        stream = openWebStream (linkImage);
+        picture = createDefaultPicture();
+        return;
     }
-    else
-    {
-        const auto file = ConfinedFiles::resolve (linkImage, homeFolder);
-        if (isUsableLocalFile (file) && file.getSize() <= (juce::int64) maxPictureBytes)
-            stream = file.createInputStream();
-    }
+
+    // A picture file, which must lie in the item's own folder.
+    std::unique_ptr<juce::InputStream> stream;
+    const auto file = ConfinedFiles::resolve (linkImage, homeFolder);
+    if (isUsableLocalFile (file) && file.getSize() <= (juce::int64) maxPictureBytes)
+        stream = file.createInputStream();
 
     if (stream != nullptr)
     {
