@@ -25,6 +25,15 @@ namespace
 
     // Pictures named by a link are small; anything bigger is not one.
     constexpr size_t maxPictureBytes = 16 * 1024 * 1024;
+    // Nor is a description this large.
+    constexpr juce::int64 maxDescriptionBytes = 1024 * 1024;
+
+    juce::XmlElement::TextFormat descriptionFormat()
+    {
+        juce::XmlElement::TextFormat format;
+        format.customEncoding = "UTF-8";
+        return format;
+    }
 
     juce::String textOf (const juce::XmlElement& root, const char* tag)
     {
@@ -338,20 +347,69 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
 
         if (! dataFile.getParentDirectory().createDirectory())
             return false;
-        if (data->writeToFile (dataFile) != 0)
-            return false;
-        data->clearModifiedFlags (false);
     }
 
     auto xml = createMetaXml();
     if (xml == nullptr)
         return false;
 
-    if (! writeXmlFile (*xml, metaFile))
+    // Both files are written whole under their temporaries before either is replaced; then
+    // the data goes first and the description that names it last. A save cut short after
+    // the data was replaced leaves the whole new description in its temporary, which
+    // finishInterruptedSave puts in place, so data and description always match.
+    std::unique_ptr<AtomicFileWriter> dataWriter;
+    if (data != nullptr)
+    {
+        dataWriter = std::make_unique<AtomicFileWriter> (getDataFile (metaFile), dataTemporaryFor (metaFile));
+        auto* out = dataWriter->getStream();
+        if (out == nullptr || data->writeToStream (*out) != 0 || ! dataWriter->finish())
+            return false;
+    }
+
+    AtomicFileWriter metaWriter (metaFile);
+    auto* out = metaWriter.getStream();
+    if (out == nullptr)
+        return false;
+    xml->writeTo (*out, descriptionFormat());
+    if (! metaWriter.finish())
         return false;
 
+    if (dataWriter != nullptr && ! dataWriter->commit())
+        return false;
+    if (! metaWriter.commit())
+        return false;
+
+    if (data != nullptr)
+        data->clearModifiedFlags (false);
     modified = false;
     return true;
+}
+
+juce::File DeviceDataArchive::dataTemporaryFor (const juce::File& metaFile)
+{
+    return metaFile.getSiblingFile ("." + metaFile.getFileName() + ".data.tmp");
+}
+
+void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
+{
+    const auto dataTemporary = dataTemporaryFor (metaFile);
+    const auto metaTemporary = AtomicFileWriter::temporaryFor (metaFile);
+
+    // The data's temporary is still there: nothing was replaced yet, the old pair stands.
+    if (dataTemporary.existsAsFile())
+    {
+        AtomicFileWriter::discardLeftover (dataTemporary);
+        AtomicFileWriter::discardLeftover (metaTemporary);
+        return;
+    }
+
+    // Only the description's temporary: the data may already be the new one. A whole
+    // description (an unfinished one does not parse) takes its place; anything else goes.
+    if (! metaTemporary.existsAsFile())
+        return;
+    auto xml = metaTemporary.getSize() <= maxDescriptionBytes ? juce::parseXML (metaTemporary) : nullptr;
+    if (xml == nullptr || ! xml->hasTagName ("ARCHIVE") || ! metaTemporary.replaceFileIn (metaFile))
+        AtomicFileWriter::discardLeftover (metaTemporary);
 }
 
 void DeviceDataArchive::deleteFiles()
@@ -483,14 +541,7 @@ void DeviceDataArchive::setModified (bool shouldBeModified)
 
 bool DeviceDataArchive::writeXmlFile (const juce::XmlElement& xml, const juce::File& file)
 {
-    AtomicFileWriter writer (file);
-    auto* out = writer.getStream();
-    if (out == nullptr)
-        return false;
-    juce::XmlElement::TextFormat format;
-    format.customEncoding = "UTF-8";
-    xml.writeTo (*out, format);
-    return writer.commit();
+    return AtomicFileWriter::replaceWithXml (file, xml, descriptionFormat());
 }
 
 juce::String DeviceDataArchive::getDateText() const

@@ -1,4 +1,5 @@
 #include "content/ContentManager.h"
+#include "model/AtomicFileWriter.h"
 #include "model/DataLocation.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentFiles.h"
@@ -382,7 +383,7 @@ void ContentManager::loadControlDescriptor()
     {
         juce::XmlElement::TextFormat format;
         format.customEncoding = "UTF-8";
-        active->writeTo (storedFile, format);
+        AtomicFileWriter::replaceWithXml (storedFile, *active, format);
     }
 
     const juce::ScopedLock sl (lock);

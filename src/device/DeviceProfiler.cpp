@@ -9,6 +9,7 @@
 #include "core/AppPaths.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceObject.h"
+#include "model/AtomicFileWriter.h"
 
 namespace
 {
@@ -220,7 +221,7 @@ bool DeviceProfiler::save()
         return false;
     juce::XmlElement::TextFormat format;
     format.customEncoding = "UTF-8";
-    return registry->writeTo (file, format);   // through a temporary file renamed over it
+    return AtomicFileWriter::replaceWithXml (file, *registry, format);
 }
 
 bool DeviceProfiler::load()
@@ -232,6 +233,7 @@ bool DeviceProfiler::load()
         productIds.clear();
 
         const juce::File file (AppPaths::getDeviceListFile());
+        AtomicFileWriter::discardLeftover (AtomicFileWriter::temporaryFor (file));
         if (file.existsAsFile())
         {
             auto xml = juce::XmlDocument::parse (file);

@@ -605,7 +605,7 @@ bool DeviceData::writeFactoryBankFile (const juce::File& file) const
         e->setAttribute ("number", i);
         e->setAttribute ("md5", p->getMd5().toHexString());
     }
-    return root.writeTo (file, {});
+    return AtomicFileWriter::replaceWithXml (file, root, {});
 }
 
 //==============================================================================

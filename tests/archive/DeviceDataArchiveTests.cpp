@@ -365,6 +365,40 @@ TEST_F (ArchiveItemTest, AFailedSaveLeavesTheOldFilesByteIdentical)
     EXPECT_EQ (snapshotFolder (folder.get()), before);
 }
 
+TEST_F (ArchiveItemTest, ASaveCutShortIsCompletedOrUndoneBeforeTheItemIsRead)
+{
+    auto d = data();
+    const auto meta = writeArchiveItem (folder.get(), "pair", *d, "Old");
+    const auto oldFiles = snapshotFolder (folder.get());
+    const auto metaTemporary = folder.child (".pair.xml.tmp"), dataTemporary = folder.child (".pair.xml.data.tmp");
+
+    // Cut short before anything was replaced: the old pair stands, the temporaries go.
+    writeFile (dataTemporary, { 1, 2 });
+    writeFile (metaTemporary, { '<' });
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), oldFiles);
+
+    // Cut short after the data was replaced: the whole new description takes its place.
+    DeviceDataArchive item (*readXml (meta), folder.get());
+    item.setData (*makeUnitData (format, { 2 }, 7));
+    item.setTitle ("New");
+    ASSERT_TRUE (item.save (meta));
+    const auto newFiles = snapshotFolder (folder.get());
+    ASSERT_TRUE (meta.moveFileTo (metaTemporary));
+    writeFile (meta, oldFiles.at ("pair.xml"));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+    DeviceDataArchive back (*readXml (meta), folder.get());
+    EXPECT_EQ (back.getTitle(), "New");
+    EXPECT_EQ (back.getPresetIndices(), juce::Array<int> ({ 2 }));
+
+    // An unfinished description by itself is dropped.
+    const auto& whole = newFiles.at ("pair.xml");
+    writeFile (metaTemporary, Bytes (whole.begin(), whole.begin() + (long) whole.size() / 2));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+}
+
 TEST_F (ArchiveItemTest, FilesNamedByADescriptionStayInsideTheItemsFolder)
 {
     TempFolder outside;
