@@ -395,6 +395,12 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
     const auto dataTemporary = dataTemporaryFor (metaFile);
     const auto metaTemporary = AtomicFileWriter::temporaryFor (metaFile);
 
+    // The temporaries are plain files of the program's own: a link by such a name (which
+    // content could bring along) is removed, never followed.
+    for (auto& temporary : { dataTemporary, metaTemporary })
+        if (temporary.isSymbolicLink())
+            temporary.deleteFile();
+
     // The data's temporary is still there: nothing was replaced yet, the old pair stands.
     if (dataTemporary.existsAsFile())
     {

@@ -397,6 +397,15 @@ TEST_F (ArchiveItemTest, ASaveCutShortIsCompletedOrUndoneBeforeTheItemIsRead)
     writeFile (metaTemporary, Bytes (whole.begin(), whole.begin() + (long) whole.size() / 2));
     DeviceDataArchive::finishInterruptedSave (meta);
     EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+
+    // A link by a temporary's name is never followed: it goes, and what it points to stays.
+    TempFolder outside;
+    writeFile (outside.child ("other.xml"), oldFiles.at ("pair.xml"));
+    ASSERT_TRUE (outside.child ("other.xml").createSymbolicLink (metaTemporary, true));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+    EXPECT_FALSE (metaTemporary.isSymbolicLink());
+    EXPECT_EQ (fileBytes (outside.child ("other.xml")), oldFiles.at ("pair.xml"));
 }
 
 TEST_F (ArchiveItemTest, FilesNamedByADescriptionStayInsideTheItemsFolder)
