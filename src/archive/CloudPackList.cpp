@@ -106,7 +106,10 @@ void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
 
     for (auto& file : files)
     {
-        if (! ConfinedFiles::isReadableFile (file, packs) || file.getSize() > maxDescriptionBytes)
+        if (! ConfinedFiles::isReadableFile (file, packs))
+            continue;
+        DeviceDataArchive::finishInterruptedSave (file);
+        if (file.getSize() > maxDescriptionBytes)
             continue;
         auto xml = juce::parseXML (file);
         if (xml == nullptr)

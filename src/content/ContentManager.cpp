@@ -1,4 +1,5 @@
 #include "content/ContentManager.h"
+#include "model/AtomicFileWriter.h"
 #include "model/DataLocation.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentFiles.h"
@@ -382,7 +383,7 @@ void ContentManager::loadControlDescriptor()
     {
         juce::XmlElement::TextFormat format;
         format.customEncoding = "UTF-8";
-        active->writeTo (storedFile, format);
+        AtomicFileWriter::replaceWithXml (storedFile, *active, format);
     }
 
     const juce::ScopedLock sl (lock);
@@ -1186,7 +1187,7 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCaps (juce::uint8 produc
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsFromDocument (*caps, productId, build);
+    return DeviceCaps::refuseUnstorable (capsFromDocument (*caps, productId, build));
 }
 
 std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce::uint8 productId, int kind,
@@ -1198,7 +1199,7 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsForDataVersion (*caps, productId, key, version);
+    return DeviceCaps::refuseUnstorable (capsForDataVersion (*caps, productId, key, version));
 }
 
 juce::Array<ConversionRuleInfo> ContentManager::getConversionRules (juce::uint8 productId, int kind) const

@@ -86,13 +86,15 @@ public:
     FirmwareUpdateElement getLatestFirmware (juce::uint8 productId) const;
 
     // The capability profile of a build, from the product's capability content: the base
-    // definition plus the first build profile whose range holds the build. Null without content.
+    // definition plus the first build profile whose range holds the build. Null without content,
+    // and null for a profile whose data format the data file cannot hold (the reason is
+    // logged, DeviceCaps::refuseUnstorable).
     std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build) const;
 
     // The capability profile of the first build profile whose preset data (kind 1) or
     // setup data (kind 2) has this version: its own value, or the base definition's when
     // it gives none. With no such profile, the base definition alone (builds 0 to 0).
-    // Null for another kind or without content.
+    // Null for another kind, without content, or for a profile refused as above.
     std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version) const;
 
     ContentDownloadThread* getDownloadThread() const noexcept { return downloadThread.get(); }

@@ -37,10 +37,7 @@ namespace
 
     bool isEditableCategory (const ValueTree& node)
     {
-        String category, subCategory;
-        getSourceNodeCategory (node, category, subCategory);
-        return category == SourceCategories::device || category == SourceCategories::archive
-            || subCategory == SourceCategories::uploadFolder;
+        return ! isReadOnlySourceNode (node);
     }
 
     // An empty slot with a filled one somewhere after it.

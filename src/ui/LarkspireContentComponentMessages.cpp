@@ -490,26 +490,32 @@ void LarkspireContentComponent::handleStartUpDone()
 {
     auto* content = getContentManager();
 
+    // The start-up's boxes run no modal loop inside this message callback: they are queued
+    // and shown once nothing else is open.
     if (content != nullptr && content->isOnline())
     {
         signInButton.setCommandToTrigger (&getCommandManager(), AppCommand::signIn, true);
 
         const auto updateAddress = content->getUpdateAddress();
-        if (updateAddress.isNotEmpty()
-            && askYesNo (this, "Larkspire Update!",
-                         "A new version of Larkspire is available. \n\n" + content->getLatestBuildInfo()
-                         + "\n\nWould you like to quit Larkspire and download the new update?"))
-        {
-            getDialogService().openUrl (updateAddress);
-            if (auto* app = juce::JUCEApplicationBase::getInstance())
-                app->systemRequestedQuit();
-        }
+        if (updateAddress.isNotEmpty())
+            queueMessageBox (DialogService::Icon::question, this, "Larkspire Update!",
+                             "A new version of Larkspire is available. \n\n" + content->getLatestBuildInfo()
+                             + "\n\nWould you like to quit Larkspire and download the new update?",
+                             { "Yes", "No" }, [updateAddress] (int button)
+            {
+                if (button != 0)
+                    return;
+                getDialogService().openUrl (updateAddress);
+                if (auto* app = juce::JUCEApplicationBase::getInstance())
+                    app->systemRequestedQuit();
+            });
     }
     else
     {
         signInButton.setEnabled (false);
-        showWarningBox (this, "No Internet Connection",
-                        "Larkspire is unable to establish an internet connection with the Ardentis server. Product updates, account details, online presets, and manuals will not be available. This may also disrupt connectivity with your Ardentis product(s). An internet connection must be available the first time you connect a new product to your system.");
+        queueMessageBox (DialogService::Icon::warning, this, "No Internet Connection",
+                         "Larkspire is unable to establish an internet connection with the Ardentis server. Product updates, account details, online presets, and manuals will not be available. This may also disrupt connectivity with your Ardentis product(s). An internet connection must be available the first time you connect a new product to your system.",
+                         { "OK" });
     }
 
     if (statusBar != nullptr)

@@ -8,13 +8,14 @@ extern char** environ;
 
 namespace testing_support
 {
-    AppProcess::AppProcess (const juce::StringArray& arguments)
+    AppProcess::AppProcess (const juce::StringArray& arguments, const juce::File& copy)
     {
        #ifdef LARKSPIRE_APP_BINARY
-        const juce::String binary (LARKSPIRE_APP_BINARY);
+        const juce::String built (LARKSPIRE_APP_BINARY);
        #else
-        const juce::String binary;
+        const juce::String built;
        #endif
+        const auto binary = copy != juce::File() ? copy.getFullPathName() : built;
         std::vector<std::string> args { binary.toStdString() };
         for (auto& a : arguments)
             args.push_back (a.toStdString());

@@ -11,7 +11,8 @@ namespace testing_support
     class AppProcess
     {
     public:
-        explicit AppProcess (const juce::StringArray& arguments = {});
+        // `binary`: a copy of the program to start instead of the built one.
+        explicit AppProcess (const juce::StringArray& arguments = {}, const juce::File& binary = {});
         ~AppProcess();
 
         bool isRunning();
