@@ -36,6 +36,10 @@ public:
     static juce::String getUserKindName (int kind);
 
 private:
+    // Start-up steps 4 to 6: device profiler, device manager, the first scan; false after a
+    // fatal error.
+    bool startDevices();
+
     std::unique_ptr<MainAppWindow> mainWindow;
     juce::CriticalSection contentLock;
 
