@@ -21,6 +21,9 @@ public:
     // Relays DeviceInfoMessages to the main content component; drops anything else.
     void handleMessage (const juce::Message& message) override;
 
+    // Makes one product's content present. Worker threads wait for one another and for the
+    // download; the message thread takes what is on disk and leaves the download to the
+    // content download thread, whose messages tell when it is done.
     bool prepareProductContent (juce::uint8 productId);
 
     // Asks the main content component whether the program may quit; true when there is none.
