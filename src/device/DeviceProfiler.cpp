@@ -114,11 +114,11 @@ juce::String DeviceProfiler::getVariantDisplayName (juce::uint8 productId, int s
     return name;
 }
 
-std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCaps (juce::uint8 productId, int build)
+std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal)
 {
     if (capsDocument (productId) == nullptr)
         return {};
-    return getContentManager()->createDeviceCaps (productId, build);
+    return getContentManager()->createDeviceCaps (productId, build, refusal);
 }
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version)

@@ -40,7 +40,7 @@ juce::String DeviceCaps::getStorageProblem() const
            + ", which the data file cannot hold.";
 }
 
-std::unique_ptr<DeviceCaps> DeviceCaps::refuseUnstorable (std::unique_ptr<DeviceCaps> caps)
+std::unique_ptr<DeviceCaps> DeviceCaps::refuseUnstorable (std::unique_ptr<DeviceCaps> caps, juce::String* problem)
 {
     if (caps == nullptr)
         return caps;
@@ -48,6 +48,8 @@ std::unique_ptr<DeviceCaps> DeviceCaps::refuseUnstorable (std::unique_ptr<Device
     if (text.isEmpty())
         return caps;
     juce::Logger::writeToLog (text);
+    if (problem != nullptr)
+        *problem = text;
     return {};
 }
 

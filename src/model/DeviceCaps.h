@@ -65,8 +65,9 @@ public:
     juce::String getStorageProblem() const;
 
     // Where profiles are built: a usable profile is passed on, one with a storage problem is
-    // refused (null) and its problem logged.
-    static std::unique_ptr<DeviceCaps> refuseUnstorable (std::unique_ptr<DeviceCaps> caps);
+    // refused (null) and its problem logged and handed to `problem` when given.
+    static std::unique_ptr<DeviceCaps> refuseUnstorable (std::unique_ptr<DeviceCaps> caps,
+                                                         juce::String* problem = nullptr);
 
 private:
     // Typed lookups: build profile first, then base definition, then the built-in default.

@@ -470,6 +470,8 @@ void LarkspireContentComponent::handleMessage (const juce::Message& message)
             status.setMessage ("MIDI transmission error on setup data  (retry " + juce::String (info->p2) + ")", true);
             break;
 
+        case InfoCode::unitProfileRefused:  handleProfileRefused (*info); break;
+
         case InfoCode::unitNeedsTime:
             status.setProgressValue (1.0);
             status.setMessage ("Optimizing device storage. Please wait...", false);
@@ -534,6 +536,17 @@ void LarkspireContentComponent::handleMismatchedBackups (const DeviceInfoMessage
     if (auto* archive = dataPage->getArchiveManager())
         if (auto* devices = getDeviceManager())
             archive->startConversion (devices->getFirmwareVersion (-1));
+}
+
+void LarkspireContentComponent::handleProfileRefused (const DeviceInfoMessage& info)
+{
+    // Every scan finds the unit again; the reason is told once. The box waits its turn and runs
+    // no modal loop here: scans also run during the start-up.
+    if (refusedProfilesShown.contains (info.text))
+        return;
+    refusedProfilesShown.add (info.text);
+    queueMessageBox (DialogService::Icon::warning, this, "Device Not Supported",
+                     info.text + "\n\nLarkspire does not use this device.", { "OK" });
 }
 
 void LarkspireContentComponent::handleScanResult (const DeviceInfoMessage& info, int entryState)

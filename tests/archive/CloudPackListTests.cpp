@@ -280,7 +280,7 @@ TEST_F (PackTest, ListEntriesBecomePackItems)
 TEST (PackTools, PackConversionFromAListFile)
 {
     ContentWorld world;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     auto* cm = getContentManager();
     constexpr juce::uint8 merle = 17;
     ASSERT_TRUE (syncMerle (world, *cm));
@@ -369,7 +369,7 @@ TEST (PackTools, PackConversionFromAListFile)
 TEST (PackTools, TheSamplePacksAppearForTheUnit)
 {
     ContentWorld world;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     auto* cm = getContentManager();
     constexpr juce::uint8 merle = 17;
     ASSERT_TRUE (syncMerle (world, *cm));

@@ -133,7 +133,7 @@ TEST_F (SourceTreeTest, StandardNodesWithoutOnlineContent)
 TEST_F (SourceTreeTest, OnlineContentAddsTheCloud)
 {
     ContentWorld w;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     ASSERT_TRUE (getContentManager()->isOnline());
     auto root = createRootSourceNode ({});
     setContentManager (nullptr);

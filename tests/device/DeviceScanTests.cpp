@@ -123,9 +123,15 @@ TEST (DeviceScan, AProfileTheDataFileCannotHoldIsRefusedAndItsUnitIsNotUsed)
     EXPECT_NE (d->getStatus() & DeviceObject::unknownProduct, 0u);
     EXPECT_EQ (d->getDeviceCaps(), nullptr);
     EXPECT_EQ (d->getDeviceData(), nullptr);
-    EXPECT_TRUE (log.lines.contains ("Merle: the capability profile of builds 130 to 140 cannot be used: "
-                                     "numPresets is 20000, above the limit of 16384, which the data file cannot hold."))
-        << log.lines.joinIntoString ("\n");
+    const juce::String refusal ("Merle: the capability profile of builds 130 to 140 cannot be used: "
+                                "numPresets is 20000, above the limit of 16384, which the data file cannot hold.");
+    EXPECT_TRUE (log.lines.contains (refusal)) << log.lines.joinIntoString ("\n");
+    // The GUI is told why, with the product and the build.
+    const auto told = w.recorder.withCode (InfoCode::unitProfileRefused);
+    ASSERT_EQ (told.size(), 1u);
+    EXPECT_EQ (told[0].p1, DeviceWorld::merle);
+    EXPECT_EQ (told[0].p2, 140);
+    EXPECT_EQ (told[0].text, refusal);
 
     // The builds whose profile a data file can hold are not touched.
     EXPECT_NE (DeviceProfiler::createDeviceCaps (DeviceWorld::merle, 120), nullptr);
