@@ -24,7 +24,7 @@ packages=(
     fonts-dejavu-core xvfb xauth
 )
 if [ "$mode" = test ]; then
-    packages+=(googletest libgtest-dev xdotool imagemagick libclang-rt-dev tesseract-ocr tesseract-ocr-eng)
+    packages+=(googletest libgtest-dev xdotool imagemagick tesseract-ocr libclang-rt-dev)
 fi
 
 missing=()

@@ -3,7 +3,7 @@
 #include "core/Settings.h"
 #include "ui/CommandManager.h"
 #include "ui/MainAppWindow.h"
-#include "ui/MessageBoxes.h"
+#include "core/DialogService.h"
 
 Larkspire::Larkspire() = default;
 
@@ -82,24 +82,45 @@ void Larkspire::shutdown()
 void Larkspire::systemRequestedQuit()
 {
     const int code = fatalErrorCode.load();
-
-    if (nexus != nullptr && ! nexus->isQuitAllowed (code != 0))
-        return;
-
     if (code != 0)
     {
-        auto* window = nexus != nullptr ? nexus->getMainWindow() : nullptr;
-        showWarningBox (window != nullptr ? window->getContentComponent() : nullptr, "Error", getFatalErrorText (code));
+        endAfterFatalError (code);
+        return;
     }
 
+    if (nexus != nullptr && ! nexus->isQuitAllowed (false))
+        return;
     quit();
+}
+
+void Larkspire::endAfterFatalError (int code)
+{
+    // Shown once; while it is up, further quit requests wait for it.
+    if (fatalErrorShown)
+        return;
+    fatalErrorShown = true;
+
+    // The quit is forced: the content component hears of it and cannot refuse it.
+    if (nexus != nullptr)
+        nexus->isQuitAllowed (true);
+
+    // No modal loop runs here: the box is shown and this callback returns, so that no other
+    // message can open a box inside it. Closing the box ends the program in the normal way.
+    auto* window = nexus != nullptr ? nexus->getMainWindow() : nullptr;
+    getFatalErrorDialogService().showMessageBoxAsync (DialogService::Icon::warning, "Error", getFatalErrorText (code),
+                                                      { "OK" }, window != nullptr ? window->getContentComponent() : nullptr,
+                                                      [] (int) { quit(); });
 }
 
 void Larkspire::raiseFatalError (int code)
 {
     int expected = 0;
     if (code != 0 && fatalErrorCode.compare_exchange_strong (expected, code))
+    {
+        // From now on the only box is the error's own.
+        refuseFurtherDialogs();
         triggerAsyncUpdate();
+    }
 }
 
 juce::String Larkspire::getFatalErrorText (int code)

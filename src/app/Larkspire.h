@@ -55,6 +55,8 @@ public:
 private:
     void handleAsyncUpdate() override { systemRequestedQuit(); }
     void setUpInstallToken();
+    // Shows the error's box and quits when it is closed.
+    void endAfterFatalError (int code);
 
     bool developer = false;
     bool scanAll = false;
@@ -65,5 +67,6 @@ private:
     juce::Uuid installId;
     bool firstRun = false;
     bool initialised = false;   // a second instance gets shutdown() without initialise()
+    bool fatalErrorShown = false;
     std::unique_ptr<Nexus> nexus;
 };

@@ -14,6 +14,7 @@
 #include "ui/CommandManager.h"
 #include "ui/LarkspireContentComponent.h"
 #include "ui/MainAppWindow.h"
+#include <optional>
 
 Nexus::Nexus() = default;
 
@@ -28,9 +29,10 @@ void Nexus::startUp()
     // it can connect while the rest starts, and is found by the first scan.
     getMidiPortLayer();
 
-    // 1. Content manager: loads the control content (it may raise fatal error 1 or 2 itself;
-    //    the start-up goes on and the asynchronous quit follows) and, when online, starts
-    //    the content download thread.
+    // 1. Content manager: loads the control content from disk and starts fetching the web
+    //    copy (it may raise fatal error 1 or 2 itself; the start-up goes on and the
+    //    asynchronous quit follows). When the web copy arrives it starts the content
+    //    download thread.
     setContentManager (new ContentManager());
     if (getContentManager() == nullptr)
     {
@@ -54,13 +56,36 @@ void Nexus::startUp()
     mainWindow.reset();
     mainWindow = std::make_unique<MainAppWindow>();
 
+    // The web copy of the control descriptor arrives later, from a worker. The devices start
+    // on the copy on disk; without one they wait for the web copy, since no unit could be
+    // identified before it. The start-up ends when the outcome of the fetch is known, so
+    // that the main content component knows whether the program is online.
+    auto* content = getContentManager();
+    const bool fromDisk = content->hasControlDescriptor();
+    if (fromDisk && ! startDevices())
+        return;
+
+    juce::WeakReference<juce::MessageListener> self (this);
+    content->callWhenDescriptorFetched ([self, fromDisk]
+    {
+        auto* hub = dynamic_cast<Nexus*> (self.get());
+        if (hub == nullptr || (! fromDisk && ! hub->startDevices()))
+            return;
+
+        // 7. The end of the start-up, relayed to the main content component.
+        hub->postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
+    });
+}
+
+bool Nexus::startDevices()
+{
     // 4. Device profiler: the known-device registry, loaded at once (which makes the content
     //    of every product in it present).
     setDeviceProfiler (new DeviceProfiler());
     if (getDeviceProfiler() == nullptr)
     {
         appRaiseFatalError (1);
-        return;
+        return false;
     }
     getDeviceProfiler()->load();
 
@@ -70,7 +95,7 @@ void Nexus::startUp()
     if (getDeviceManager() == nullptr)
     {
         appRaiseFatalError (1);
-        return;
+        return false;
     }
     getDeviceManager()->startThread();
 
@@ -79,9 +104,7 @@ void Nexus::startUp()
     if (auto* content = getMainContent())
         if (auto* target = getCommandManager().findTargetForComponent (content))
             target->invokeDirectly (AppCommand::scanForDevices, true);
-
-    // 7. The end of the start-up, relayed to the main content component.
-    postMessage (new DeviceInfoMessage (InfoCode::startUpDone, 0, 0, {}));
+    return true;
 }
 
 void Nexus::shutDown()
@@ -131,7 +154,12 @@ LarkspireContentComponent* Nexus::getMainContent() const
 
 bool Nexus::prepareProductContent (juce::uint8 productId)
 {
-    const juce::ScopedLock sl (contentLock);
+    // The message thread never waits on the web, nor on a worker that holds the lock while it
+    // downloads: it takes what is on disk and leaves the download to the content download thread.
+    const bool messageThread = juce::MessageManager::existsAndIsCurrentThread();
+    std::optional<juce::ScopedLock> sl;
+    if (! messageThread)
+        sl.emplace (contentLock);
 
     // Without a content manager or a device profiler there is nothing to prepare for.
     auto* content = getContentManager();
@@ -144,6 +172,9 @@ bool Nexus::prepareProductContent (juce::uint8 productId)
     // Content that synchronised in this run is in place: nothing to do.
     if (content->isProductSynced (productId))
         return false;
+
+    if (messageThread)
+        return content->queuePreparation (productId);
 
     if (! content->prepareProduct (productId))
         return false;

@@ -21,6 +21,9 @@ public:
     // Relays DeviceInfoMessages to the main content component; drops anything else.
     void handleMessage (const juce::Message& message) override;
 
+    // Makes one product's content present. Worker threads wait for one another and for the
+    // download; the message thread takes what is on disk and leaves the download to the
+    // content download thread, whose messages tell when it is done.
     bool prepareProductContent (juce::uint8 productId);
 
     // Asks the main content component whether the program may quit; true when there is none.
@@ -36,6 +39,10 @@ public:
     static juce::String getUserKindName (int kind);
 
 private:
+    // Start-up steps 4 to 6: device profiler, device manager, the first scan; false after a
+    // fatal error.
+    bool startDevices();
+
     std::unique_ptr<MainAppWindow> mainWindow;
     juce::CriticalSection contentLock;
 

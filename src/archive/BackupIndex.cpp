@@ -1,6 +1,7 @@
 #include "archive/BackupIndex.h"
 #include "archive/ConfinedFiles.h"
 #include "core/AppPaths.h"
+#include "model/AtomicFileWriter.h"
 
 namespace
 {
@@ -57,6 +58,7 @@ void BackupIndex::loadIndex()
     const auto file = getIndexFile();
     if (file == juce::File())
         return;
+    AtomicFileWriter::discardLeftover (AtomicFileWriter::temporaryFor (file));
 
     if (! file.exists())
     {
@@ -182,6 +184,7 @@ void BackupIndex::fillTreeFromGroup (const juce::XmlElement& group, juce::ValueT
 
             if (isUsableEntryFile (file))
             {
+                DeviceDataArchive::finishInterruptedSave (file);
                 if (auto xml = parseBounded (file, maxDescriptionBytes))
                 {
                     auto item = std::make_unique<DeviceDataArchive> (*xml, dataFolder);

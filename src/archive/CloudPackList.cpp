@@ -106,7 +106,10 @@ void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
 
     for (auto& file : files)
     {
-        if (! ConfinedFiles::isReadableFile (file, packs) || file.getSize() > maxDescriptionBytes)
+        if (! ConfinedFiles::isReadableFile (file, packs))
+            continue;
+        DeviceDataArchive::finishInterruptedSave (file);
+        if (file.getSize() > maxDescriptionBytes)
             continue;
         auto xml = juce::parseXML (file);
         if (xml == nullptr)
@@ -250,10 +253,14 @@ int CloudPackList::convertPresetPack (const juce::String& listLocation, const Co
 
     const int answer = getDialogService().showMessageBox (
         DialogService::Icon::question, "Convert Preset Pack",
-        "Converting preset pack for " + productName + ". For version: " + getVersionText (version),
+        "Convert the preset pack listed in " + location + "?",
         { "Start Conversion", "Cancel" }, nullptr);
     if (answer != 0)
         return 0;
+    getDialogService().showMessageBox (
+        DialogService::Icon::info, "Convert Preset Pack",
+        "Converting preset pack for " + productName + ". For version: " + getVersionText (version),
+        { "OK" }, nullptr);
 
     // Only the pack files of an earlier run are cleared out of the output folder.
     const auto output = (local ? juce::File (location).getParentDirectory()

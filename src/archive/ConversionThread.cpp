@@ -178,7 +178,10 @@ void LocalArchiveManager::ConversionThread::convertItem (juce::XmlElement& targe
         return;
     }
 
-    if (! backups->isUsableEntryFile (metaFile) || metaFile.getSize() > maxDescriptionBytes)
+    if (! backups->isUsableEntryFile (metaFile))
+        return;
+    DeviceDataArchive::finishInterruptedSave (metaFile);
+    if (metaFile.getSize() > maxDescriptionBytes)
         return;
     auto xml = juce::parseXML (metaFile);
     if (xml == nullptr)

@@ -182,8 +182,11 @@ bool isReadOnlySourceNode (const juce::ValueTree& node)
 {
     juce::String category, subCategory;
     getSourceNodeCategory (node, category, subCategory);
-    return category != SourceCategories::archive && category != SourceCategories::device
-        && subCategory != SourceCategories::uploadFolder;
+    if (category == SourceCategories::archive || category == SourceCategories::device)
+        return false;
+    // An upload folder is the user's own, writable data only in the user's own source; one
+    // that arrives in any other source (the cloud's content included) stays read-only.
+    return ! (category == SourceCategories::user && subCategory == SourceCategories::uploadFolder);
 }
 
 juce::String makeSourceNodeTitle (const juce::ValueTree& node)

@@ -72,7 +72,8 @@ juce::ValueTree findDeviceSourceNode (const juce::ValueTree& root);
 // lies in; a node in (or inside) an upload folder reports "upload-folder".
 void getSourceNodeCategory (const juce::ValueTree& node, juce::String& category, juce::String& subCategory);
 
-// Sources other than the unit, the backups and upload folders are shown read-only.
+// Sources other than the unit, the backups and the upload folders of the "user" source are
+// shown read-only.
 bool isReadOnlySourceNode (const juce::ValueTree& node);
 
 // "<top-level label> - <node label>", as far as present.

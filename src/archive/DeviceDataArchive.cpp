@@ -1,6 +1,5 @@
 #include "archive/DeviceDataArchive.h"
 #include "archive/ConfinedFiles.h"
-#include "content/WebTransfer.h"
 #include "core/WebAddress.h"
 #include "core/EmbeddedResources.h"
 #include "model/AtomicFileWriter.h"
@@ -26,6 +25,15 @@ namespace
 
     // Pictures named by a link are small; anything bigger is not one.
     constexpr size_t maxPictureBytes = 16 * 1024 * 1024;
+    // Nor is a description this large.
+    constexpr juce::int64 maxDescriptionBytes = 1024 * 1024;
+
+    juce::XmlElement::TextFormat descriptionFormat()
+    {
+        juce::XmlElement::TextFormat format;
+        format.customEncoding = "UTF-8";
+        return format;
+    }
 
     juce::String textOf (const juce::XmlElement& root, const char* tag)
     {
@@ -179,18 +187,20 @@ void DeviceDataArchive::resolvePicture()
         return;
     }
 
-    // A web address, or a picture file that must lie in the item's own folder.
-    std::unique_ptr<juce::InputStream> stream;
+    // A picture named by a web address is never fetched: the link comes from content that
+    // could point anywhere, and items are loaded on the message thread, which must not wait
+    // on the web. The default picture stands in for it.
     if (isWebAddress (linkImage))
     {
-        stream = openWebStream (linkImage);
+        picture = createDefaultPicture();
+        return;
     }
-    else
-    {
-        const auto file = ConfinedFiles::resolve (linkImage, homeFolder);
-        if (isUsableLocalFile (file) && file.getSize() <= (juce::int64) maxPictureBytes)
-            stream = file.createInputStream();
-    }
+
+    // A picture file, which must lie in the item's own folder.
+    std::unique_ptr<juce::InputStream> stream;
+    const auto file = ConfinedFiles::resolve (linkImage, homeFolder);
+    if (isUsableLocalFile (file) && file.getSize() <= (juce::int64) maxPictureBytes)
+        stream = file.createInputStream();
 
     if (stream != nullptr)
     {
@@ -328,22 +338,84 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
         if (dataFile == juce::File() || (confined && ! ConfinedFiles::isWritableFile (dataFile, homeFolder)))
             return false;
 
+        // The data goes to the ".ard" file whatever the link ended in: the description must
+        // name that file, in the form the link had, or it never reads back.
+        const auto folder = metaFile.getParentDirectory();
+        if (ConfinedFiles::resolve (linkData, folder) != dataFile)
+            linkData = juce::File::isAbsolutePath (linkData.trim()) ? dataFile.getFullPathName()
+                                                                    : dataFile.getRelativePathFrom (folder);
+
         if (! dataFile.getParentDirectory().createDirectory())
             return false;
-        if (data->writeToFile (dataFile) != 0)
-            return false;
-        data->clearModifiedFlags (false);
     }
 
     auto xml = createMetaXml();
     if (xml == nullptr)
         return false;
 
-    if (! writeXmlFile (*xml, metaFile))
+    // Both files are written whole under their temporaries before either is replaced; then
+    // the data goes first and the description that names it last. A save cut short after
+    // the data was replaced leaves the whole new description in its temporary, which
+    // finishInterruptedSave puts in place, so data and description always match.
+    std::unique_ptr<AtomicFileWriter> dataWriter;
+    if (data != nullptr)
+    {
+        dataWriter = std::make_unique<AtomicFileWriter> (getDataFile (metaFile), dataTemporaryFor (metaFile));
+        auto* out = dataWriter->getStream();
+        if (out == nullptr || data->writeToStream (*out) != 0 || ! dataWriter->finish())
+            return false;
+    }
+
+    AtomicFileWriter metaWriter (metaFile);
+    auto* out = metaWriter.getStream();
+    if (out == nullptr)
+        return false;
+    xml->writeTo (*out, descriptionFormat());
+    if (! metaWriter.finish())
         return false;
 
+    if (dataWriter != nullptr && ! dataWriter->commit())
+        return false;
+    if (! metaWriter.commit())
+        return false;
+
+    if (data != nullptr)
+        data->clearModifiedFlags (false);
     modified = false;
     return true;
+}
+
+juce::File DeviceDataArchive::dataTemporaryFor (const juce::File& metaFile)
+{
+    return metaFile.getSiblingFile ("." + metaFile.getFileName() + ".data.tmp");
+}
+
+void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
+{
+    const auto dataTemporary = dataTemporaryFor (metaFile);
+    const auto metaTemporary = AtomicFileWriter::temporaryFor (metaFile);
+
+    // The temporaries are plain files of the program's own: a link by such a name (which
+    // content could bring along) is removed, never followed.
+    for (auto& temporary : { dataTemporary, metaTemporary })
+        if (temporary.isSymbolicLink())
+            temporary.deleteFile();
+
+    // The data's temporary is still there: nothing was replaced yet, the old pair stands.
+    if (dataTemporary.existsAsFile())
+    {
+        AtomicFileWriter::discardLeftover (dataTemporary);
+        AtomicFileWriter::discardLeftover (metaTemporary);
+        return;
+    }
+
+    // Only the description's temporary: the data may already be the new one. A whole
+    // description (an unfinished one does not parse) takes its place; anything else goes.
+    if (! metaTemporary.existsAsFile())
+        return;
+    auto xml = metaTemporary.getSize() <= maxDescriptionBytes ? juce::parseXML (metaTemporary) : nullptr;
+    if (xml == nullptr || ! xml->hasTagName ("ARCHIVE") || ! metaTemporary.replaceFileIn (metaFile))
+        AtomicFileWriter::discardLeftover (metaTemporary);
 }
 
 void DeviceDataArchive::deleteFiles()
@@ -475,14 +547,7 @@ void DeviceDataArchive::setModified (bool shouldBeModified)
 
 bool DeviceDataArchive::writeXmlFile (const juce::XmlElement& xml, const juce::File& file)
 {
-    AtomicFileWriter writer (file);
-    auto* out = writer.getStream();
-    if (out == nullptr)
-        return false;
-    juce::XmlElement::TextFormat format;
-    format.customEncoding = "UTF-8";
-    xml.writeTo (*out, format);
-    return writer.commit();
+    return AtomicFileWriter::replaceWithXml (file, xml, descriptionFormat());
 }
 
 juce::String DeviceDataArchive::getDateText() const

@@ -37,6 +37,11 @@ public:
     // returns false and leaves the files that were there before as they were.
     bool save (const juce::File& metaFile);
 
+    // Call before reading a description: completes or undoes a save of it that was cut
+    // short, so that the description and the data file it names match, and removes the
+    // save's temporary files.
+    static void finishInterruptedSave (const juce::File& metaFile);
+
     // The description as an "ARCHIVE" element.
     std::unique_ptr<juce::XmlElement> createMetaXml() const;
 
@@ -119,6 +124,8 @@ public:
     static std::unique_ptr<juce::Drawable> createMissingPicture();
 
 private:
+    // Where save writes the data before it replaces the data file.
+    static juce::File dataTemporaryFor (const juce::File& metaFile);
     void resolvePicture();
     void changed();
     bool isUsableLocalFile (const juce::File& file) const;

@@ -20,7 +20,7 @@ ContentDownloadThread::~ContentDownloadThread()
     stopThread (stopTimeoutMs);
 }
 
-void ContentDownloadThread::queueProduct (juce::uint8 productId)
+void ContentDownloadThread::queueProduct (juce::uint8 productId, bool prepareFirst)
 {
     {
         const juce::ScopedLock sl (queueLock);
@@ -33,6 +33,8 @@ void ContentDownloadThread::queueProduct (juce::uint8 productId)
             return;
 
         queue.add (productId);
+        if (prepareFirst)
+            toPrepare.addIfNotAlreadyThere (productId);
     }
     notify();
 }
@@ -65,19 +67,23 @@ void ContentDownloadThread::run()
             break;
 
         juce::uint8 productId = 255;
+        bool prepare = false;
         {
             const juce::ScopedLock sl (queueLock);
             if (queue.isEmpty())
                 continue;
             productId = queue.getFirst();
+            prepare = toPrepare.contains (productId);
         }
 
         const auto name = content.getProductName (productId);
         postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
-        const bool ok = content.syncProduct (productId, this);
+        const bool prepared = ! prepare || content.prepareProduct (productId);
+        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this);
         {
             const juce::ScopedLock sl (queueLock);
             queue.removeFirstMatchingValue (productId);
+            toPrepare.removeFirstMatchingValue (productId);
         }
         postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
 

@@ -6,7 +6,8 @@
 class ContentManager;
 
 // "Content Downloader": synchronises the firmware, rules and packs of queued products
-// one after the other, without blocking the program.
+// one after the other, without blocking the program; for the message thread it also
+// prepares their capability content.
 class ContentDownloadThread : public juce::Thread
 {
 public:
@@ -14,8 +15,10 @@ public:
     ~ContentDownloadThread() override;
 
     // Queues a product unless it is queued already or was synchronised less than the
-    // minimum interval ago; wakes the thread.
-    void queueProduct (juce::uint8 productId);
+    // minimum interval ago; wakes the thread. With `prepareFirst` the product's capability
+    // content is prepared on this thread before the synchronisation, which does not run when
+    // the preparation fails.
+    void queueProduct (juce::uint8 productId, bool prepareFirst = false);
 
     bool isQueued (juce::uint8 productId) const;
     int getNumQueued() const;
@@ -33,6 +36,7 @@ private:
     ContentManager& content;
     juce::CriticalSection queueLock;
     juce::Array<juce::uint8> queue;
+    juce::Array<juce::uint8> toPrepare;
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)
 };

@@ -1,4 +1,5 @@
 #include "content/ContentManager.h"
+#include "model/AtomicFileWriter.h"
 #include "model/DataLocation.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentFiles.h"
@@ -267,17 +268,13 @@ ContentManager::ContentManager()
     reset();
     defaultProductImage = createDefaultProductImage();
 
+    // Without a copy on disk the descriptor may still come from the web: the fatal error
+    // waits for the fetch (loadControlDescriptor).
     const bool parsed = parseControlDescriptor();
-    if (! parsed)
-        appRaiseFatalError (1);   // a code raised while loading (2) stays the one shown
-    else
+    if (parsed)
         seedProductFolders();
-
-    if (parsed && online.load())
-    {
-        downloadThread = std::make_unique<ContentDownloadThread> (*this);
-        downloadThread->startThread();
-    }
+    else if (! fetching.load())
+        appRaiseFatalError (1);
 }
 
 ContentManager::~ContentManager()
@@ -287,8 +284,159 @@ ContentManager::~ContentManager()
     namingInstance.compare_exchange_strong (self, nullptr);
 }
 
+//==============================================================================
+// Fetches the web copy of the descriptor (and a developer override named by a web address)
+// and hands them to the message thread.
+class ContentManager::DescriptorFetch : public juce::Thread
+{
+public:
+    DescriptorFetch (ContentManager& o, int g, const juce::String& web, const juce::String& developer)
+        : juce::Thread ("Descriptor Fetch"), owner (o), generation (g), webAddress (web), developerAddress (developer)
+    {
+    }
+
+    ~DescriptorFetch() override { stopThread (ContentDownloadThread::stopTimeoutMs); }
+
+    void run() override;
+
+private:
+    ContentManager& owner;
+    const int generation;
+    const juce::String webAddress, developerAddress;
+};
+
+struct ContentManager::FetchedDescriptor : juce::Message
+{
+    int generation = 0;
+    std::unique_ptr<juce::XmlElement> web, developerCopy;
+};
+
+void ContentManager::DescriptorFetch::run()
+{
+    auto message = std::make_unique<FetchedDescriptor>();
+    message->generation = generation;
+    message->web = loadXmlFromAddress (webAddress, &owner.bytesFetched, true, this);
+    if (developerAddress.isNotEmpty() && ! threadShouldExit())
+        message->developerCopy = loadXmlFromWeb (&owner.bytesFetched, developerAddress, this);
+
+    if (! threadShouldExit())
+        owner.fetchReceiver.postMessage (message.release());
+}
+
+void ContentManager::FetchReceiver::handleMessage (const juce::Message& message)
+{
+    auto* fetched = dynamic_cast<const FetchedDescriptor*> (&message);
+    if (fetched == nullptr || fetched->generation != owner.fetchGeneration || ! owner.fetching.load())
+        return;   // a fetch that a reload replaced
+
+    auto& mutableFetched = const_cast<FetchedDescriptor&> (*fetched);
+    owner.takeFetchedDescriptor (std::move (mutableFetched.web), std::move (mutableFetched.developerCopy));
+}
+
+void ContentManager::startDescriptorFetch (const juce::String& developerWebAddress)
+{
+    fetching.store (true);
+    descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
+                                                         WebRoot::getContentBase() + "/" + descriptorFileName,
+                                                         developerWebAddress);
+    descriptorFetch->startThread();
+}
+
+void ContentManager::callWhenDescriptorFetched (std::function<void()> callback)
+{
+    if (callback == nullptr)
+        return;
+    if (fetching.load())
+        fetchCallbacks.push_back (std::move (callback));
+    else
+        callback();
+}
+
+void ContentManager::startDownloadThread()
+{
+    if (downloadThread != nullptr)
+        return;
+    downloadThread = std::make_unique<ContentDownloadThread> (*this);
+    downloadThread->startThread();
+    downloader.store (downloadThread.get());
+}
+
+void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web,
+                                            std::unique_ptr<juce::XmlElement> developerCopy)
+{
+    const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
+    const bool arrived = isXmlElementWithTag (web.get(), rootTag);
+
+    // A developer override stays in force; otherwise the web copy replaces the one from disk
+    // and is written back.
+    std::unique_ptr<juce::XmlElement> replacement;
+    bool writeBack = false;
+    if (! developerCopyInForce && isXmlElementWithTag (developerCopy.get(), rootTag))
+    {
+        replacement = std::move (developerCopy);
+        developerCopyInForce = true;
+    }
+    else if (! developerCopyInForce && arrived)
+    {
+        replacement = std::move (web);
+        writeBack = true;
+    }
+
+    const juce::File storedFile (AppPaths::join (AppPaths::getApplicationDataFolder(), descriptorFileName));
+    if (writeBack && storedFile.getParentDirectory().createDirectory())
+    {
+        juce::XmlElement::TextFormat format;
+        format.customEncoding = "UTF-8";
+        AtomicFileWriter::replaceWithXml (storedFile, *replacement, format);
+    }
+
+    if (replacement != nullptr)
+    {
+        {
+            // Records of products that stay keep what was loaded for them from disk.
+            const juce::ScopedLock sl (lock);
+            juce::OwnedArray<ProductInfo> previous (std::move (products));
+            auto previousDescriptor = std::move (activeDescriptor);
+            activeDescriptor = std::move (replacement);
+            buildRecords (previous);
+        }
+        seedProductFolders();
+    }
+
+    juce::Array<juce::uint8> wanted;
+    {
+        const juce::ScopedLock sl (lock);
+        wanted.swapWith (wantedOnline);
+    }
+
+    if (! hasControlDescriptor())
+    {
+        appRaiseFatalError (2);
+    }
+    else if (arrived)
+    {
+        startDownloadThread();
+        online.store (true);
+
+        // What was read from disk while the fetch ran is brought up to date now.
+        for (auto id : wanted)
+            if (findProductIndex (id) >= 0)
+                downloadThread->queueProduct (id, true);
+    }
+
+    fetching.store (false);
+    auto callbacks = std::move (fetchCallbacks);
+    fetchCallbacks.clear();
+    for (auto& callback : callbacks)
+        callback();
+}
+
 void ContentManager::reset()
 {
+    descriptorFetch.reset();
+    fetching.store (false);
+
+    downloader.store (nullptr);
     if (downloadThread != nullptr)
     {
         downloadThread->stopThread (ContentDownloadThread::stopTimeoutMs);
@@ -300,6 +448,7 @@ void ContentManager::reset()
     activeDescriptor.reset();
     links = makeDefaultLinks();
     products.clear();
+    wantedOnline.clear();
 }
 
 bool ContentManager::hasControlDescriptor() const
@@ -314,44 +463,34 @@ void ContentManager::loadControlDescriptor()
 
     const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
     const juce::File storedFile (AppPaths::join (AppPaths::getApplicationDataFolder(), descriptorFileName));
-    const auto remote = WebRoot::getContentBase() + "/" + descriptorFileName;
-
-    auto downloaded = loadXmlFromAddress (remote, &bytesFetched, true);
-    auto stored = loadXmlDocument (&bytesFetched, storedFile.getFullPathName());
-    if (! isXmlElementWithTag (stored.get(), rootTag))
-        stored.reset();
-
-    bool writeBack = false;
-    if (isXmlElementWithTag (downloaded.get(), rootTag))
-    {
-        online.store (true);
-        writeBack = true;
-    }
-    else
-    {
-        online.store (false);
-        downloaded.reset();
-    }
 
     std::unique_ptr<juce::XmlElement> active;
+    juce::String developerWebAddress;
+    developerCopyInForce = false;
 
+    // A developer override is read as a file here; one named by a web address comes with the
+    // web copy.
     if (appIsDeveloper())
     {
-        const auto uri = getSettingText (SettingsKeys::developerControlDescriptorUri, {});
-        auto developerCopy = loadXmlFromAddress (uri, &bytesFetched, false);
+        const auto uri = getSettingText (SettingsKeys::developerControlDescriptorUri, {}).trim();
+        auto developerCopy = loadXmlDocument (&bytesFetched, uri);
         if (isXmlElementWithTag (developerCopy.get(), rootTag))
         {
             active = std::move (developerCopy);
-            writeBack = false;
+            developerCopyInForce = true;
+        }
+        else if (isWebTransferAddress (uri))
+        {
+            developerWebAddress = uri;
         }
     }
 
-    if (active == nullptr && downloaded != nullptr)
-        active = std::move (downloaded);
-
-    // The stored copy was checked above; it is used as read, not loaded a second time.
-    if (active == nullptr && stored != nullptr)
-        active = std::move (stored);
+    if (active == nullptr)
+    {
+        active = loadXmlDocument (&bytesFetched, storedFile.getFullPathName());
+        if (! isXmlElementWithTag (active.get(), rootTag))
+            active.reset();
+    }
 
     if (active == nullptr)
     {
@@ -372,21 +511,12 @@ void ContentManager::loadControlDescriptor()
         }
     }
 
-    if (active == nullptr)
     {
-        appRaiseFatalError (2);
-        return;
+        const juce::ScopedLock sl (lock);
+        activeDescriptor = std::move (active);
     }
 
-    if (writeBack && storedFile.getParentDirectory().createDirectory())
-    {
-        juce::XmlElement::TextFormat format;
-        format.customEncoding = "UTF-8";
-        active->writeTo (storedFile, format);
-    }
-
-    const juce::ScopedLock sl (lock);
-    activeDescriptor = std::move (active);
+    startDescriptorFetch (developerWebAddress);
 }
 
 bool ContentManager::parseControlDescriptor()
@@ -394,6 +524,12 @@ bool ContentManager::parseControlDescriptor()
     loadControlDescriptor();
 
     const juce::ScopedLock sl (lock);
+    juce::OwnedArray<ProductInfo> none;
+    return buildRecords (none);
+}
+
+bool ContentManager::buildRecords (juce::OwnedArray<ProductInfo>& previous)
+{
     if (activeDescriptor == nullptr)
         return false;
 
@@ -447,6 +583,23 @@ bool ContentManager::parseControlDescriptor()
             record->manual = childText (product, "manual");
             if (record->manual.isEmpty())
                 record->manual = links.defaultManual;
+
+            for (auto* before : previous)
+            {
+                if (before->sysexId != record->sysexId || before->name != record->name)
+                    continue;
+                record->synced = before->synced;
+                record->lastSyncTime = before->lastSyncTime;
+                record->capsXml = before->capsXml;
+                record->firmwareXml = before->firmwareXml;
+                record->rulesXml = before->rulesXml;
+                record->firmwareList = before->firmwareList;
+                record->conversionRuleList = before->conversionRuleList;
+                record->variantImages = before->variantImages;
+                record->variantIconAddresses = before->variantIconAddresses;
+                record->variantImageIndex = before->variantImageIndex;
+                break;
+            }
             products.add (record.release());
         }
     }
@@ -874,6 +1027,9 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
     if (! online.load())
         return false;
 
+    // The download thread and the device threads may both prepare a product: they share its files.
+    const juce::ScopedLock pl (preparationLock);
+
     const auto folder = AppPaths::getProductFolder (productId);
     if (folder.isEmpty() || ! juce::File (folder).createDirectory())
         return false;
@@ -897,6 +1053,8 @@ bool ContentManager::loadStoredContent (juce::uint8 productId)
 {
     {
         const juce::ScopedLock sl (lock);
+        if (fetching.load())
+            wantedOnline.addIfNotAlreadyThere (productId);   // brought up to date if the web copy comes
         if (activeDescriptor == nullptr || findRecord (productId) == nullptr)
             return false;
     }
@@ -913,6 +1071,18 @@ bool ContentManager::loadStoredContent (juce::uint8 productId)
     bool images = true;
     rebuildVariantImages (productId, false, false, images);
     return result;
+}
+
+bool ContentManager::queuePreparation (juce::uint8 productId)
+{
+    auto* thread = getDownloadThread();
+    if (! online.load() || thread == nullptr || findProductIndex (productId) < 0)
+        return false;
+
+    if (getCapsXml (productId) == nullptr && ! thread->isQueued (productId))
+        loadStoredContent (productId);
+    thread->queueProduct (productId, true);
+    return true;
 }
 
 bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
@@ -1181,12 +1351,12 @@ ContentXml ContentManager::getCapsXml (juce::uint8 productId) const
     return p != nullptr ? p->capsXml : ContentXml();
 }
 
-std::unique_ptr<DeviceCaps> ContentManager::createDeviceCaps (juce::uint8 productId, int build) const
+std::unique_ptr<DeviceCaps> ContentManager::createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal) const
 {
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsFromDocument (*caps, productId, build);
+    return DeviceCaps::refuseUnstorable (capsFromDocument (*caps, productId, build), refusal);
 }
 
 std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce::uint8 productId, int kind,
@@ -1198,7 +1368,7 @@ std::unique_ptr<DeviceCaps> ContentManager::createDeviceCapsForDataVersion (juce
     auto caps = getCapsXml (productId);
     if (caps == nullptr)
         return {};
-    return capsForDataVersion (*caps, productId, key, version);
+    return DeviceCaps::refuseUnstorable (capsForDataVersion (*caps, productId, key, version));
 }
 
 juce::Array<ConversionRuleInfo> ContentManager::getConversionRules (juce::uint8 productId, int kind) const

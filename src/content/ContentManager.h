@@ -4,6 +4,8 @@
 #include "content/ProductInfo.h"
 #include "content/WebTransfer.h"
 #include <juce_graphics/juce_graphics.h>
+#include <functional>
+#include <vector>
 
 class ContentDownloadThread;
 class DeviceCaps;
@@ -12,6 +14,9 @@ class DeviceCaps;
 // copy), keeps one record per product, and keeps each product's content (capability
 // profiles, firmware lists and images, conversion rules and scripts, preset packs) in the
 // product's folder. One instance per run, reached through getContentManager().
+//
+// The message thread never waits on the web: the program starts on the copy on disk while a
+// worker fetches the web copy, which is put in force on the message thread when it arrives.
 //
 // Every record field is guarded by one lock; lists and content XML are handed out as
 // copies or shared pointers, never as references into a record.
@@ -27,14 +32,24 @@ public:
     // Stops and deletes the download thread and drops the descriptor and every record.
     void reset();
 
-    // Loads the descriptor from every source in turn (fatal code 2 when none has one).
+    // Puts the copy on disk in force (developer override, else the stored copy, else the
+    // installed one) and starts fetching the web copy. Fatal code 2 when neither the disk
+    // nor the web has one, raised once the fetch has failed.
     void loadControlDescriptor();
 
     // Loads, then builds the links and product records; false when no descriptor is in force.
     bool parseControlDescriptor();
 
+    // True once a web copy of the descriptor has arrived in this run.
     bool isOnline() const noexcept        { return online.load(); }
     bool hasControlDescriptor() const;
+
+    // True from loading until the web copy has arrived or failed and the outcome is in force.
+    bool isFetchingDescriptor() const noexcept { return fetching.load(); }
+
+    // Calls `callback` on the message thread once the outcome of the fetch is in force (at once
+    // when it is already). Dropped when the manager goes first.
+    void callWhenDescriptorFetched (std::function<void()> callback);
 
     // ---- product records and lookups
     juce::Array<juce::uint8> getProductIds() const;
@@ -73,6 +88,11 @@ public:
 
     bool prepareProduct (juce::uint8 productId);
     bool loadStoredContent (juce::uint8 productId);
+
+    // For the message thread, which does not wait for downloads: the content on disk serves at
+    // once, and the download thread prepares and synchronises the product, posting its start
+    // and result as for any synchronisation. False when online content cannot be queued.
+    bool queuePreparation (juce::uint8 productId);
     bool syncProduct (juce::uint8 productId, juce::Thread* thread);
 
     bool downloadFirmwareImages (juce::uint8 productId, juce::Thread* thread);
@@ -86,16 +106,18 @@ public:
     FirmwareUpdateElement getLatestFirmware (juce::uint8 productId) const;
 
     // The capability profile of a build, from the product's capability content: the base
-    // definition plus the first build profile whose range holds the build. Null without content.
-    std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build) const;
+    // definition plus the first build profile whose range holds the build. Null without content,
+    // and null for a profile whose data format the data file cannot hold (the reason is
+    // logged and handed to `refusal` when given, DeviceCaps::refuseUnstorable).
+    std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal = nullptr) const;
 
     // The capability profile of the first build profile whose preset data (kind 1) or
     // setup data (kind 2) has this version: its own value, or the base definition's when
     // it gives none. With no such profile, the base definition alone (builds 0 to 0).
-    // Null for another kind or without content.
+    // Null for another kind, without content, or for a profile refused as above.
     std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version) const;
 
-    ContentDownloadThread* getDownloadThread() const noexcept { return downloadThread.get(); }
+    ContentDownloadThread* getDownloadThread() const noexcept { return downloader.load(); }
 
     // The "Content" folder beside the executable; tests point it elsewhere.
     static juce::File getInstalledContentFolder();
@@ -112,8 +134,21 @@ private:
         juce::String latestBuildInfo, updateAddress;
     };
 
+    class DescriptorFetch;
+    struct FetchedDescriptor;
+    struct FetchReceiver : juce::MessageListener
+    {
+        explicit FetchReceiver (ContentManager& o) : owner (o) {}
+        void handleMessage (const juce::Message&) override;
+        ContentManager& owner;
+    };
+
     static Links makeDefaultLinks();
     ProductInfo* findRecord (juce::uint8 productId) const;   // call under the lock
+    bool buildRecords (juce::OwnedArray<ProductInfo>& previous);   // call under the lock
+    void startDescriptorFetch (const juce::String& developerWebAddress);
+    void takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web, std::unique_ptr<juce::XmlElement> developerCopy);
+    void startDownloadThread();
     void seedProductFolders();
     bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread);
     void rebuildVariantImages (juce::uint8 productId, bool download, bool forceDownload, bool& result);
@@ -124,7 +159,18 @@ private:
     void markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry);
 
     mutable juce::CriticalSection lock;
+    juce::CriticalSection preparationLock;   // one product preparation at a time, whichever thread runs it
     std::unique_ptr<ContentDownloadThread> downloadThread;
+    std::atomic<ContentDownloadThread*> downloader { nullptr };   // read by every thread
+
+    // The fetch of the web copy; the fields below the thread are the message thread's.
+    std::unique_ptr<DescriptorFetch> descriptorFetch;
+    std::atomic<bool> fetching { false };
+    int fetchGeneration = 0;
+    bool developerCopyInForce = false;
+    std::vector<std::function<void()>> fetchCallbacks;
+    FetchReceiver fetchReceiver { *this };
+    juce::Array<juce::uint8> wantedOnline;   // products read from disk while the fetch ran; under the lock
     ByteCounter transferCounter { 0 };
     ByteCounter bytesFetched { 0 };
     std::atomic<bool> online { false };

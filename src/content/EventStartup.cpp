@@ -1,6 +1,39 @@
 #include "content/EventStartup.h"
 #include "content/ContentManager.h"
 
+#if defined (__GLIBC__)
+ #include <langinfo.h>
+ #include <locale.h>
+#endif
+
+namespace
+{
+    juce::CriticalSection sourceLock;
+
+    EventStartup::LocaleCountrySource& sourceHolder()
+    {
+        static EventStartup::LocaleCountrySource source;
+        return source;
+    }
+
+    juce::String readSystemCountry()
+    {
+       #if defined (__GLIBC__)
+        // The country code of the environment's address locale, read without touching the
+        // process-wide locale (other threads use it). The framework's region call reads the
+        // locale's territory name instead, which is "ISO" under the C locale.
+        const auto locale = ::newlocale (LC_ADDRESS_MASK, "", (locale_t) nullptr);
+        if (locale == (locale_t) nullptr)
+            return {};
+        const auto code = juce::String::fromUTF8 (::nl_langinfo_l (_NL_ADDRESS_COUNTRY_AB2, locale));
+        ::freelocale (locale);
+        return code;
+       #else
+        return juce::SystemStats::getUserRegion();
+       #endif
+    }
+}
+
 EventStartup::EventStartup (const juce::Uuid& installToken, const juce::Uuid& sessionId)
     : TrackableEvent ("db_ls_run.php")
 {
@@ -27,8 +60,22 @@ juce::String EventStartup::getOperatingSystemName (juce::SystemStats::OperatingS
     }
 }
 
+void EventStartup::setLocaleCountrySource (LocaleCountrySource source)
+{
+    const juce::ScopedLock sl (sourceLock);
+    sourceHolder() = std::move (source);
+}
+
 juce::String EventStartup::getRegion()
 {
-    const auto region = juce::SystemStats::getUserRegion().trim();
-    return region.isNotEmpty() ? region : juce::String ("US");
+    LocaleCountrySource source;
+    {
+        const juce::ScopedLock sl (sourceLock);
+        source = sourceHolder();
+    }
+    const auto code = source ? source() : readSystemCountry();
+
+    const bool isCode = code.length() == 2
+                     && code.containsOnly ("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    return isCode ? code : juce::String ("US");
 }

@@ -4,6 +4,7 @@
 #include "content/EventStartup.h"
 #include "content/WebTransfer.h"
 #include "core/AppHost.h"
+#include <limits>
 
 namespace
 {
@@ -151,7 +152,31 @@ void EventTracker::sendStartupEvent()
         return;
 
     const auto replies = sendEvents (1);
-    sessionKey.store (replies.isEmpty() ? 0 : replies[0].trim().getIntValue());
+    sessionKey.store (replies.isEmpty() ? 0 : readSessionKey (replies[0]));
+}
+
+int EventTracker::readSessionKey (const juce::String& reply)
+{
+    const auto text = reply.trim();
+    auto p = text.getCharPointer();
+    const bool negative = *p == '-';
+    if (negative || *p == '+')
+        ++p;
+    if (p.isEmpty())
+        return 0;
+
+    juce::int64 value = 0;
+    for (; ! p.isEmpty(); ++p)
+    {
+        if (*p < '0' || *p > '9')
+            return 0;
+        value = value * 10 + (*p - '0');
+        if (value > (juce::int64) std::numeric_limits<int>::max() + 1)
+            return 0;
+    }
+    if (negative)
+        value = -value;
+    return value > std::numeric_limits<int>::max() ? 0 : (int) value;
 }
 
 void EventTracker::run()

@@ -23,6 +23,10 @@ public:
     void sendStartupEvent();
     void run() override;
 
+    // The session key in the service's reply to the run event: the reply must be wholly a
+    // decimal number (blanks and line ends around it aside) that fits an int, else 0.
+    static int readSessionKey (const juce::String& reply);
+
     int getSessionKey() const noexcept            { return sessionKey.load(); }
     const juce::Uuid& getSessionId() const noexcept { return sessionId; }
     bool isEnabled() const noexcept               { return enabled; }

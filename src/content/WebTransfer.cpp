@@ -1,5 +1,6 @@
 #include "content/WebTransfer.h"
 #include "core/WebAddress.h"
+#include "model/AtomicFileWriter.h"
 #include <cstdlib>
 
 namespace
@@ -231,22 +232,7 @@ bool replaceFileWithData (const juce::File& target, const void* data, size_t siz
     if (! target.getParentDirectory().createDirectory())
         return false;
 
-    juce::TemporaryFile temp (target, juce::TemporaryFile::useHiddenFile);
-    {
-        juce::FileOutputStream out (temp.getFile(), 16384);
-        if (out.failedToOpen())
-            return false;
-        if (size > 0 && ! out.write (data, size))
-            return false;
-        out.flush();
-        if (out.getStatus().failed())
-            return false;
-    }
-
-    if (temp.getFile().getSize() != (juce::int64) size)
-        return false;
-
-    return temp.overwriteTargetFileWithTemporary();
+    return AtomicFileWriter::replaceWithData (target, data, size);
 }
 
 bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,

@@ -67,6 +67,8 @@ namespace
 
 const char* const DataConversionManager::stoppedText = "The conversion was stopped.";
 const char* const DataConversionManager::recursionText = "The conversion script nested its calls too deeply.";
+const char* const DataConversionManager::memoryText = "The conversion script used more than its 128 MB of memory.";
+static_assert (RuleScriptRunner::memoryBudget == (size_t) 128 << 20, "the text above names the budget");
 
 DataConversionManager::DataConversionManager() : DataConversionManager (ConversionContent::getDefault())
 {
@@ -413,6 +415,9 @@ std::unique_ptr<DeviceMidiData> DataConversionManager::runRuleScript (const Devi
             break;
         case RuleScriptRunner::Outcome::tooDeep:
             errorInfo = recursionText;
+            break;
+        case RuleScriptRunner::Outcome::outOfMemory:
+            errorInfo = memoryText;
             break;
         case RuleScriptRunner::Outcome::failed:
             errorInfo = run.message;

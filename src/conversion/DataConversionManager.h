@@ -106,6 +106,7 @@ public:
     // Error texts of the program's own making (not of any bit).
     static const char* const stoppedText;      // "The conversion was stopped."
     static const char* const recursionText;    // a script nested its calls too deeply
+    static const char* const memoryText;       // a script took more than its memory budget
 
 private:
     std::unique_ptr<DeviceMidiData> runRuleScript (const DeviceMidiData& item, const ConversionRuleInfo& rule);

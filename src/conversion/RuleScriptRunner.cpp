@@ -2,9 +2,17 @@
 #include "conversion/ScriptValues.h"
 
 #if JUCE_LINUX
+ #include <malloc.h>
  #include <pthread.h>
  #include <sys/mman.h>
  #include <unistd.h>
+#endif
+
+#if defined (__has_feature)
+ #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+  #define LARKSPIRE_SANITIZER_HEAP 1
+  #include <sanitizer/allocator_interface.h>
+ #endif
 #endif
 
 class RuleScriptRunner::ScriptThread : public juce::Thread
@@ -137,6 +145,19 @@ private:
 RuleScriptRunner::RuleScriptRunner() = default;
 RuleScriptRunner::~RuleScriptRunner() = default;
 
+size_t RuleScriptRunner::getHeapInUse()
+{
+   #if LARKSPIRE_SANITIZER_HEAP
+    // A sanitizer's allocator serves every allocation; the C library's figures stay empty.
+    return __sanitizer_get_current_allocated_bytes();
+   #elif JUCE_LINUX
+    const auto info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+   #else
+    return 0;
+   #endif
+}
+
 RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, const juce::String& code,
                                                 const std::function<bool()>& shouldStop)
 {
@@ -156,6 +177,7 @@ RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, 
     ScriptThread::Job job;
     job.engine = &engine;
     job.code = code;
+    const auto heapAtStart = getHeapInUse();
     thread->post (job);
 
     bool interrupted = false;
@@ -167,6 +189,8 @@ RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, 
                 outcome.outcome = Outcome::stopped;
             else if (thread->isTooDeep())
                 outcome.outcome = Outcome::tooDeep;
+            else if (getHeapInUse() > heapAtStart + memoryBudget)
+                outcome.outcome = Outcome::outOfMemory;
             interrupted = outcome.outcome != Outcome::finished;
         }
         // Again on every turn: the engine sets its deadline when it starts, which may

@@ -6,9 +6,11 @@
 
 // Runs rule scripts on a thread of its own with a large stack, while the calling thread
 // waits and watches. JUCE's interpreter has no recursion limit, so the watch interrupts a
-// script whose stack grows too deep, long before the stack ends; and it interrupts the
-// script when the caller is asked to stop, so that no thread ever has to be killed while
-// a script runs. The thread is made on first use and reused for every later script.
+// script whose stack grows too deep, long before the stack ends; it has no memory limit
+// either, so the watch interrupts a script that takes more than its memory budget; and it
+// interrupts the script when the caller is asked to stop, so that no thread ever has to
+// be killed while a script runs. The thread is made on first use and reused for every
+// later script.
 class RuleScriptRunner
 {
 public:
@@ -20,7 +22,8 @@ public:
         finished,   // the script ran to its end
         failed,     // the interpreter reported an error (syntax, run-time, time-out)
         stopped,    // interrupted because shouldStop turned true
-        tooDeep     // interrupted because its calls nested too deeply
+        tooDeep,    // interrupted because its calls nested too deeply
+        outOfMemory // interrupted because it took more memory than its budget
     };
 
     struct Result
@@ -36,10 +39,23 @@ public:
 
     // The script thread's stack, and how deep a script may use it before it is interrupted:
     // the rest is room for what cannot be interrupted (parsing and evaluating the deepest
-    // expression a script of the largest accepted size can hold).
+    // expression a script of the largest accepted size can hold). A call level of the
+    // interpreter takes about half a kilobyte, so the limit allows some 8000 nested calls.
+    // It is kept that low because a function that calls itself through its global name
+    // looks the name up through every level's scope: such a recursion gets slower with
+    // every level, and a deeper limit would be reached only after the time limit.
     static constexpr size_t stackSize = (size_t) 192 << 20;
-    static constexpr size_t depthLimit = (size_t) 64 << 20;
+    static constexpr size_t depthLimit = (size_t) 4 << 20;
     static constexpr int pollIntervalMs = 5;
+
+    // The memory one script run may take: the growth of the process's heap while it runs.
+    // Rule scripts convert one preset or setup at a time and need a tiny part of this; a
+    // script that grows arrays, objects or texts without end is stopped when it is used up
+    // (within one poll interval, so it may overshoot by what it takes in that time).
+    static constexpr size_t memoryBudget = (size_t) 128 << 20;
+
+    // Bytes of heap the process has in use now.
+    static size_t getHeapInUse();
 
 private:
     class ScriptThread;

@@ -23,7 +23,8 @@ public:
     // The first code raised wins and ends the program.
     virtual void raiseFatalError (int code) = 0;
 
-    // Makes one product's control content present; serialised across threads.
+    // Makes one product's control content present; serialised across worker threads. On the
+    // message thread it never waits: downloads go to the content download thread.
     virtual bool prepareProductContent (juce::uint8 productId) = 0;
 
     // Where workers post DeviceInfoMessages that the hub relays to the GUI (may be null).

@@ -4,15 +4,23 @@
 namespace
 {
     // Where a closed box or dialog was, an X server without backing store keeps its
-    // pixels until the windows below repaint: repaint them all once it has gone.
+    // pixels until the windows below repaint: repaint them all once it has gone. The
+    // keyboard goes back to where it was before the box: without a window manager that
+    // hands the focus back, the window below would not get it again.
     struct RepaintWhenClosed
     {
+        juce::Component::SafePointer<juce::Component> focused { juce::Component::getCurrentlyFocusedComponent() };
+
         ~RepaintWhenClosed()
         {
             auto& desktop = juce::Desktop::getInstance();
             for (int i = 0; i < desktop.getNumComponents(); ++i)
                 if (auto* window = desktop.getComponent (i))
                     window->repaint();
+
+            if (focused != nullptr && focused->isShowing() && ! focused->hasKeyboardFocus (false)
+                && ! focused->isCurrentlyBlockedByAnotherModalComponent())
+                focused->grabKeyboardFocus();
         }
     };
 
@@ -68,9 +76,22 @@ namespace
             return copy.showMenu (options);
         }
 
+        int showPopupMenuAtPointer (const juce::PopupMenu& menu, juce::Component* target) override
+        {
+            auto options = juce::PopupMenu::Options();
+            if (target != nullptr)
+                options = options.withTargetComponent (target)
+                                 .withParentComponent (target->getTopLevelComponent());
+            // The target component alone would place the menu beside the whole component.
+            options = options.withMousePosition();
+            juce::PopupMenu copy (menu);
+            return copy.showMenu (options);
+        }
+
         juce::File chooseFile (ChooserMode mode, const juce::String& title,
                                const juce::File& initial, const juce::String& patterns) override
         {
+            RepaintWhenClosed repaint;
             juce::FileChooser chooser (title, initial, patterns);
             bool ok = false;
             switch (mode)
@@ -96,9 +117,67 @@ namespace
             RepaintWhenClosed repaint;
             return options.runModal();
         }
+
+        void showMessageBoxAsync (Icon icon, const juce::String& title, const juce::String& message,
+                                  const juce::StringArray& buttons, juce::Component* associated,
+                                  std::function<void (int)> onClose) override
+        {
+            // The buttons as showMessageBox has them: with one, Return and Escape press it;
+            // with two, Return the first and Escape the second; with three, a letter the
+            // first, Return the second and Escape the third.
+            const auto texts = buttons.isEmpty() ? juce::StringArray ("OK") : buttons;
+            auto* window = new juce::AlertWindow (title, message, toIconType (icon), associated);
+            for (int i = 0; i < texts.size(); ++i)
+            {
+                juce::KeyPress key, second;
+                if (texts.size() == 1)
+                    key = juce::KeyPress (juce::KeyPress::returnKey), second = juce::KeyPress (juce::KeyPress::escapeKey);
+                else if (i == texts.size() - 1)
+                    key = juce::KeyPress (juce::KeyPress::escapeKey);
+                else if (i == texts.size() - 2)
+                    key = juce::KeyPress (juce::KeyPress::returnKey);
+                else
+                    key = juce::KeyPress ((int) juce::CharacterFunctions::toLowerCase (texts[i][0]), 0, 0);
+                window->addButton (texts[i], i + 1, key, second);
+            }
+
+            const int count = texts.size();
+            window->enterModalState (true, juce::ModalCallbackFunction::create ([onClose, count] (int r)
+            {
+                RepaintWhenClosed repaint;
+                if (onClose)
+                    onClose (r >= 1 && r <= count ? r - 1 : -1);
+            }), true);
+        }
+    };
+
+    // Everything answered at once as dismissed; nothing is shown.
+    class RefusingDialogService final : public DialogService
+    {
+    public:
+        int showMessageBox (Icon, const juce::String&, const juce::String&, const juce::StringArray&,
+                            juce::Component*) override { return -1; }
+        int showPopupMenu (const juce::PopupMenu&, juce::Component*) override { return 0; }
+        juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override { return {}; }
+        bool openUrl (const juce::String&) override { return false; }
+        int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
+        int runModalWindow (juce::DialogWindow&) override { return 0; }
+        juce::Array<juce::File> chooseFilesToOpen (const juce::String&, const juce::File&, const juce::String&) override { return {}; }
+        int showTextInputBox (const juce::String&, const juce::String&, const juce::String&, juce::String&,
+                              const juce::StringArray&, juce::Component*) override { return -1; }
     };
 
     std::atomic<DialogService*> installedService { nullptr };
+    std::atomic<bool> dialogsRefused { false };
+}
+
+void DialogService::showMessageBoxAsync (Icon icon, const juce::String& title, const juce::String& message,
+                                         const juce::StringArray& buttons, juce::Component* associated,
+                                         std::function<void (int)> onClose)
+{
+    const int result = showMessageBox (icon, title, message, buttons, associated);
+    if (onClose)
+        onClose (result);
 }
 
 int DialogService::runModalWindow (juce::DialogWindow& window)
@@ -116,6 +195,7 @@ int DialogService::runModalWindow (juce::DialogWindow& window)
 juce::Array<juce::File> DialogService::chooseFilesToOpen (const juce::String& title, const juce::File& initial,
                                                           const juce::String& patterns)
 {
+    RepaintWhenClosed repaint;
     juce::FileChooser chooser (title, initial, patterns);
     if (chooser.browseForMultipleFilesToOpen())
         return chooser.getResults();
@@ -147,7 +227,7 @@ int DialogService::showTextInputBox (const juce::String& title, const juce::Stri
     return r >= 1 && r <= buttons.size() ? r - 1 : -1;
 }
 
-DialogService& getDialogService()
+DialogService& getFatalErrorDialogService()
 {
     if (auto* s = installedService.load())
         return *s;
@@ -155,8 +235,28 @@ DialogService& getDialogService()
     return frameworkService;
 }
 
+DialogService& getDialogService()
+{
+    if (dialogsRefused.load())
+    {
+        static RefusingDialogService refusingService;
+        return refusingService;
+    }
+    return getFatalErrorDialogService();
+}
+
 void setDialogService (DialogService* service)
 {
     installedService.store (service);
+}
+
+void refuseFurtherDialogs (bool refuse)
+{
+    dialogsRefused.store (refuse);
+}
+
+bool areDialogsRefused()
+{
+    return dialogsRefused.load();
 }
 

@@ -2,6 +2,7 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 #include "core/WebAddress.h"
+#include <functional>
 
 // Every modal box, popup menu, file chooser and URL launch of the program goes
 // through this one replaceable service, so that tests can record what would
@@ -21,8 +22,22 @@ public:
     virtual int showMessageBox (Icon icon, const juce::String& title, const juce::String& message,
                                 const juce::StringArray& buttons, juce::Component* associated) = 0;
 
+    // Shows the same box without running a modal loop: returns at once and calls `onClose`
+    // (when set) with the button index once the box has closed. By default the box goes
+    // through showMessageBox, which suits services that answer at once.
+    virtual void showMessageBoxAsync (Icon icon, const juce::String& title, const juce::String& message,
+                                      const juce::StringArray& buttons, juce::Component* associated,
+                                      std::function<void (int)> onClose);
+
     // Shows a popup menu modally; returns the chosen item id, 0 for none.
     virtual int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) = 0;
+
+    // A context or drop menu: shown at the mouse pointer and kept inside the target's
+    // window. Without its own version a service shows it as any other menu.
+    virtual int showPopupMenuAtPointer (const juce::PopupMenu& menu, juce::Component* target)
+    {
+        return showPopupMenu (menu, target);
+    }
 
     // Runs a file chooser modally; returns the chosen file, or a default File when cancelled.
     virtual juce::File chooseFile (ChooserMode mode, const juce::String& title,
@@ -51,8 +66,17 @@ public:
                                   const juce::StringArray& buttons, juce::Component* associated);
 };
 
-// The service in force: the installed one, else the framework-backed default.
+// The service in force: the installed one, else the framework-backed default. After
+// refuseFurtherDialogs, a service that answers everything at once as dismissed (-1, no
+// menu item, no file, not opened) and shows nothing.
 DialogService& getDialogService();
 
 // Installs a service (null restores the default). The caller keeps ownership.
 void setDialogService (DialogService* service);
+
+// Once the program ends after a fatal error, no box or dialog may open but the one that
+// reports the error, which goes through getFatalErrorDialogService (the service in force,
+// refused or not). Safe from any thread; `refuse` false lifts the refusal (for tests).
+void refuseFurtherDialogs (bool refuse = true);
+bool areDialogsRefused();
+DialogService& getFatalErrorDialogService();

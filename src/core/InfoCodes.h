@@ -34,6 +34,7 @@ namespace InfoCode
         firmwareBlockSent         = 0x8000F,
         firmwareBlockResent       = 0x80010,
         unitNeedsTime             = 0x80011,
+        unitProfileRefused        = 0x80012, // p1 product id, p2 build; text: why the profile cannot be used
         commandDone               = 0x80050,
         commandCancelled          = 0x80051,
         commandFailed             = 0x82000,

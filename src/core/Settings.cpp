@@ -23,6 +23,21 @@ namespace
         static std::unique_ptr<juce::ApplicationProperties> store;
         return store;
     }
+
+    // The framework saves the settings through a temporary sibling with a random name,
+    // "<name>_temp<hex digits>.<suffix>"; a save cut short leaves it behind. Only one
+    // instance of the program runs, so at its start no such file is in use.
+    void clearInterruptedSettingsSaves (const juce::File& settingsFile)
+    {
+        const auto stem = settingsFile.getFileNameWithoutExtension() + "_temp";
+        const auto extension = settingsFile.getFileExtension();
+        for (auto& f : settingsFile.getParentDirectory().findChildFiles (juce::File::findFiles, false, stem + "*" + extension))
+        {
+            const auto middle = f.getFileNameWithoutExtension().substring (stem.length());
+            if (f.getFileExtension() == extension && middle.isNotEmpty() && middle.containsOnly ("0123456789abcdef_"))
+                f.deleteFile();
+        }
+    }
 }
 
 juce::ApplicationProperties& getApplicationProperties()
@@ -47,6 +62,8 @@ void configureApplicationProperties()
     options.storageFormat = juce::PropertiesFile::storeAsXML;
     options.processLock = nullptr;
     getApplicationProperties().setStorageParameters (options);
+    if (auto* settings = getApplicationProperties().getUserSettings())
+        clearInterruptedSettingsSaves (settings->getFile());
 }
 
 void deleteApplicationProperties()

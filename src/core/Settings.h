@@ -39,6 +39,7 @@ namespace SettingsKeys
 juce::ApplicationProperties& getApplicationProperties();
 
 // Gives the store its file: "<home>/Ardentis/Larkspire 2/Larkspire 2.settings", XML, saved 3 s after a change.
+// Temporary files that interrupted saves of it left behind are deleted.
 void configureApplicationProperties();
 
 // Saves pending changes and deletes the process-wide store (a later call of

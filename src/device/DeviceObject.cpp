@@ -624,10 +624,14 @@ void DeviceObject::readDeviceInformation()
         return;
 
     const auto id = getProductId();
-    auto profile = DeviceProfiler::createDeviceCaps (id, version.build);
+    juce::String refusal;
+    auto profile = DeviceProfiler::createDeviceCaps (id, version.build, &refusal);
     if (profile == nullptr)
     {
         status = (status.load() & ~(juce::uint32) identificationFailed) | identified | unknownProduct;
+        // A unit whose profile was refused stays unused; the user is told why.
+        if (refusal.isNotEmpty())
+            post (InfoCode::unitProfileRefused, id, version.build, refusal);
         return;
     }
 

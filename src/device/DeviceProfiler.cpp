@@ -9,6 +9,7 @@
 #include "core/AppPaths.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceObject.h"
+#include "model/AtomicFileWriter.h"
 
 namespace
 {
@@ -113,11 +114,11 @@ juce::String DeviceProfiler::getVariantDisplayName (juce::uint8 productId, int s
     return name;
 }
 
-std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCaps (juce::uint8 productId, int build)
+std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal)
 {
     if (capsDocument (productId) == nullptr)
         return {};
-    return getContentManager()->createDeviceCaps (productId, build);
+    return getContentManager()->createDeviceCaps (productId, build, refusal);
 }
 
 std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version)
@@ -144,10 +145,10 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCapsForDataVersion (juce
             int end = range != nullptr ? range->getIntAttribute ("end", 0) : 0;
             if (end == -1)
                 end = start;
-            return std::make_unique<DeviceCaps> (base, features, productId, start, end);
+            return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, features, productId, start, end));
         }
     }
-    return std::make_unique<DeviceCaps> (base, nullptr, productId, 0, 0);
+    return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, nullptr, productId, 0, 0));
 }
 
 std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (juce::uint8 productId, int build)
@@ -220,7 +221,7 @@ bool DeviceProfiler::save()
         return false;
     juce::XmlElement::TextFormat format;
     format.customEncoding = "UTF-8";
-    return registry->writeTo (file, format);   // through a temporary file renamed over it
+    return AtomicFileWriter::replaceWithXml (file, *registry, format);
 }
 
 bool DeviceProfiler::load()
@@ -232,6 +233,7 @@ bool DeviceProfiler::load()
         productIds.clear();
 
         const juce::File file (AppPaths::getDeviceListFile());
+        AtomicFileWriter::discardLeftover (AtomicFileWriter::temporaryFor (file));
         if (file.existsAsFile())
         {
             auto xml = juce::XmlDocument::parse (file);

@@ -23,7 +23,8 @@ public:
     //==============================================================================
     // Capability documents
     static juce::String getVariantDisplayName (juce::uint8 productId, int serial);
-    static std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build);
+    // Null without content or for a profile refused as ContentManager::createDeviceCaps says.
+    static std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal = nullptr);
     // Kind 1: the build whose preset data version is `version`; kind 2: its setup data
     // version. Null for any other kind or without a document.
     static std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version);

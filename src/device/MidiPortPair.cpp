@@ -80,21 +80,22 @@ juce::Array<MidiPortPair> MidiPortPair::pairPorts (const juce::StringArray& inpu
         pairs.add (pair);
     }
 
-    // Shared outputs: when several inputs reach one output, only an input that carries the
-    // output's very name keeps it. All of them are compared, so that a third input cannot
-    // keep an output the first two gave up.
-    juce::Array<int> shared;
+    // Shared outputs, in pair order: a pair is compared with the later pairs only while it
+    // still has its output; of two pairs that share one, each whose input name differs
+    // from the output's name loses it. So an output given up by two earlier pairs can stay
+    // with a later one.
     for (int i = 0; i < pairs.size(); ++i)
-        for (int j = 0; j < pairs.size(); ++j)
-            if (i != j && pairs.getReference (i).outputIndex >= 0
-                && pairs.getReference (i).outputIndex == pairs.getReference (j).outputIndex)
-                shared.addIfNotAlreadyThere (i);
-
-    for (auto i : shared)
     {
-        auto& p = pairs.getReference (i);
-        if (p.inputName != p.outputName)
-            p.outputIndex = -1;
+        auto& first = pairs.getReference (i);
+        for (int j = i + 1; j < pairs.size() && first.outputIndex >= 0; ++j)
+        {
+            auto& second = pairs.getReference (j);
+            if (second.outputIndex != first.outputIndex)
+                continue;
+            for (auto* p : { &first, &second })
+                if (p->inputName != p->outputName)
+                    p->outputIndex = -1;
+        }
     }
     return pairs;
 }

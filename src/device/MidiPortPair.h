@@ -22,8 +22,9 @@ struct MidiPortPair
     // - an input pairs with the output of exactly its name; else its name is cut before the
     //   whole word "input", or else "in" (case ignored), trailing blanks removed, and the
     //   first output that starts with that shortened name is taken;
-    // - when two inputs reach the same output, each whose name differs from that output's
-    //   name loses it (its names stay as they were).
+    // - shared outputs, in pair order: each pair is compared with the later ones while it
+    //   still has its output; when two reach the same output, each whose name differs from
+    //   that output's name loses it (its names stay as they were).
     static juce::Array<MidiPortPair> pairPorts (const juce::StringArray& inputNames,
                                                 const juce::StringArray& outputNames);
 

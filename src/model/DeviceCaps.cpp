@@ -1,5 +1,6 @@
 #include "model/DeviceCaps.h"
 #include "model/NumberText.h"
+#include "core/AppPaths.h"
 
 const juce::StringArray& DeviceCaps::getKeys()
 {
@@ -22,6 +23,34 @@ DeviceCaps::DeviceCaps (const juce::XmlElement* baseDefinition, const juce::XmlE
     setValuesFromProfile();
     base = nullptr;
     profile = nullptr;
+}
+
+juce::String DeviceCaps::getStorageProblem() const
+{
+    const auto violation = format.describeLimitViolation();
+    if (violation.isEmpty())
+        return {};
+
+    auto product = AppPaths::getProductName (format.productId);
+    if (product.isEmpty())
+        product = "Product " + juce::String::toHexString ((int) format.productId).paddedLeft ('0', 2).toUpperCase();
+    const auto builds = firstBuild == lastBuild ? "build " + juce::String (firstBuild)
+                                                : "builds " + juce::String (firstBuild) + " to " + juce::String (lastBuild);
+    return product + ": the capability profile of " + builds + " cannot be used: " + violation
+           + ", which the data file cannot hold.";
+}
+
+std::unique_ptr<DeviceCaps> DeviceCaps::refuseUnstorable (std::unique_ptr<DeviceCaps> caps, juce::String* problem)
+{
+    if (caps == nullptr)
+        return caps;
+    const auto text = caps->getStorageProblem();
+    if (text.isEmpty())
+        return caps;
+    juce::Logger::writeToLog (text);
+    if (problem != nullptr)
+        *problem = text;
+    return {};
 }
 
 const juce::XmlElement* DeviceCaps::findAttributeOwner (const char* key) const

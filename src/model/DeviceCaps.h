@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/DeviceDataFormat.h"
+#include <memory>
 
 // What the program knows about a range of one product's firmware builds, read
 // from the build profile and, for what it leaves out, the base definition.
@@ -57,6 +58,16 @@ public:
 
     // The 29 keys of a profile, in fill order.
     static const juce::StringArray& getKeys();
+
+    // Why a unit cannot be used with this profile: its data format lies outside what the
+    // data file can hold, so data made with it could be written but never read back. The
+    // text names the product, the builds and the value; empty when the profile is usable.
+    juce::String getStorageProblem() const;
+
+    // Where profiles are built: a usable profile is passed on, one with a storage problem is
+    // refused (null) and its problem logged and handed to `problem` when given.
+    static std::unique_ptr<DeviceCaps> refuseUnstorable (std::unique_ptr<DeviceCaps> caps,
+                                                         juce::String* problem = nullptr);
 
 private:
     // Typed lookups: build profile first, then base definition, then the built-in default.

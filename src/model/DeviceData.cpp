@@ -605,7 +605,7 @@ bool DeviceData::writeFactoryBankFile (const juce::File& file) const
         e->setAttribute ("number", i);
         e->setAttribute ("md5", p->getMd5().toHexString());
     }
-    return root.writeTo (file, {});
+    return AtomicFileWriter::replaceWithXml (file, root, {});
 }
 
 //==============================================================================
@@ -660,6 +660,8 @@ int DeviceData::writeToStream (juce::OutputStream& out) const
     // Data without a product name could never be read back.
     if (productName.isEmpty())
         return 2;
+    if (! hasReadableHeader())
+        return 1;
 
     bool ok = out.writeString (getApplicationVersionNumber().toString());
     ok = out.writeString (productName) && ok;
@@ -696,10 +698,18 @@ int DeviceData::writeToStream (juce::OutputStream& out) const
     return setup.writeToStream (out) ? 0 : 2;
 }
 
+bool DeviceData::hasReadableHeader() const noexcept
+{
+    // The reader's own tests: a header it refuses is never written.
+    return format.isValid() && format.isWithinLimits() && version.build != 0;
+}
+
 int DeviceData::writeToFile (const juce::File& file) const
 {
     if (productName.isEmpty() || file.isDirectory())
         return 2;
+    if (! hasReadableHeader())
+        return 1;
     AtomicFileWriter writer (file);
     auto* out = writer.getStream();
     if (out == nullptr)
@@ -722,6 +732,8 @@ int DeviceData::saveDataFile (const juce::File& folder, bool working) const
     // complete; the temporary never outlives this call.
     if (productName.isEmpty())
         return 2;
+    if (! hasReadableHeader())
+        return 1;
     AtomicFileWriter writer (target, temporary);
     auto* out = writer.getStream();
     if (out == nullptr)

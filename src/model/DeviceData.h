@@ -96,8 +96,9 @@ public:
 
     //==============================================================================
     // The binary data file. Results: 0 written, 1 data that cannot be stored whole
-    // (an incomplete preset or setup), 2 no product name, or the file could not be
-    // written. A failed write leaves the file as it was.
+    // (an incomplete preset or setup, or a format or data version that the reader refuses,
+    // which would give a file that never reads back), 2 no product name, or the file could not
+    // be written. A failed write leaves the file as it was.
     int writeToFile (const juce::File& file) const;
     int writeToStream (juce::OutputStream& out) const;
     static std::unique_ptr<DeviceData> createFromFile (const juce::String& location);
@@ -109,6 +110,7 @@ private:
     struct NoBankLookup {};
     DeviceData (const VersionNumber&, const DeviceDataFormat&, const FactoryBank*, NoBankLookup);
     void initialiseSlots();
+    bool hasReadableHeader() const noexcept;
     std::unique_ptr<Preset> copyOfPreset (const Preset& p) const;
 
     juce::String productName;

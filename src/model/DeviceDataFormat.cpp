@@ -1,4 +1,5 @@
 #include "model/DeviceDataFormat.h"
+#include <limits>
 
 bool DeviceDataFormat::operator== (const DeviceDataFormat& o) const noexcept
 {
@@ -25,21 +26,33 @@ bool DeviceDataFormat::isValid() const noexcept
     return true;
 }
 
-bool DeviceDataFormat::isWithinLimits() const noexcept
+juce::String DeviceDataFormat::describeLimitViolation() const
 {
-    auto within = [] (int v, int lo, int hi) { return v >= lo && v <= hi; };
+    struct Bound { const char* key; int value, lo, hi; };
+    // Without presets the preset packet values are never used, so they are not checked.
+    const bool presets = numPresets >= 1;
+    const Bound bounds[] = {
+        { "productId", (int) productId, 0, 0x7F },
+        { "numPresets", numPresets, std::numeric_limits<int>::min(), maxSlots },
+        { "presetNameLength", presetNameLength, 0, maxNameLength },
+        { "maxPresetSteps", maxPresetSteps, 0, maxSteps },
+        { "numSyxPackagesPerSetup", syxPackagesPerSetup, 0, maxPackagesPerUnit },
+        { "setupPacketSize", setupPacketSize, 0, maxPacketSize },
+        { "numSyxPackagesPerPresetStep", presets ? syxPackagesPerPresetStep : 0, 0, maxPackagesPerUnit },
+        { "presetStepPacketSize", presets ? presetStepPacketSize : 0, 0, maxPacketSize },
+        // Data versions travel as 14-bit numbers.
+        { "presetVersion", presetVersion, -8192, 8191 },
+        { "setupVersion", setupVersion, -8192, 8191 },
+    };
 
-    if (productId > 0x7F)
-        return false;
-    if (numPresets > maxSlots || ! within (presetNameLength, 0, maxNameLength) || ! within (maxPresetSteps, 0, maxSteps))
-        return false;
-    if (! within (syxPackagesPerSetup, 0, maxPackagesPerUnit) || ! within (setupPacketSize, 0, maxPacketSize))
-        return false;
-    if (numPresets >= 1
-        && (! within (syxPackagesPerPresetStep, 0, maxPackagesPerUnit) || ! within (presetStepPacketSize, 0, maxPacketSize)))
-        return false;
-    // Data versions travel as 14-bit numbers.
-    return within (presetVersion, -8192, 8191) && within (setupVersion, -8192, 8191);
+    for (auto& b : bounds)
+    {
+        if (b.value > b.hi)
+            return juce::String (b.key) + " is " + juce::String (b.value) + ", above the limit of " + juce::String (b.hi);
+        if (b.value < b.lo)
+            return juce::String (b.key) + " is " + juce::String (b.value) + ", below the limit of " + juce::String (b.lo);
+    }
+    return {};
 }
 
 bool DeviceDataFormat::writeToStream (juce::OutputStream& out) const

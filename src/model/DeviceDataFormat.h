@@ -36,7 +36,12 @@ struct DeviceDataFormat
 
     // True when every value lies within what the program can store and send (see the
     // limits above). Formats read from files must pass this as well as isValid().
-    bool isWithinLimits() const noexcept;
+    bool isWithinLimits() const noexcept { return describeLimitViolation().isEmpty(); }
+
+    // The first value outside those limits, named by its profile key, with the range it
+    // breaks (for example "numPresets is 20000, above the limit of 16384"); empty when
+    // every value is within them.
+    juce::String describeLimitViolation() const;
 
     // Product id and the two data versions: what decides whether data needs converting.
     bool hasSameVersions (const DeviceDataFormat& o) const noexcept

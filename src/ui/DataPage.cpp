@@ -37,10 +37,7 @@ namespace
 
     bool isEditableCategory (const ValueTree& node)
     {
-        String category, subCategory;
-        getSourceNodeCategory (node, category, subCategory);
-        return category == SourceCategories::device || category == SourceCategories::archive
-            || subCategory == SourceCategories::uploadFolder;
+        return ! isReadOnlySourceNode (node);
     }
 
     // An empty slot with a filled one somewhere after it.
@@ -58,6 +55,20 @@ namespace
     }
 
     DeviceManager* devices() { return getDeviceManager(); }
+
+    void showFileError (Component* page)
+    {
+        showWarningBox (page, "File Error",
+                        "Larkspire was unable to save the device's data to disk. Please make sure the drive is not full.");
+    }
+
+    // Whether the working copy holds in this slot the very preset that the unit's live data holds.
+    bool holdsTheUnitsPreset (const DeviceData& working, const DeviceData* live, int slot)
+    {
+        auto* mine = working.getPreset (slot);
+        auto* units = live != nullptr ? live->getPreset (slot) : nullptr;
+        return mine != nullptr && units != nullptr && mine->getMd5() == units->getMd5();
+    }
 
     // The drawing of the sync button, rendered once into a 250 x 250 picture.
     std::unique_ptr<Drawable> makeSyncImage()
@@ -148,10 +159,12 @@ DataPage::DataPage()
 
     setWantsKeyboardFocus (true);
     showSource ({}, {}, DataViewPanel::emptyView, {}, DetailsPanel::emptyDetails);
+    Desktop::getInstance().addFocusChangeListener (this);
 }
 
 DataPage::~DataPage()
 {
+    Desktop::getInstance().removeFocusChangeListener (this);
     undoManager.removeChangeListener (this);
     workspace->removeChangeListener (this);
     browser.removeListener (this);
@@ -714,16 +727,26 @@ void DataPage::changeInfoCallback (const ChangeInfo& info)
     {
         if (info.commandId != AppCommand::downloadDeviceData || dataSet == nullptr)
             return;
-        if (auto* working = dataSet->getWorking())
+        auto* working = dataSet->getWorking();
+        if (working != nullptr)
         {
             working->removeAllPresets();
             working->clearSetup();
         }
+        // The read replaces the working copy: no earlier edit may be undone or redone into it.
+        undoManager.clearUndoHistory();
         needSync = true;
         busy = true;
         showSyncButton (false);
         ensureSourceSelected();
         sourceSelectionChanged();
+        if (working != nullptr)
+        {
+            Array<int> slots;
+            for (int slot = 1; slot < working->getNumSlots(); ++slot)
+                slots.add (slot);
+            notifyPresetDataChanged (deviceNode(), slots);
+        }
         return;
     }
 
@@ -787,8 +810,17 @@ void DataPage::presetTransferred (int slot, bool copy)
     if (working == nullptr || slot < 0 || slot >= working->getNumSlots())
         return;
 
-    if (copy && live != nullptr && slot < live->getNumSlots())
-        working->copyPresetFrom (slot, *live);
+    if (copy)
+    {
+        if (live != nullptr && slot < live->getNumSlots())
+            working->copyPresetFrom (slot, *live);
+    }
+    else if (! holdsTheUnitsPreset (*working, live, slot))
+    {
+        // Written from another source (or before the live data learnt of it): the edit
+        // here is not what the unit got; the command's end brings in what it holds.
+        return;
+    }
     working->setPresetModified (slot, false);
     notifyPresetDataChanged (deviceNode(), slot);
 }
@@ -805,8 +837,9 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             break;
         case DeviceCommand::writePresets:
         case DeviceCommand::readPresets:
+            // Each slot lost its mark as it went out or came back; unsent edits keep theirs.
             if (working != nullptr)
-                working->clearModifiedFlags (false);
+                working->clearModifiedFlags (true);
             break;
         case DeviceCommand::writePresetsFrom:
         case DeviceCommand::writeWholeData:
@@ -833,9 +866,11 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             {
                 const SetupData setup (payload->getSetup());
                 live->setSetup (setup, false);
-                working->setSetup (setup, false);
+                if (working->setSetup (setup, false))
+                    working->getSetup().setModified (false);
             }
-            working->clearModifiedFlags (false);
+            // Only what was written loses its mark: every other unsent edit keeps it.
+            working->clearModifiedFlags (true);
             if (payload == stagedData.get())
                 stagedData.reset();
             break;
@@ -866,6 +901,7 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
                 data->removeAllPresets();
                 data->clearSetup();
             }
+        undoManager.clearUndoHistory();
         needSync = true;
         busy = false;
         refreshSourceNode (SourceCategories::device);
@@ -985,11 +1021,15 @@ void DataPage::releaseDevice (bool storeSnapshots, bool skipArchiveIndex)
 
     if (storeSnapshots && dataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
     {
+        // Each snapshot replaces its old file only once written whole; a failure keeps the old one.
         const File folder (deviceFolder);
+        bool stored = true;
         if (auto* working = dataSet->getWorking())
-            working->saveDataFile (folder, true);
+            stored = working->saveDataFile (folder, true) == 0;
         if (auto* source = dataSet->getSourceDeviceData())
-            source->saveDataFile (folder, false);
+            stored = source->saveDataFile (folder, false) == 0 && stored;
+        if (! stored)
+            showFileError (this);
     }
 
     storeBrowserWidth();
@@ -1041,8 +1081,7 @@ void DataPage::storeSync()
         }
         else if (result == 2)
         {
-            showWarningBox (this, "File Error",
-                            "Larkspire was unable to save the device's data to disk. Please make sure the drive is not full.");
+            showFileError (this);
         }
         else
         {
@@ -1134,6 +1173,48 @@ void DataPage::visibilityChanged()
         grid.grabKeyboardFocus();
 }
 
+void DataPage::enablementChanged()
+{
+    if (isEnabled())
+        restoreKeyboardFocus();
+}
+
+void DataPage::focusGained (FocusChangeType)
+{
+    // The page hands the keyboard on to its grid, whose keys are the page's main ones.
+    auto& grid = workspace->getGrid();
+    if (grid.isShowing() && grid.isEnabled())
+        grid.grabKeyboardFocus();
+}
+
+void DataPage::globalFocusChanged (Component*)
+{
+    restoreKeyboardFocus();
+}
+
+void DataPage::restoreKeyboardFocus (bool claimWindow)
+{
+    if (! isShowing() || ! isEnabled() || ModalComponentManager::getInstance()->getNumModalComponents() > 0)
+        return;
+    auto* peer = getPeer();
+    if (peer == nullptr || (! claimWindow && ! peer->isFocused()))
+        return;
+
+    // A component that is not on the screen (in a window that has just closed) holds
+    // the keyboard for no one.
+    auto* focused = getCurrentlyFocusedComponent();
+    if (focused != nullptr && focused->isShowing()
+        && (isParentOf (focused) || dynamic_cast<TextEditor*> (focused) != nullptr
+            || focused->getTopLevelComponent() != getTopLevelComponent()))
+        return;
+
+    auto& grid = workspace->getGrid();
+    if (grid.isShowing() && grid.isEnabled())
+        grid.grabKeyboardFocus();
+    else
+        grabKeyboardFocus();
+}
+
 void DataPage::dragOperationStarted (const DragAndDropTarget::SourceDetails&)
 {
     browser.getTreeView().dragStarted();
@@ -1161,6 +1242,13 @@ void DataPage::findPreset()
     {
         if (searchDialog.get() == opened)
             searchDialog.reset();
+        // The keyboard comes back to the page, whose window may not be the active one.
+        if (isShowing())
+        {
+            if (auto* window = getTopLevelComponent())
+                window->toFront (true);
+            restoreKeyboardFocus (true);
+        }
     };
     searchDialog->open();
 }

@@ -28,7 +28,8 @@ class DataPage : public juce::Component,
                  public SourceBrowserListener,
                  public DataPageHost,
                  public DataPageEditOperations,
-                 public SearchResultTarget
+                 public SearchResultTarget,
+                 private juce::FocusChangeListener
 {
 public:
     DataPage();
@@ -150,6 +151,13 @@ public:
     void paint (juce::Graphics&) override;
     bool keyPressed (const juce::KeyPress&) override;
     void visibilityChanged() override;
+    void enablementChanged() override;
+    void focusGained (FocusChangeType) override;
+    // Gives the keyboard back to the page when it went nowhere or out of the page (a
+    // disabled or deleted component had it, a box or menu closed), so that the page's
+    // keys work at once. Does nothing while a modal box has the keyboard, or (unless
+    // `claimWindow`) while the page's window does not have it.
+    void restoreKeyboardFocus (bool claimWindow = false);
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
     void buttonClicked (juce::Button*) override;
     void sourceSelectionChanged() override;
@@ -160,6 +168,7 @@ public:
     static constexpr int defaultToolbarThickness = 63;
 
 private:
+    void globalFocusChanged (juce::Component*) override;
     void handleDeviceEvent (const DeviceInfoMessage&);
     void handleCommandDone (const DeviceCommandMessage&);
     void handleCommandFailed (const DeviceCommandMessage&);

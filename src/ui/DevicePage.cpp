@@ -198,7 +198,7 @@ void DevicePage::mouseDown (const MouseEvent& e)
     if (! isEnabled() || owner.getDeviceState() != 0 || ! e.mods.isRightButtonDown())
         return;
 
-    performMenuItem (getDialogService().showPopupMenu (createMenu(), this));
+    performMenuItem (getDialogService().showPopupMenuAtPointer (createMenu(), this));
 }
 
 //==============================================================================

@@ -142,6 +142,7 @@ private:
     // Messages
     void handleStartUpDone();
     void handleMismatchedBackups (const DeviceInfoMessage& info);
+    void handleProfileRefused (const DeviceInfoMessage& info);
     void handleScanResult (const DeviceInfoMessage& info, int entryState);
     void handleUnitLost (int entryState);
     void handlePortListsChanged (int entryState);
@@ -175,6 +176,7 @@ private:
     juce::StringArray listOpenedDevices;
     bool backupQuestionOpen = false;
     bool downloadErrorOpen = false;
+    juce::StringArray refusedProfilesShown;   // each refusal is told once per run
     // The scan started while the program was still starting: finding nothing is no news.
     bool startUpScan = false;
     std::unique_ptr<StatusBar> statusBar;

@@ -470,6 +470,8 @@ void LarkspireContentComponent::handleMessage (const juce::Message& message)
             status.setMessage ("MIDI transmission error on setup data  (retry " + juce::String (info->p2) + ")", true);
             break;
 
+        case InfoCode::unitProfileRefused:  handleProfileRefused (*info); break;
+
         case InfoCode::unitNeedsTime:
             status.setProgressValue (1.0);
             status.setMessage ("Optimizing device storage. Please wait...", false);
@@ -490,26 +492,32 @@ void LarkspireContentComponent::handleStartUpDone()
 {
     auto* content = getContentManager();
 
+    // The start-up's boxes run no modal loop inside this message callback: they are queued
+    // and shown once nothing else is open.
     if (content != nullptr && content->isOnline())
     {
         signInButton.setCommandToTrigger (&getCommandManager(), AppCommand::signIn, true);
 
         const auto updateAddress = content->getUpdateAddress();
-        if (updateAddress.isNotEmpty()
-            && askYesNo (this, "Larkspire Update!",
-                         "A new version of Larkspire is available. \n\n" + content->getLatestBuildInfo()
-                         + "\n\nWould you like to quit Larkspire and download the new update?"))
-        {
-            getDialogService().openUrl (updateAddress);
-            if (auto* app = juce::JUCEApplicationBase::getInstance())
-                app->systemRequestedQuit();
-        }
+        if (updateAddress.isNotEmpty())
+            queueMessageBox (DialogService::Icon::question, this, "Larkspire Update!",
+                             "A new version of Larkspire is available. \n\n" + content->getLatestBuildInfo()
+                             + "\n\nWould you like to quit Larkspire and download the new update?",
+                             { "Yes", "No" }, [updateAddress] (int button)
+            {
+                if (button != 0)
+                    return;
+                getDialogService().openUrl (updateAddress);
+                if (auto* app = juce::JUCEApplicationBase::getInstance())
+                    app->systemRequestedQuit();
+            });
     }
     else
     {
         signInButton.setEnabled (false);
-        showWarningBox (this, "No Internet Connection",
-                        "Larkspire is unable to establish an internet connection with the Ardentis server. Product updates, account details, online presets, and manuals will not be available. This may also disrupt connectivity with your Ardentis product(s). An internet connection must be available the first time you connect a new product to your system.");
+        queueMessageBox (DialogService::Icon::warning, this, "No Internet Connection",
+                         "Larkspire is unable to establish an internet connection with the Ardentis server. Product updates, account details, online presets, and manuals will not be available. This may also disrupt connectivity with your Ardentis product(s). An internet connection must be available the first time you connect a new product to your system.",
+                         { "OK" });
     }
 
     if (statusBar != nullptr)
@@ -528,6 +536,17 @@ void LarkspireContentComponent::handleMismatchedBackups (const DeviceInfoMessage
     if (auto* archive = dataPage->getArchiveManager())
         if (auto* devices = getDeviceManager())
             archive->startConversion (devices->getFirmwareVersion (-1));
+}
+
+void LarkspireContentComponent::handleProfileRefused (const DeviceInfoMessage& info)
+{
+    // Every scan finds the unit again; the reason is told once. The box waits its turn and runs
+    // no modal loop here: scans also run during the start-up.
+    if (refusedProfilesShown.contains (info.text))
+        return;
+    refusedProfilesShown.add (info.text);
+    queueMessageBox (DialogService::Icon::warning, this, "Device Not Supported",
+                     info.text + "\n\nLarkspire does not use this device.", { "OK" });
 }
 
 void LarkspireContentComponent::handleScanResult (const DeviceInfoMessage& info, int entryState)

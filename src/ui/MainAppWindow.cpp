@@ -57,6 +57,17 @@ MainAppWindow::~MainAppWindow()
     frameLaf.reset();
 }
 
+void MainAppWindow::focusGained (FocusChangeType)
+{
+    // The window takes the keyboard itself when it becomes active with no component of
+    // its own to hand it back to (a dialog had it): the page on show is where keys belong,
+    // and the key that woke the window must reach it.
+    if (auto* content = getMainContent())
+        if (auto* page = content->getTabs().getCurrentContentComponent())
+            if (page->isShowing() && page->getWantsKeyboardFocus())
+                page->grabKeyboardFocus();
+}
+
 void MainAppWindow::closeButtonPressed()
 {
     if (auto* app = juce::JUCEApplicationBase::getInstance())

@@ -21,6 +21,7 @@ public:
     ~MainAppWindow() override;
 
     void closeButtonPressed() override;
+    void focusGained (FocusChangeType) override;
     juce::BorderSize<int> getBorderThickness() override;
     void resized() override;
 

@@ -2,6 +2,7 @@
 #include "core/DialogService.h"
 #include "core/EmbeddedResources.h"
 #include "core/SampleCloudUsers.h"
+#include <deque>
 
 namespace
 {
@@ -24,6 +25,75 @@ namespace
             return juce::ImageCache::getFromMemory (data, size);
         return {};
     }
+
+    // The boxes waiting to be shown, and whether one of them is open. Lives on the message
+    // thread until the framework shuts down.
+    class BoxQueue : private juce::Timer, private juce::DeletedAtShutdown
+    {
+    public:
+        struct Box
+        {
+            DialogService::Icon icon;
+            juce::Component::SafePointer<juce::Component> associated;
+            juce::String title, message;
+            juce::StringArray buttons;
+            std::function<void (int)> onClose;
+        };
+
+        ~BoxQueue() override { clearSingletonInstance(); }
+
+        void add (Box box)
+        {
+            pending.push_back (std::move (box));
+            showNext();
+        }
+
+        JUCE_DECLARE_SINGLETON_SINGLETHREADED_MINIMAL (BoxQueue)
+
+    private:
+        void showNext()
+        {
+            if (open || pending.empty())
+                return;
+            // Another box or dialog is up (one shown with a modal loop of its own): wait.
+            if (juce::ModalComponentManager::getInstance()->getNumModalComponents() > 0)
+            {
+                startTimer (100);
+                return;
+            }
+            stopTimer();
+
+            auto box = std::move (pending.front());
+            pending.pop_front();
+            open = true;
+            getDialogService().showMessageBoxAsync (box.icon, box.title, box.message, box.buttons,
+                                                    box.associated.getComponent(),
+                                                    [onClose = std::move (box.onClose)] (int result)
+            {
+                if (onClose)
+                    onClose (result);
+                if (auto* queue = getInstanceWithoutCreating())
+                {
+                    queue->open = false;
+                    queue->showNext();
+                }
+            });
+        }
+
+        void timerCallback() override { showNext(); }
+
+        std::deque<Box> pending;
+        bool open = false;
+    };
+
+    JUCE_IMPLEMENT_SINGLETON (BoxQueue)
+}
+
+void queueMessageBox (DialogService::Icon icon, juce::Component* associated, const juce::String& title,
+                      const juce::String& message, const juce::StringArray& buttons,
+                      std::function<void (int)> onClose)
+{
+    BoxQueue::getInstance()->add ({ icon, associated, title, message, buttons, std::move (onClose) });
 }
 
 bool askOkCancel (juce::MessageBoxIconType icon, juce::Component* associated,

@@ -393,7 +393,7 @@ void MidiDeviceStatusButton::mouseDown (const MouseEvent& e)
         return;
     }
 
-    performMenuItem (getDialogService().showPopupMenu (createMenu(), this));
+    performMenuItem (getDialogService().showPopupMenuAtPointer (createMenu(), this));
 }
 
 void MidiDeviceStatusButton::clicked (const ModifierKeys& modifiers)

@@ -8,6 +8,9 @@ PresetButton::PresetButton (int slotIndex)
       slot (slotIndex)
 {
     setName ("<empty>");
+    // The grid takes the keyboard on a click: its keys must keep working when the
+    // clicked preset is deleted and its button disabled.
+    setWantsKeyboardFocus (false);
 }
 
 PresetButton::~PresetButton()
@@ -20,6 +23,12 @@ void PresetButton::setPreset (juce::WeakReference<DeviceData> data, bool showsDe
 {
     deviceData = data;
     isDeviceData = showsDeviceData;
+}
+
+void PresetButton::clicked (const juce::ModifierKeys& modifiers)
+{
+    clickModifiers = modifiers;
+    juce::ImageButton::clicked (modifiers);
 }
 
 void PresetButton::setViewType (int newViewType)

@@ -29,6 +29,11 @@ public:
     bool showsDeviceData() const noexcept { return isDeviceData; }
     DeviceData* getDeviceData() const { return deviceData.get(); }
 
+    // The modifier keys and mouse buttons of the event that fired the last click: the
+    // current modifiers no longer hold the released button when listeners hear of it.
+    const juce::ModifierKeys& getClickModifiers() const noexcept { return clickModifiers; }
+    void clicked (const juce::ModifierKeys& modifiers) override;
+
     int getViewType() const noexcept { return viewType; }
     // Stores the view and lays the button out for it (no repaint).
     void setViewType (int newViewType);
@@ -61,6 +66,7 @@ private:
     bool changed = false;
     int slot;
     int viewType = cellView;
+    juce::ModifierKeys clickModifiers;
     juce::Font font;
 
     juce::Rectangle<float> shadowArea, frameArea, innerArea;

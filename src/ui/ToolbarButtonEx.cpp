@@ -10,6 +10,10 @@ ToolbarButtonEx::ToolbarButtonEx (int itemId, const String& label,
 {
     updateCurrentImage();
     setOpaque (false);
+    // A click leaves the keyboard where it was (the page's keys act on its content), and
+    // an item that disables itself does not take the keyboard away with it.
+    setWantsKeyboardFocus (false);
+    setMouseClickGrabsKeyboardFocus (false);
 }
 
 std::unique_ptr<ToolbarButtonEx> ToolbarButtonEx::createFromSvg (int itemId, const String& label, const String& tooltip,

@@ -2,6 +2,7 @@
 #include "app/Larkspire.h"
 #include "app/Nexus.h"
 #include "core/DeviceInfoMessage.h"
+#include "core/DialogService.h"
 #include "core/InfoCodes.h"
 #include "support/TestEnvironment.h"
 #include <thread>
@@ -47,6 +48,10 @@ TEST (Larkspire, FirstFatalCodeWinsAcrossThreads)
     EXPECT_TRUE (first == 2 || first == 3);
     app.raiseFatalError (1);
     EXPECT_EQ (app.getFatalErrorCode(), first);
+
+    // From the first code on, no box opens but the error's own.
+    EXPECT_TRUE (areDialogsRefused());
+    refuseFurtherDialogs (false);
 }
 
 TEST (Larkspire, ShutdownWithoutInitialiseTouchesNothing)

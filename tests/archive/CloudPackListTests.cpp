@@ -167,7 +167,24 @@ TEST_F (PackTest, PacksCannotReachOutsideTheirFolder)
     auto otherFormat = versionFormat (cantor, 2, 2);
     const auto other = writePack ("Bad", "other", otherFormat, "Other Product");
 
+    // A picture named by a web address is never fetched (the default picture stands in);
+    // a picture file inside the pack is still shown.
+    TempFolder site;
+    juce::Image image (juce::Image::RGB, 4, 4, true);
+    {
+        juce::FileOutputStream out (site.child ("pic.png"));
+        ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (image, out));
+    }
+    LocalHttpServer server (site.get());
     const auto good = writePack ("Good", "good", w.newFormat, "Good");
+    ASSERT_TRUE (site.child ("pic.png").copyFileTo (packs.getChildFile ("Good/pic.png")));
+    auto goodXml = readXml (good);
+    setText (*goodXml, "linkImage", server.address ("/pic.png"));
+    goodXml->writeTo (good);
+    const auto framed = writePack ("Good", "framed", w.newFormat, "Framed");
+    auto framedXml = readXml (framed);
+    setText (*framedXml, "linkImage", "pic.png");
+    framedXml->writeTo (framed);
 
     CloudPackList list (veloce, w.newFormat, w.newVersion, &w.rules);
     juce::Array<juce::ValueTree> nodes;
@@ -181,8 +198,12 @@ TEST_F (PackTest, PacksCannotReachOutsideTheirFolder)
         }
     };
     collect (list.getNode());
-    ASSERT_EQ (nodes.size(), 1);
-    EXPECT_EQ (nodes[0][SourceIds::label].toString(), "Good");
+    ASSERT_EQ (nodes.size(), 2);
+    EXPECT_EQ (nodes[0][SourceIds::label].toString(), "Framed");
+    EXPECT_EQ (nodes[1][SourceIds::label].toString(), "Good");
+    EXPECT_NE (dynamic_cast<juce::DrawableImage*> (getSourceNodeArchive (nodes[0])->getPicture()), nullptr);
+    EXPECT_TRUE (samePicture (*getSourceNodeArchive (nodes[1])->getPicture(), *DeviceDataArchive::createDefaultPicture()));
+    EXPECT_TRUE (server.getRequests().empty());
     EXPECT_FALSE (child (list.getNode(), "linked").isValid());   // a linked folder is no group
     EXPECT_EQ (snapshotFolder (outside.get()), outsideBefore);
 }
@@ -259,7 +280,7 @@ TEST_F (PackTest, ListEntriesBecomePackItems)
 TEST (PackTools, PackConversionFromAListFile)
 {
     ContentWorld world;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     auto* cm = getContentManager();
     constexpr juce::uint8 merle = 17;
     ASSERT_TRUE (syncMerle (world, *cm));
@@ -288,12 +309,15 @@ TEST (PackTools, PackConversionFromAListFile)
     {
         ChoosingDialogs dialogs;
         EXPECT_EQ (CloudPackList::convertPresetPack (listFile.getFullPathName()), 1);
-        ASSERT_GE (dialogs.boxes.size(), 3u);
-        EXPECT_EQ (dialogs.boxes[0].message,
+        ASSERT_GE (dialogs.boxes.size(), 4u);
+        // The question first, then what is being converted, each a box of its own.
+        EXPECT_EQ (dialogs.boxes[0].message, "Convert the preset pack listed in " + listFile.getFullPathName() + "?");
+        EXPECT_EQ (dialogs.boxes[0].buttons, (juce::StringArray { "Start Conversion", "Cancel" }));
+        EXPECT_EQ (dialogs.boxes[1].message,
                    "Converting preset pack for Merle. For version: " + getVersionText (latest.getVersion()));
-        EXPECT_EQ (dialogs.boxes[0].buttons[0], "Start Conversion");
-        EXPECT_EQ (dialogs.boxes[1].message, "Couldn't load Lost. The archive will be skipped.");
-        EXPECT_EQ (dialogs.boxes[2].message, "Failed to convert: Lost");
+        EXPECT_EQ (dialogs.boxes[1].buttons, (juce::StringArray { "OK" }));
+        EXPECT_EQ (dialogs.boxes[2].message, "Couldn't load Lost. The archive will be skipped.");
+        EXPECT_EQ (dialogs.boxes[3].message, "Failed to convert: Lost");
 
         EXPECT_TRUE (output.getChildFile ("shine.xml").existsAsFile());
         EXPECT_TRUE (output.getChildFile ("shine.ard").existsAsFile());
@@ -345,7 +369,7 @@ TEST (PackTools, PackConversionFromAListFile)
 TEST (PackTools, TheSamplePacksAppearForTheUnit)
 {
     ContentWorld world;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     auto* cm = getContentManager();
     constexpr juce::uint8 merle = 17;
     ASSERT_TRUE (syncMerle (world, *cm));

@@ -133,7 +133,7 @@ TEST_F (SourceTreeTest, StandardNodesWithoutOnlineContent)
 TEST_F (SourceTreeTest, OnlineContentAddsTheCloud)
 {
     ContentWorld w;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     ASSERT_TRUE (getContentManager()->isOnline());
     auto root = createRootSourceNode ({});
     setContentManager (nullptr);
@@ -158,8 +158,9 @@ TEST_F (SourceTreeTest, CategoriesAndReadOnlyRule)
         { "Studio Voices", "cloud", "", true },
         { "Pack", "cloud", "", true },
         { "Me", "cloud", "user", true },
-        { "Uploads", "cloud", "upload-folder", false },
-        { "Mine", "cloud", "upload-folder", false },
+        // Upload folders are writable only in the user's own source.
+        { "Uploads", "cloud", "upload-folder", true },
+        { "Mine", "cloud", "upload-folder", true },
         { "Account", "user", "", true },
         { "My uploads", "user", "upload-folder", false },
         { "Own", "user", "upload-folder", false },

@@ -234,6 +234,24 @@ TEST_F (ArchiveItemTest, SavedItemsReadBackWhole)
 
     // A 2019 date in the test's UTC zone.
     EXPECT_EQ (back.getDateText(), "Jul 01, 2019 - 10:00 AM");
+
+    // Data is always stored as ".ard"; a link with another ending is saved naming that file.
+    for (auto link : { juce::String ("tour.dat"), juce::String ("tour"), folder.child ("tour.ARD").getFullPathName() })
+    {
+        folder.child ("tour.ard").deleteFile();
+        back.setLinkData (link);
+        ASSERT_TRUE (back.save (folder.child ("tour.xml"))) << link;
+        auto tour = readXml (folder.child ("tour.xml"));
+        ASSERT_NE (tour, nullptr);
+        const auto saved = tour->getChildElementAllSubText ("linkData", {});
+        EXPECT_EQ (saved, juce::File::isAbsolutePath (link) ? folder.child ("tour.ard").getFullPathName()
+                                                            : juce::String ("tour.ard")) << link;
+        EXPECT_EQ (back.getLinkData(), saved);
+        DeviceDataArchive again (*tour, folder.get());
+        EXPECT_TRUE (again.isValid()) << link;
+        EXPECT_EQ (again.getPresetNames().joinIntoString (","), "P1,P3,P4");
+    }
+    EXPECT_FALSE (folder.child ("tour.dat").exists() || folder.child ("tour").exists() || folder.child ("tour.ARD").exists());
 }
 
 TEST_F (ArchiveItemTest, ValidityRules)
@@ -345,6 +363,49 @@ TEST_F (ArchiveItemTest, AFailedSaveLeavesTheOldFilesByteIdentical)
     EXPECT_TRUE (fresh.isModified());
     folder.child ("dir.xml").deleteRecursively();
     EXPECT_EQ (snapshotFolder (folder.get()), before);
+}
+
+TEST_F (ArchiveItemTest, ASaveCutShortIsCompletedOrUndoneBeforeTheItemIsRead)
+{
+    auto d = data();
+    const auto meta = writeArchiveItem (folder.get(), "pair", *d, "Old");
+    const auto oldFiles = snapshotFolder (folder.get());
+    const auto metaTemporary = folder.child (".pair.xml.tmp"), dataTemporary = folder.child (".pair.xml.data.tmp");
+
+    // Cut short before anything was replaced: the old pair stands, the temporaries go.
+    writeFile (dataTemporary, { 1, 2 });
+    writeFile (metaTemporary, { '<' });
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), oldFiles);
+
+    // Cut short after the data was replaced: the whole new description takes its place.
+    DeviceDataArchive item (*readXml (meta), folder.get());
+    item.setData (*makeUnitData (format, { 2 }, 7));
+    item.setTitle ("New");
+    ASSERT_TRUE (item.save (meta));
+    const auto newFiles = snapshotFolder (folder.get());
+    ASSERT_TRUE (meta.moveFileTo (metaTemporary));
+    writeFile (meta, oldFiles.at ("pair.xml"));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+    DeviceDataArchive back (*readXml (meta), folder.get());
+    EXPECT_EQ (back.getTitle(), "New");
+    EXPECT_EQ (back.getPresetIndices(), juce::Array<int> ({ 2 }));
+
+    // An unfinished description by itself is dropped.
+    const auto& whole = newFiles.at ("pair.xml");
+    writeFile (metaTemporary, Bytes (whole.begin(), whole.begin() + (long) whole.size() / 2));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+
+    // A link by a temporary's name is never followed: it goes, and what it points to stays.
+    TempFolder outside;
+    writeFile (outside.child ("other.xml"), oldFiles.at ("pair.xml"));
+    ASSERT_TRUE (outside.child ("other.xml").createSymbolicLink (metaTemporary, true));
+    DeviceDataArchive::finishInterruptedSave (meta);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
+    EXPECT_FALSE (metaTemporary.isSymbolicLink());
+    EXPECT_EQ (fileBytes (outside.child ("other.xml")), oldFiles.at ("pair.xml"));
 }
 
 TEST_F (ArchiveItemTest, FilesNamedByADescriptionStayInsideTheItemsFolder)

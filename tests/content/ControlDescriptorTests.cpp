@@ -34,6 +34,7 @@ TEST (ControlDescriptor, OnlineDescriptorIsUsedAndWrittenBack)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
 
     EXPECT_TRUE (cm.isOnline());
     EXPECT_TRUE (cm.hasControlDescriptor());
@@ -51,6 +52,51 @@ TEST (ControlDescriptor, OnlineDescriptorIsUsedAndWrittenBack)
     EXPECT_EQ (cm.getTransferCounter().load(), 0u);
 }
 
+TEST (ControlDescriptor, TheCopyOnDiskServesWhileTheWebCopyIsAwaitedAndTheWebCopyReplacesIt)
+{
+    ContentWorld w;
+    w.server.stall (descriptorPath);
+    w.installSampleContent();
+    // The web copy announces newer capability content than the installed one.
+    editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-caps-3", "merle-caps-4");
+    editServedFile (w.servedContent().getChildFile ("Merle/caps.xml"), "merle-caps-3", "merle-caps-4");
+    const auto capsKey = [] (const ContentXml& caps) { return caps != nullptr ? caps->getChildElementAllSubText ("capsKey", {}) : juce::String(); };
+
+    // The manager is built while the web service says nothing: the installed copy is in force.
+    ContentManager cm;
+    int fetchedCalls = 0;
+    cm.callWhenDescriptorFetched ([&] { ++fetchedCalls; });
+    ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", descriptorPath) == 1; }));
+    EXPECT_TRUE (cm.isFetchingDescriptor());
+    EXPECT_FALSE (cm.isOnline());
+    EXPECT_EQ (cm.getDownloadThread(), nullptr);
+    EXPECT_EQ (cm.getProductIds(), (juce::Array<juce::uint8> { 17, 18, 12 }));
+    EXPECT_TRUE (storedDescriptor (w).loadFileAsString().contains ("merle-caps-3"));
+    EXPECT_EQ (fetchedCalls, 0);
+    EXPECT_EQ (w.host.fatalCode.load(), 0);
+
+    // Content read from disk meanwhile serves at once and is brought up to date once the web
+    // copy is in force.
+    ASSERT_TRUE (cm.loadStoredContent (17));
+    EXPECT_EQ (capsKey (cm.getCapsXml (17)), "merle-caps-3");
+
+    // The web service answers: its copy is put in force, written back, and the program is online.
+    w.server.clearBehaviour (descriptorPath);
+    ASSERT_TRUE (pumpUntil ([&] { return ! cm.isFetchingDescriptor(); }, 60000));
+    EXPECT_TRUE (cm.isOnline());
+    EXPECT_EQ (fetchedCalls, 1);
+    EXPECT_TRUE (storedDescriptor (w).loadFileAsString().contains ("merle-caps-4"));
+    ASSERT_NE (cm.getDownloadThread(), nullptr);
+    EXPECT_TRUE (pumpUntil ([&] { return cm.isProductSynced (17); }, 60000));
+    EXPECT_EQ (w.server.countRequests ("GET", "/Larkspire2/Merle/caps.xml"), 1);
+    EXPECT_EQ (capsKey (cm.getCapsXml (17)), "merle-caps-4");
+    EXPECT_FALSE (cm.isProductSynced (18));   // never asked for
+
+    // Once the outcome is known, a late caller is answered at once.
+    cm.callWhenDescriptorFetched ([&] { ++fetchedCalls; });
+    EXPECT_EQ (fetchedCalls, 2);
+}
+
 TEST (ControlDescriptor, OfflineUsesTheStoredCopyWithoutRewritingIt)
 {
     ContentWorld w;
@@ -61,6 +107,8 @@ TEST (ControlDescriptor, OfflineUsesTheStoredCopyWithoutRewritingIt)
     w.installSampleContent();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_FALSE (cm.isOnline());
     EXPECT_EQ (cm.getDownloadThread(), nullptr);
     EXPECT_EQ (cm.getProductIds(), (juce::Array<juce::uint8> { 33 }));
@@ -77,6 +125,8 @@ TEST (ControlDescriptor, DownloadWithWrongRootCountsAsMissing)
     const auto storedText = storedDescriptor (w).loadFileAsString();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_FALSE (cm.isOnline());
     EXPECT_EQ (cm.getProductName (33), "Stored Unit");
     EXPECT_EQ (storedDescriptor (w).loadFileAsString(), storedText);
@@ -89,6 +139,8 @@ TEST (ControlDescriptor, ErrorPageWithADescriptorBodyIsNotADescriptor)
     w.installSampleContent();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_FALSE (cm.isOnline());
     EXPECT_EQ (cm.findProductIndex (44), -1);
     EXPECT_EQ (cm.getProductName (17), "Merle");
@@ -101,6 +153,8 @@ TEST (ControlDescriptor, InstalledCopyIsCopiedToTheDataFolder)
     w.installSampleContent();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_FALSE (cm.isOnline());
     EXPECT_EQ (w.host.fatalCode.load(), 0);
     EXPECT_EQ (cm.getProductName (18), "Merle XT");
@@ -117,6 +171,8 @@ TEST (ControlDescriptor, StoredCopyWithWrongRootFallsBackToTheInstalledOne)
     w.installSampleContent();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_EQ (cm.findProductIndex (55), -1);
     EXPECT_EQ (cm.getProductName (17), "Merle");
     EXPECT_EQ (w.host.fatalCode.load(), 0);
@@ -131,6 +187,8 @@ TEST (ControlDescriptor, InstalledCopyIsReadInPlaceWhenTheDataFolderCannotTakeIt
     storedDescriptor (w).createDirectory();
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_EQ (w.host.fatalCode.load(), 0);
     EXPECT_EQ (cm.getProductName (17), "Merle");
 }
@@ -141,6 +199,8 @@ TEST (ControlDescriptor, NoDescriptorAnywhereIsFatalCodeTwo)
     w.server.failWith (descriptorPath, 404);
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_EQ (w.host.fatalCode.load(), 2);
     EXPECT_FALSE (cm.hasControlDescriptor());
     EXPECT_FALSE (cm.parseControlDescriptor());
@@ -161,6 +221,7 @@ TEST (ControlDescriptor, DeveloperOverrideIsUsedAndNeverWrittenBack)
 
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         EXPECT_TRUE (cm.isOnline());   // the web copy was obtained
         EXPECT_EQ (cm.getProductIds(), (juce::Array<juce::uint8> { 66 }));
         EXPECT_FALSE (storedDescriptor (w).exists());
@@ -169,6 +230,7 @@ TEST (ControlDescriptor, DeveloperOverrideIsUsedAndNeverWrittenBack)
     // A broken override is dropped: the downloaded descriptor is used and written back.
     developerCopy.replaceWithText ("<OTHER/>");
     ContentManager cm;
+    awaitDescriptor (cm);
     EXPECT_EQ (cm.getProductName (17), "Merle");
     EXPECT_TRUE (storedDescriptor (w).existsAsFile());
     deleteApplicationProperties();
@@ -191,6 +253,8 @@ TEST (ControlDescriptor, ProductsWithoutUsableNameOrIdAreSkipped)
         + product ("Duplicate", "1")));
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_EQ (cm.getProductIds(), (juce::Array<juce::uint8> { 1, 127, 9, 1 }));
     EXPECT_EQ (cm.findProductIndex (1), 0);
     EXPECT_EQ (cm.findProductIndex (9), 2);
@@ -224,6 +288,7 @@ TEST (ControlDescriptor, LinksAndTheBuildInfoRule)
         product ("One", "1")));
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         EXPECT_EQ (cm.getLatestBuildInfo(), "");
         EXPECT_EQ (cm.getUpdateAddress(), "");
         EXPECT_EQ (cm.getAccountLink(), "https://x.example/me?agent=larkspire");
@@ -240,6 +305,7 @@ TEST (ControlDescriptor, LinksAndTheBuildInfoRule)
         product ("One", "1")));
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         EXPECT_EQ (cm.getLatestBuildInfo(), "Larkspire 1.1.03 is here.");
         EXPECT_EQ (cm.getUpdateAddress(), "https://x.example/get");
         EXPECT_EQ (cm.getAccountLink(), WebRoot::getDefaultRoot() + "/account?agent=larkspire");
@@ -248,6 +314,7 @@ TEST (ControlDescriptor, LinksAndTheBuildInfoRule)
     // Without the application's element every link has its default.
     w.server.reply (descriptorPath, 200, descriptorWith ("", product ("One", "1")));
     ContentManager cm;
+    awaitDescriptor (cm);
     EXPECT_EQ (cm.getAccountLink(), WebRoot::getDefaultRoot() + "/account?agent=larkspire");
     EXPECT_EQ (cm.getConnectionFaqLink(), WebRoot::getDefaultRoot() + "/support");
     EXPECT_TRUE (cm.getAccountLink().startsWith ("https://"));
@@ -289,6 +356,8 @@ TEST (ControlDescriptor, SeedingCopiesInstalledListsButNeverOverwrites)
     merle.getChildFile ("caps.xml").replaceWithText ("<CAPS><capsKey>newer</capsKey></CAPS>");
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     EXPECT_EQ (merle.getChildFile ("caps.xml").loadFileAsString(), "<CAPS><capsKey>newer</capsKey></CAPS>");
     EXPECT_EQ (merle.getChildFile ("firmware.xml").loadFileAsString(),
                w.installedContent().getChildFile ("Merle/firmware.xml").loadFileAsString());
@@ -310,6 +379,7 @@ TEST (ControlDescriptor, DefaultProductImage)
 
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     // Before any content is prepared, every product shows the default picture.
     EXPECT_EQ (cm.getProductImage (17, "Merle").getPixelAt (76, 110), image.getPixelAt (76, 110));
     EXPECT_EQ (cm.getProductImage (99, "").getWidth(), 153);
@@ -318,13 +388,13 @@ TEST (ControlDescriptor, DefaultProductImage)
 TEST (ControlDescriptor, ProcessWidePointerOwnsItsManager)
 {
     ContentWorld w;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     ASSERT_NE (getContentManager(), nullptr);
     EXPECT_EQ (AppPaths::getProductName (18), "Merle XT");
 
     // Replacing it deletes the old one; the product names come from the new one.
     w.server.reply (descriptorPath, 200, descriptorWith ("", product ("Replacement", "18")));
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     EXPECT_EQ (AppPaths::getProductName (18), "Replacement");
 
     setContentManager (nullptr);

@@ -70,6 +70,7 @@ namespace
     void completeFirstRun (ContentWorld& w)
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (syncAndWait (w, cm, merle));
         w.host.clearEvents();
@@ -81,6 +82,7 @@ TEST (ProductContent, PrepareAndSynchroniseASampleProduct)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.isOnline());
 
     ASSERT_TRUE (cm.prepareProduct (merle));
@@ -157,6 +159,7 @@ TEST (ProductContent, CapsAreFetchedOnlyWhenTheirKeyChanged)
 
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (cm.prepareProduct (merle));
         EXPECT_EQ (w.server.countRequests ("GET", capsPath), 0);
@@ -168,6 +171,7 @@ TEST (ProductContent, CapsAreFetchedOnlyWhenTheirKeyChanged)
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"),
                     "<capsKey>merle-caps-3</capsKey>", "<capsKey></capsKey>");
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_EQ (w.server.countRequests ("GET", capsPath), 2);
@@ -183,6 +187,7 @@ TEST (ProductContent, FailedCapsDownloadKeepsTheStoredCapsAndFails)
 
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-caps-3", "merle-caps-4");
     ContentManager cm;
+    awaitDescriptor (cm);
     for (int status : { 404, 500 })
     {
         w.server.failWith (capsPath, status);
@@ -208,6 +213,8 @@ TEST (ProductContent, SecondRunFetchesNothingWhenEverythingIsCurrent)
     completeFirstRun (w);
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     ASSERT_TRUE (syncAndWait (w, cm, merle));
     for (auto& r : w.server.getRequests())
@@ -223,6 +230,7 @@ TEST (ProductContent, FirmwareImagesFollowTheirStatus)
 
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (syncAndWait (w, cm, merle));
         EXPECT_FALSE (firmware.getChildFile ("merle_110.syx").exists());
@@ -236,6 +244,7 @@ TEST (ProductContent, FirmwareImagesFollowTheirStatus)
     w.host.clearEvents();
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (syncAndWait (w, cm, merle));
         EXPECT_TRUE (firmware.getChildFile ("merle_150.syx").existsAsFile());
@@ -257,6 +266,7 @@ TEST (ProductContent, ImageThatIsNotSysExCountsAsMissing)
     image.replaceWithData (damaged.getData(), damaged.getSize());
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (cm.parseContentLists (merle, 3));
         EXPECT_FALSE (cm.areContentFilesPresent (merle, 3));
@@ -270,6 +280,7 @@ TEST (ProductContent, ImageThatIsNotSysExCountsAsMissing)
     image.deleteFile();
     w.server.reply (imagePath (140), 200, "<html>not firmware</html>");
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_FALSE (syncAndWait (w, cm, merle));
     EXPECT_FALSE (image.exists());
@@ -286,6 +297,7 @@ TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
     w.server.failWith (firmwareListPath, 503);
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         EXPECT_FALSE (syncAndWait (w, cm, merle));
         // The stored list still serves.
@@ -297,6 +309,7 @@ TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-rules-2", "merle-rules-3");
     w.server.failWith (rulesPath, 404);
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_FALSE (syncAndWait (w, cm, merle));
 }
@@ -313,6 +326,8 @@ TEST (ProductContent, RuleListsAreParsedStrictly)
                     "</CONVERSION_RULES>");
 
     ContentManager cm;
+
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_FALSE (syncAndWait (w, cm, merle));   // the bogus rule makes the list parse fail
 
@@ -343,6 +358,7 @@ TEST (ProductContent, QueueKeepsTheFiveSecondRuleAndNoDuplicates)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     ASSERT_TRUE (syncAndWait (w, cm, merle));
     auto* thread = cm.getDownloadThread();
@@ -397,6 +413,7 @@ TEST (ProductContent, PacksAreKeptWhenTheNewPackFails)
         if (failure == 2) w.server.serveEmpty (packPath);
         w.host.clearEvents();
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         EXPECT_FALSE (syncAndWait (w, cm, merle));
         EXPECT_EQ (snapshot (packs), before);
@@ -408,6 +425,7 @@ TEST (ProductContent, PacksAreKeptWhenTheNewPackFails)
     w.server.clearLog();
     w.host.clearEvents();
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     ASSERT_TRUE (syncAndWait (w, cm, merle));
     EXPECT_EQ (w.server.countRequests ("GET", packPath), 1);
@@ -434,6 +452,7 @@ TEST (ProductContent, PackEntriesMustStayInsideThePacksFolder)
 
         w.host.clearEvents();
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         EXPECT_FALSE (syncAndWait (w, cm, merle)) << escape;
         EXPECT_EQ (snapshot (packs), before) << escape;
@@ -455,6 +474,7 @@ TEST (ProductContent, ShutdownDuringASlowPackDownloadKeepsTheOldPacks)
     w.server.serveSlowly (packPath, 64, 200);
     {
         ContentManager cm;
+        awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         cm.getDownloadThread()->queueProduct (merle);
         ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", packPath) == 1; }, 60000));
@@ -468,6 +488,7 @@ TEST (ProductContent, CachedContentSurvivesAReloadWhileHeld)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
     auto held = cm.getCapsXml (merle);
     ASSERT_NE (held, nullptr);
@@ -483,6 +504,7 @@ TEST (ProductContent, ContentFilesAreLastSegmentsInTheirFolders)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     const auto folder = w.productFolder ("Merle");
     EXPECT_EQ (cm.getContentFile (merle, 2, 0, false), folder.getChildFile ("caps.xml").getFullPathName());
     EXPECT_EQ (cm.getContentFile (merle, 5, 0, true), folder.getChildFile ("packs/merle_packs.zip").getFullPathName());
@@ -500,6 +522,7 @@ TEST (ProductContent, ProductWithOnlyCapsSynchronises)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (piper));
     ASSERT_TRUE (syncAndWait (w, cm, piper));
     EXPECT_TRUE (cm.getFirmwareList (piper).isEmpty());
@@ -514,6 +537,7 @@ TEST (ProductContent, CapabilityProfilesPerBuild)
 {
     ContentWorld w;
     ContentManager cm;
+    awaitDescriptor (cm);
     EXPECT_EQ (cm.createDeviceCaps (merle, 140), nullptr);   // nothing prepared yet
     ASSERT_TRUE (cm.prepareProduct (merle));
     ASSERT_TRUE (cm.prepareProduct (merleXT));
@@ -541,13 +565,25 @@ TEST (ProductContent, HubPreparesOnlineAndQueuesOnce)
     Nexus nexus;
     EXPECT_FALSE (nexus.prepareProductContent (merle));   // no content manager yet
 
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     auto* cm = getContentManager();
     EXPECT_FALSE (nexus.prepareProductContent (merle));   // no device profiler yet
     setDeviceProfiler (new DeviceProfiler());
     struct ProfilerGone { ~ProfilerGone() { setDeviceProfiler (nullptr); } } profilerGone;
+
+    // Asked on the message thread while the web service says nothing about the caps, the hub
+    // returns at once: the download thread has the product, and tells when it is done.
+    w.server.stall (capsPath);
     ASSERT_TRUE (nexus.prepareProductContent (merle));
-    ASSERT_TRUE (pumpUntil ([&] { return cm->isProductSynced (merle); }, 60000));
+    ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", capsPath) == 1; }));
+    EXPECT_TRUE (cm->getDownloadThread()->isQueued (merle));
+    EXPECT_EQ (cm->getCapsXml (merle), nullptr);   // nothing on disk here
+    EXPECT_TRUE (w.host.eventsWithCode (InfoCode::productSyncSucceeded).empty());
+    w.server.clearBehaviour (capsPath);
+    ASSERT_TRUE (pumpUntil ([&] { return ! w.host.eventsWithCode (InfoCode::productSyncSucceeded).empty(); }, 60000));
+    EXPECT_TRUE (cm->isProductSynced (merle));
+    EXPECT_NE (cm->createDeviceCaps (merle, 140), nullptr);
+    EXPECT_EQ (w.host.eventsWithCode (InfoCode::productSyncStarted).size(), 1u);
     const auto syncs = w.host.eventsWithCode (InfoCode::productSyncStarted).size();
 
     // Synchronised content needs nothing more.
@@ -564,7 +600,7 @@ TEST (ProductContent, HubUsesStoredContentOffline)
     w.server.failWith (descriptorPath, 404);
     w.installSampleContent();
     Nexus nexus;
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     setDeviceProfiler (new DeviceProfiler());
     struct ProfilerGone { ~ProfilerGone() { setDeviceProfiler (nullptr); } } profilerGone;
     auto* cm = getContentManager();

@@ -7,6 +7,7 @@
 #include "content/EventTracker.h"
 #include "content/EventUpdate.h"
 #include "support/ContentWorld.h"
+#include <limits>
 
 using namespace testing_support;
 
@@ -99,7 +100,6 @@ TEST (UsageEvents, EventsHaveTheirEndpointsAndParameterOrder)
     EXPECT_EQ (startup.getQuery().getValues()[0].toString(), "139");
     EXPECT_EQ (startup.getQuery().getValues()[3].toString(), token.toString());
     EXPECT_EQ (startup.getQuery().getValues()[4].toString(), session.toString());
-    EXPECT_FALSE (EventStartup::getRegion().isEmpty());
     EXPECT_EQ (EventStartup::getOperatingSystemName (juce::SystemStats::Windows10), "Windows 10");
     EXPECT_EQ (EventStartup::getOperatingSystemName (juce::SystemStats::WinXP), "Windows XP");
     EXPECT_EQ (EventStartup::getOperatingSystemName (juce::SystemStats::Linux), "Unknown OS");
@@ -126,6 +126,39 @@ TEST (UsageEvents, EventsHaveTheirEndpointsAndParameterOrder)
     EventUpdate result (VersionNumber (0, 1, 0, 0, 100, 0), VersionNumber (0, 1, 2, 0, 140, 0), false, 3);
     EXPECT_EQ (result.getParameterText(),
                " serial='4242' product_id='17' start_build='100' target_build='140' exit_code='3' description_read='0'");
+}
+
+TEST (UsageEvents, RegionIsTheLocalesCountryCodeElseUS)
+{
+    const juce::Uuid token, session;
+    const auto regionSent = [&] { return EventStartup (token, session).getQuery().getValues()[2].toString(); };
+    {
+        // The C locale names no country.
+        ScopedEnvironmentVariable locale ("LC_ALL", "C");
+        EXPECT_EQ (EventStartup::getRegion(), "US");
+        EXPECT_EQ (regionSent(), "US");
+    }
+
+    // A locale with a territory, stood in for: the machine need not have one installed.
+    struct ScopedCountry
+    {
+        juce::String code;
+        ScopedCountry()  { EventStartup::setLocaleCountrySource ([this] { return code; }); }
+        ~ScopedCountry() { EventStartup::setLocaleCountrySource ({}); }
+    } country;
+    country.code = "GB";
+    EXPECT_EQ (regionSent(), "GB");
+    country.code = "AT";
+    EXPECT_EQ (EventStartup::getRegion(), "AT");
+
+    // Only two upper-case ASCII letters are a code.
+    for (auto text : { "ISO", "gb", "G", "GBR", "", " GB", "G1", "United Kingdom" })
+    {
+        country.code = text;
+        EXPECT_EQ (EventStartup::getRegion(), "US") << text;
+    }
+    country.code = juce::String::fromUTF8 ("\xc3\x84T");
+    EXPECT_EQ (regionSent(), "US");
 }
 
 TEST (UsageEvents, DeviceEventsWithoutACurrentDevice)
@@ -155,13 +188,22 @@ TEST (UsageEvents, StartupThenInstallOnTheFirstRun)
 TEST (UsageEvents, LaterRunsSendOnlyTheStartupEvent)
 {
     ContentWorld w;
-    w.server.reply (tracking + "db_ls_run.php", 200, "not a number");
+    // A number followed by other text is no key.
+    w.server.reply (tracking + "db_ls_run.php", 200, "42 sessions");
 
     EventTracker tracker;
     ASSERT_TRUE (pumpUntil ([&] { return posts (w.server).size() == 1; }));
     pumpFor (300);
     EXPECT_EQ (posts (w.server).size(), 1u);
     EXPECT_EQ (tracker.getSessionKey(), 0);
+
+    // Only a reply that is wholly a decimal number (around it, blanks and line ends) gives a key.
+    EXPECT_EQ (EventTracker::readSessionKey (" 4711\r\n"), 4711);
+    EXPECT_EQ (EventTracker::readSessionKey ("-3"), -3);
+    EXPECT_EQ (EventTracker::readSessionKey ("2147483647"), 2147483647);
+    EXPECT_EQ (EventTracker::readSessionKey ("-2147483648"), std::numeric_limits<int>::min());
+    for (auto reply : { "42abc", "4 2", "1.5", "0x10", "", "-", "not a number", "2147483648", "99999999999999999999" })
+        EXPECT_EQ (EventTracker::readSessionKey (reply), 0) << reply;
 }
 
 TEST (UsageEvents, QueuedEventsGoOutInQueueOrderWithTheSessionKey)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "conversion/DataConversionManager.h"
+#include "conversion/RuleScriptRunner.h"
 #include "support/ConversionFixtures.h"
 
 using namespace testing_support;
@@ -490,10 +491,16 @@ TEST (DataConversionManager, DeepRecursionDoesNotCrash)
     EXPECT_EQ (m.getErrors().toInt64(), (juce::int64) 0x80010000);
     EXPECT_EQ (m.getErrorText(), DataConversionManager::recursionText);
 
-    // Recursion far deeper than an ordinary thread's stack allows, that ends by itself.
+    // Recursion through the function's global name looks the name up through every level:
+    // it slows down as it deepens, and is still stopped by the depth, not by the time limit.
+    w.rewrite ("p12.js", "function f(n) { return f(n + 1); }\nf(0);\n");
+    EXPECT_EQ (m.convertPreset (*preset, chain), nullptr);
+    EXPECT_EQ (m.getErrorText(), DataConversionManager::recursionText);
+
+    // Recursion thousands of levels deep that ends by itself.
     w.rewrite ("p12.js", "function depth(g, n) { if (n == 0) return 0; return 1 + g(g, n - 1); }\n"
-                         "var d = depth(depth, 20000);\n"
-                         "if (d != 20000) Larkspire.scriptError(\"depth \" + d);\n" + presetScript (2, { "0" }));
+                         "var d = depth(depth, 5000);\n"
+                         "if (d != 5000) Larkspire.scriptError(\"depth \" + d);\n" + presetScript (2, { "0" }));
     EXPECT_NE (m.convertPreset (*preset, chain), nullptr) << m.getErrorText();
 
     // The same manager and its script thread go on working after an interruption.
@@ -507,6 +514,32 @@ TEST (DataConversionManager, DeepRecursionDoesNotCrash)
     w.rewrite ("p12.js", "var x = []; for (var i = 0; i < 400000; ++i) x = [x];\n"
                          "var o = {}; for (var j = 0; j < 200000; ++j) o = { next: o };\n" + presetScript (2, { "0" }));
     EXPECT_NE (m.convertPreset (*preset, chain), nullptr) << m.getErrorText();
+}
+
+TEST (DataConversionManager, AScriptThatGrowsWithoutEndIsStoppedAtItsMemoryBudget)
+{
+    ScopedScriptTimeLimit limit (30000);   // a safety net only: the budget ends these scripts
+    VeloceWorld w;
+    auto unit = versionUnit (versionFormat (veloce, 1, 1), { 1, 2 });
+    const auto before = stored (*unit);
+    DataConversionManager m (w);
+    const auto heapBefore = RuleScriptRunner::getHeapInUse();
+
+    for (auto script : { "var a = []; while (true) a.push([1, 2, 3, 4]);",
+                         "var o = {}; while (true) o = { next: o, values: [1, 2, 3, 4] };",
+                         "var s = \"0123456789\"; while (true) s = s + s;" })
+    {
+        w.rewrite ("p12.js", script);
+        EXPECT_EQ (m.convertDeviceData (*unit, veloce, build200), nullptr) << script;
+        EXPECT_EQ (m.getErrors().toInt64(), (juce::int64) 0x80010000) << script;
+        EXPECT_EQ (m.getErrorText(), DataConversionManager::memoryText) << script;
+        EXPECT_EQ (stored (*unit), before);
+    }
+
+    // What the scripts took is given back, and the next script runs.
+    EXPECT_LT (RuleScriptRunner::getHeapInUse(), heapBefore + RuleScriptRunner::memoryBudget / 8);
+    w.rewrite ("p12.js", presetScript (2, { "0" }));
+    EXPECT_NE (m.convertDeviceData (*unit, veloce, build200), nullptr) << m.getErrorText();
 }
 
 TEST (DataConversionManager, StopInterruptsARunningScriptAndLosesNothing)

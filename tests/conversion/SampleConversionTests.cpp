@@ -17,7 +17,7 @@ namespace
     {
         SyncedContent()
         {
-            setContentManager (new ContentManager());
+            setContentManager (newFetchedContentManager());
             cm = getContentManager();
             for (auto id : { merle, merleXT })
             {

@@ -97,6 +97,47 @@ TEST (DeviceScan, IdentifiesUnitsThroughTheBroadcastAndByProductInDescriptorOrde
     EXPECT_EQ ((juce::int64) received, unitsSent);
 }
 
+TEST (DeviceScan, AProfileTheDataFileCannotHoldIsRefusedAndItsUnitIsNotUsed)
+{
+    DeviceWorld w;
+    // The stored profile of the newer Merle builds claims more presets than a data file holds.
+    const auto caps = w.content.productFolder ("Merle").getChildFile ("caps.xml");
+    const auto text = caps.loadFileAsString();
+    ASSERT_TRUE (text.contains ("setupPacketSize=\"56\""));
+    ASSERT_TRUE (caps.replaceWithText (text.replace ("setupPacketSize=\"56\"", "setupPacketSize=\"56\" numPresets=\"20000\"")));
+    ASSERT_NE (getContentManager()->loadContent (DeviceWorld::merle, ContentType::caps, true), nullptr);
+
+    struct Log : juce::Logger
+    {
+        void logMessage (const juce::String& m) override { const juce::ScopedLock sl (lock); lines.add (m); }
+        juce::CriticalSection lock;
+        juce::StringArray lines;
+    } log;
+    juce::Logger::setCurrentLogger (&log);
+    w.addUnit (DeviceWorld::merle, 140, 40123);
+    EXPECT_EQ (w.scan(), 1);
+    juce::Logger::setCurrentLogger (nullptr);
+
+    auto d = w.device (0);
+    EXPECT_FALSE (d->isReady());
+    EXPECT_NE (d->getStatus() & DeviceObject::unknownProduct, 0u);
+    EXPECT_EQ (d->getDeviceCaps(), nullptr);
+    EXPECT_EQ (d->getDeviceData(), nullptr);
+    const juce::String refusal ("Merle: the capability profile of builds 130 to 140 cannot be used: "
+                                "numPresets is 20000, above the limit of 16384, which the data file cannot hold.");
+    EXPECT_TRUE (log.lines.contains (refusal)) << log.lines.joinIntoString ("\n");
+    // The GUI is told why, with the product and the build.
+    const auto told = w.recorder.withCode (InfoCode::unitProfileRefused);
+    ASSERT_EQ (told.size(), 1u);
+    EXPECT_EQ (told[0].p1, DeviceWorld::merle);
+    EXPECT_EQ (told[0].p2, 140);
+    EXPECT_EQ (told[0].text, refusal);
+
+    // The builds whose profile a data file can hold are not touched.
+    EXPECT_NE (DeviceProfiler::createDeviceCaps (DeviceWorld::merle, 120), nullptr);
+    EXPECT_EQ (DeviceProfiler::createDeviceCapsForDataVersion (DeviceWorld::merle, 2, 2), nullptr);
+}
+
 TEST (DeviceScan, ProductsThatAnswerTheBroadcastAreAskedByIdOnlyWithScanAll)
 {
     DeviceWorld w;

@@ -88,9 +88,17 @@ TEST (MidiPortPairing, SharedOutputsGoOnlyToTheInputOfTheSameName)
     EXPECT_EQ (p[0].outputIndex, 0);
     EXPECT_EQ (p[1].outputIndex, -1);
 
-    // Three inputs on one output: none of them carries its name, none keeps it.
+    // Three inputs on one output, compared in pair order: the first two give it up to each
+    // other; the first has no output left to compare, so the last keeps it.
     p = pair ({ "Unit In", "Unit In 2", "Unit In 3" }, { "Unit Out" });
     EXPECT_EQ (p[0].outputIndex, -1);
+    EXPECT_EQ (p[1].outputIndex, -1);
+    EXPECT_EQ (p[2].outputIndex, 0);
+    EXPECT_EQ (p[2].outputName, "Unit Out");
+
+    // An input named like the output keeps it against every later one.
+    p = pair ({ "Unit Out", "Unit In", "Unit In 2" }, { "Unit Out" });
+    EXPECT_EQ (p[0].outputIndex, 0);
     EXPECT_EQ (p[1].outputIndex, -1);
     EXPECT_EQ (p[2].outputIndex, -1);
 }

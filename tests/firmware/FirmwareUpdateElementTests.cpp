@@ -158,7 +158,7 @@ TEST (FirmwareUpdateElement, DataVersionChangesComeFromTheProfile)
     EXPECT_TRUE (preset);
     EXPECT_FALSE (setup);
 
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     ASSERT_TRUE (getContentManager()->prepareProduct (17));
 
     element (140).getDataVersionChanges (unit, preset, setup);

@@ -260,6 +260,34 @@ TEST_F (DataFileTest, FormatValuesAreBoundedWhenRead)
     EXPECT_NE (read (patched (maxStepsAt, 127)), nullptr);
 }
 
+TEST_F (DataFileTest, FormatsTheReaderRefusesAreNeverWritten)
+{
+    const auto file = folder.child ("data.ard");
+    const auto unit = folder.child ("unit");
+    unit.createDirectory();
+    for (auto change : { +[] (DeviceDataFormat& g) { g.numPresets = 20000; },
+                         +[] (DeviceDataFormat& g) { g.presetNameLength = 16; },
+                         +[] (DeviceDataFormat& g) { g.maxPresetSteps = 128; },
+                         +[] (DeviceDataFormat& g) { g.setupPacketSize = 20000; } })
+    {
+        auto g = f;
+        change (g);
+        DeviceData d (unitVersion, g, nullptr);
+        d.setSetup (*makeSetup (f, 4), false);
+        juce::MemoryOutputStream out;
+        EXPECT_NE (d.writeToStream (out), 0);
+
+        writeFile (file, { 9, 9 });
+        EXPECT_NE (d.writeToFile (file), 0);
+        EXPECT_EQ (fileBytes (file), (Bytes { 9, 9 }));
+        writeFile (unit.getChildFile ("working.ard"), { 7 });
+        EXPECT_NE (d.saveDataFile (unit, true), 0);
+        EXPECT_EQ (fileBytes (unit.getChildFile ("working.ard")), (Bytes { 7 }));
+        EXPECT_EQ (folder.get().getNumberOfChildFiles (juce::File::findFiles, "*"), 1);
+        EXPECT_EQ (unit.getNumberOfChildFiles (juce::File::findFiles, "*"), 1);
+    }
+}
+
 TEST_F (DataFileTest, EveryTruncationFailsCleanly)
 {
     const auto b = sampleFile();

@@ -179,4 +179,13 @@ TEST (DeviceDataFormat, Limits)
     check ([] (DeviceDataFormat& g) { g.presetVersion = 9000; }, false);
     // Without presets the preset packet values are not looked at.
     check ([] (DeviceDataFormat& g) { g.numPresets = 0; g.presetStepPacketSize = -7; }, true);
+
+    // The first value out of bounds, by its profile key.
+    EXPECT_EQ (f.describeLimitViolation(), "");
+    auto g = f;
+    g.numPresets = 16385;
+    g.setupPacketSize = -1;
+    EXPECT_EQ (g.describeLimitViolation(), "numPresets is 16385, above the limit of 16384");
+    g.numPresets = 10;
+    EXPECT_EQ (g.describeLimitViolation(), "setupPacketSize is -1, below the limit of 0");
 }

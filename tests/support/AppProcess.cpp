@@ -9,9 +9,14 @@ extern char** environ;
 
 namespace testing_support
 {
-    AppProcess::AppProcess (const juce::StringArray& arguments)
+    AppProcess::AppProcess (const juce::StringArray& arguments, const juce::File& copy)
     {
-        spawn (arguments, environ, {});
+       #ifdef LARKSPIRE_APP_BINARY
+        const juce::String built (LARKSPIRE_APP_BINARY);
+       #else
+        const juce::String built;
+       #endif
+        spawn (copy != juce::File() ? copy.getFullPathName() : built, arguments, environ, {});
     }
 
     AppProcess::AppProcess (const juce::StringArray& arguments, const juce::StringArray& environment,
@@ -24,16 +29,16 @@ namespace testing_support
         for (auto& e : entries)
             env.push_back (e.data());
         env.push_back (nullptr);
-        spawn (arguments, env.data(), output);
+       #ifdef LARKSPIRE_APP_BINARY
+        spawn (LARKSPIRE_APP_BINARY, arguments, env.data(), output);
+       #else
+        spawn ({}, arguments, env.data(), output);
+       #endif
     }
 
-    void AppProcess::spawn (const juce::StringArray& arguments, char* const* environment, const juce::File& output)
+    void AppProcess::spawn (const juce::String& binary, const juce::StringArray& arguments, char* const* environment,
+                            const juce::File& output)
     {
-       #ifdef LARKSPIRE_APP_BINARY
-        const juce::String binary (LARKSPIRE_APP_BINARY);
-       #else
-        const juce::String binary;
-       #endif
         std::vector<std::string> args { binary.toStdString() };
         for (auto& a : arguments)
             args.push_back (a.toStdString());

@@ -11,7 +11,8 @@ namespace testing_support
     class AppProcess
     {
     public:
-        explicit AppProcess (const juce::StringArray& arguments = {});
+        // `binary`: a copy of the program to start instead of the built one.
+        explicit AppProcess (const juce::StringArray& arguments = {}, const juce::File& binary = {});
         // Started with exactly this environment ("NAME=value" entries), its standard output
         // and error written to `output`.
         AppProcess (const juce::StringArray& arguments, const juce::StringArray& environment,
@@ -25,7 +26,8 @@ namespace testing_support
         int waitForExit (int timeoutMs);
 
     private:
-        void spawn (const juce::StringArray& arguments, char* const* environment, const juce::File& output);
+        void spawn (const juce::String& binary, const juce::StringArray& arguments, char* const* environment,
+                    const juce::File& output);
 
         pid_t pid = -1;
         int exitCode = -1;

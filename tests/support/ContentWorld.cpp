@@ -69,6 +69,18 @@ namespace testing_support
         return appDataFolder().getChildFile (productName);
     }
 
+    ContentManager& awaitDescriptor (ContentManager& manager)
+    {
+        if (! pumpUntil ([&] { return ! manager.isFetchingDescriptor(); }, 60000))
+            ADD_FAILURE() << "the web copy of the control descriptor never arrived nor failed";
+        return manager;
+    }
+
+    ContentManager* newFetchedContentManager()
+    {
+        return &awaitDescriptor (*new ContentManager());
+    }
+
     void editServedFile (const juce::File& file, const juce::String& from, const juce::String& to)
     {
         const auto text = file.loadFileAsString();

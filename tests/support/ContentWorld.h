@@ -4,6 +4,8 @@
 #include "support/TestAppHost.h"
 #include "support/TestEnvironment.h"
 
+class ContentManager;
+
 namespace testing_support
 {
     // Sets an environment variable for the scope and restores it afterwards.
@@ -52,6 +54,12 @@ namespace testing_support
     private:
         std::unique_ptr<ScopedEnvironmentVariable> webRoot;
     };
+
+    // Runs the message loop until the manager's fetch of the web copy of the control
+    // descriptor has ended and its outcome is in force (a failed wait fails the test).
+    ContentManager& awaitDescriptor (ContentManager& manager);
+    // A new content manager whose fetch has ended, e.g. for setContentManager().
+    ContentManager* newFetchedContentManager();
 
     // Replaces a text in a served file (e.g. to change a revision key); a text that is not
     // there fails the test.

@@ -67,7 +67,7 @@ namespace testing_support
         // Offline: the installed sample content is the program's content.
         content.server.failWith (ContentWorld::servedPath ("masterDescriptor.xml"), 404);
         content.installSampleContent();
-        setContentManager (new ContentManager());
+        setContentManager (newFetchedContentManager());
         setDeviceProfiler (new DeviceProfiler());
         setMidiPortLayer (ports);
     }

@@ -419,9 +419,22 @@ namespace testing_support
 
                 case Kind::stall:
                 {
-                    // Accepts, says nothing, and waits until the client gives up or the server stops.
+                    // Accepts, says nothing, and waits until the client gives up or the server stops;
+                    // once the test clears the behaviour, the file is served after all.
                     while (! stopping && socket->isConnected())
                     {
+                        Behaviour now;
+                        if (! findBehaviour (request.path, now) || now.kind != Kind::stall)
+                        {
+                            content.reset();
+                            if (file != juce::File() && file.existsAsFile() && file.loadFileAsData (content))
+                            {
+                                sendText (*socket, responseHead (200, (juce::int64) content.getSize(), "application/octet-stream"));
+                                sendAll (*socket, content.getData(), (int) content.getSize());
+                            }
+                            break;
+                        }
+
                         const int ready = socket->waitUntilReady (true, 50);
                         if (ready < 0)
                             break;

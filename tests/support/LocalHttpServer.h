@@ -63,6 +63,7 @@ namespace testing_support
         void serveEmpty (const juce::String& path);
         void serveTruncated (const juce::String& path, int bytesSent);
         void serveSlowly (const juce::String& path, int chunkBytes, int chunkDelayMs);
+        // Says nothing until the client gives up; clearBehaviour (path) then serves the file.
         void stall (const juce::String& path);
 
         std::vector<Request> getRequests() const;

@@ -160,7 +160,7 @@ TEST (ContentMessages, StartUpDoneOnlineBindsSignInAndOffersTheNewProgram)
                     "<latestBuildNo>150</latestBuildNo>\n    <latestBuildInfo>Version 1.2 build 150</latestBuildInfo>\n    <updateUrlPc>https://www.ardentis.example/get</updateUrlPc>");
     world.installSampleContent();
     configureApplicationProperties();
-    setContentManager (new ContentManager());
+    setContentManager (newFetchedContentManager());
     ASSERT_TRUE (getContentManager()->isOnline());
     {
         RecordingDialogService boxes;
@@ -336,6 +336,31 @@ TEST (ContentMessages, ScanResultBoxesSayWhatWasFound)
         EXPECT_EQ (w.boxes.boxes[1].title, "Device Scan");
         EXPECT_EQ (w.boxes.boxes[1].message, "No Ardentis devices were found.\n\nNote: MIDI device(s) have been detected on your system but they are not available to Larkspire. The most likely cause is that a different application is using the device.\n\nFor more information on diagnosing connection problems click the 'More Info' button.");
     }
+}
+
+TEST (ContentMessages, AUnitWhoseProfileIsRefusedIsToldOnceAndNotConnected)
+{
+    ContentComponentWorld w;
+    // The stored profile of the newer Merle builds claims more presets than a data file holds.
+    const auto caps = w.devices.content.productFolder ("Merle").getChildFile ("caps.xml");
+    const auto text = caps.loadFileAsString();
+    ASSERT_TRUE (caps.replaceWithText (text.replace ("setupPacketSize=\"56\"", "setupPacketSize=\"56\" numPresets=\"20000\"")));
+    ASSERT_NE (getContentManager()->loadContent (DeviceWorld::merle, ContentType::caps, true), nullptr);
+    addUnit (w, DeviceWorld::merle, 140, 4444);
+
+    ASSERT_TRUE (w.scan());
+    ASSERT_TRUE (pumpUntil ([&] { return ! w.boxes.boxes.empty(); }));
+    EXPECT_EQ (w.boxes.boxes[0].title, "Device Not Supported");
+    EXPECT_EQ (w.boxes.boxes[0].icon, Icon::warning);
+    EXPECT_EQ (w.boxes.boxes[0].message, "Merle: the capability profile of builds 130 to 140 cannot be used: numPresets is 20000, "
+                                         "above the limit of 16384, which the data file cannot hold.\n\nLarkspire does not use this device.");
+    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+
+    // Every scan finds the unit again; the reason is told once.
+    ASSERT_TRUE (w.scan());
+    pumpFor (300);
+    EXPECT_EQ (w.boxes.boxes.size(), 1u);
+    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
 }
 
 TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)

@@ -61,6 +61,55 @@ TEST (MessageBoxes, InfoWarningAndYesNo)
     EXPECT_EQ (dialogs.boxes[2].buttons, juce::StringArray ({ "Yes", "No" }));
 }
 
+TEST (MessageBoxes, QueuedBoxesOpenOneAtATimeAndNoneAfterAFatalError)
+{
+    // Boxes stay open until the test closes them, as a user would.
+    struct OpenBoxes : RecordingDialogService
+    {
+        std::vector<std::function<void (int)>> open;
+        void showMessageBoxAsync (Icon icon, const juce::String& title, const juce::String& message,
+                                  const juce::StringArray& buttons, juce::Component* associated,
+                                  std::function<void (int)> onClose) override
+        {
+            boxes.push_back ({ icon, title, message, buttons, associated });
+            open.push_back (std::move (onClose));
+        }
+        void close (int button)
+        {
+            auto onClose = std::move (open.front());
+            open.erase (open.begin());
+            if (onClose)
+                onClose (button);
+        }
+    } dialogs;
+
+    juce::StringArray answers;
+    auto answer = [&answers] (const char* title) { return [&answers, title] (int b) { answers.add (title + juce::String (b)); }; };
+    queueMessageBox (Icon::warning, nullptr, "First", "1", { "OK" }, answer ("First"));
+    queueMessageBox (Icon::question, nullptr, "Second", "2", { "Yes", "No" }, answer ("Second"));
+    queueMessageBox (Icon::info, nullptr, "Third", "3", { "OK" });
+    EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "First" }));
+
+    dialogs.close (0);
+    EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "First", "Second" }));
+    EXPECT_EQ (answers, juce::StringArray ({ "First0" }));
+    dialogs.close (1);
+    EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "First", "Second", "Third" }));
+    EXPECT_EQ (answers, juce::StringArray ({ "First0", "Second1" }));
+
+    // Once a fatal error is raised nothing opens any more, queued or not, but the error's box.
+    queueMessageBox (Icon::info, nullptr, "Fourth", "4", { "OK" }, answer ("Fourth"));
+    refuseFurtherDialogs();
+    dialogs.close (0);
+    showWarningBox (nullptr, "Fifth", "5");
+    EXPECT_FALSE (askYesNo (nullptr, "Sixth", "6"));
+    getFatalErrorDialogService().showMessageBoxAsync (Icon::warning, "Error", "E", { "OK" }, nullptr, {});
+    refuseFurtherDialogs (false);
+    EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "First", "Second", "Third", "Error" }));
+    EXPECT_EQ (answers, juce::StringArray ({ "First0", "Second1", "Fourth-1" }));
+    dialogs.close (0);
+}
+
 TEST (MessageBoxes, AvatarsForTheSampleUsersElseTheDefault)
 {
     const auto first = getUserAvatarImage (juce::var (SampleCloudUsers::first));

@@ -310,7 +310,7 @@ TEST (StatusBar, OfflineOnlyTheMidiIndicatorsAreDrawn)
         if (! isOnline)
             world.server.failWith (ContentWorld::servedPath ("masterDescriptor.xml"), 404);
         world.installSampleContent();
-        setContentManager (new ContentManager());
+        setContentManager (newFetchedContentManager());
         ASSERT_EQ (getContentManager()->isOnline(), isOnline);
 
         {

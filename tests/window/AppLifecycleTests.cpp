@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "support/AppProcess.h"
 #include "support/TestEnvironment.h"
+#include "ScreenTools.h"
 
 using namespace testing_support;
 
@@ -91,4 +92,57 @@ TEST (AppLifecycle, SecondInstanceExitsAndChangesNothing)
     auto after = readSettings (settings);
     ASSERT_NE (after, nullptr);
     EXPECT_EQ (settingOf (*after, "internal1"), "1");
+}
+
+TEST (AppLifecycle, AFatalErrorShowsOnlyItsBoxWhoseOkEndsTheProgramWithTheSettingsSaved)
+{
+    // A copy of the program with no "Content" folder beside it, and no web service: no
+    // control descriptor can be loaded (fatal error 2).
+    TempHome home;
+    TempFolder bare;
+    const juce::File built (LARKSPIRE_APP_BINARY);
+    const auto binary = bare.child (built.getFileName());
+    ASSERT_TRUE (built.copyFileTo (binary));
+    ASSERT_TRUE (binary.setExecutePermission (true));
+    ASSERT_FALSE (bare.child ("Content").exists());
+
+    AppProcess app ({}, binary);
+    unsigned long box = 0;
+    ASSERT_TRUE (pumpUntil ([&] { return ! app.isRunning() || (box = findVisibleWindow ("Error")) != 0; }, 60000));
+    ASSERT_NE (box, 0ul) << "the program ended without its error box";
+
+    // The start-up goes on behind the box (its end would report the missing connection):
+    // no other box opens.
+    bool otherBox = false;
+    pumpUntil ([&] { otherBox = otherBox || findVisibleWindow ("No Internet Connection") != 0; return otherBox; }, 3000);
+    EXPECT_FALSE (otherBox);
+
+    // The user clicks the box's OK button: the lowest band of the box whose colour differs
+    // from the box's own, in the middle.
+    const auto area = getWindowGeometry (box);
+    ASSERT_FALSE (area.isEmpty());
+    const auto shot = takeScreenshot();
+    ASSERT_TRUE (shot.isValid());
+    const int x = area.getCentreX() - 15;
+    const auto background = shot.getPixelAt (area.getX() + 6, area.getBottom() - 4);
+    auto differs = [&] (int y) {
+        const auto c = shot.getPixelAt (x, y);
+        return std::abs (c.getRed() - background.getRed()) + std::abs (c.getGreen() - background.getGreen())
+             + std::abs (c.getBlue() - background.getBlue()) > 30;
+    };
+    int bottom = area.getBottom() - 2;
+    while (bottom > area.getCentreY() && ! differs (bottom))
+        --bottom;
+    int top = bottom;
+    while (top > area.getCentreY() && differs (top - 1))
+        --top;
+    ASSERT_GT (bottom - top, 8) << "no button found at the bottom of the box";
+    runTool ({ "xdotool", "mousemove", juce::String (x), juce::String ((top + bottom) / 2), "click", "1" });
+
+    // The program ends by itself, through its normal shutdown, which adds the run time.
+    EXPECT_EQ (app.waitForExit (60000), 0) << "the click on OK did not end the program";
+    auto settings = readSettings (home.getSettingsFile());
+    ASSERT_NE (settings, nullptr);
+    EXPECT_EQ (settingOf (*settings, "internal1"), "1");
+    EXPECT_GT (settingOf (*settings, "internal3").getDoubleValue(), 0.0);
 }

@@ -2,6 +2,7 @@
 #include "support/AppProcess.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
+#include "ScreenTools.h"
 #include <cstdlib>
 
 using namespace testing_support;
@@ -98,4 +99,31 @@ TEST (ContentStartup, OfflineStartUsesTheInstalledContent)
                sampleContent().getChildFile ("masterDescriptor.xml").loadFileAsString());
     EXPECT_EQ (caps.loadFileAsString(), sampleContent().getChildFile ("Merle/caps.xml").loadFileAsString());
     EXPECT_TRUE (dataFolder (home).getChildFile ("Merle XT/firmware.xml").existsAsFile());
+}
+
+TEST (ContentStartup, AWebServiceThatSaysNothingHoldsNeitherTheWindowNorTheWebCopy)
+{
+    TempHome home;
+    TempFolder served;
+    sampleContent().copyDirectoryTo (served.child ("Larkspire2"));
+    const auto servedDescriptor = served.child ("Larkspire2/masterDescriptor.xml");
+    servedDescriptor.replaceWithText (servedDescriptor.loadFileAsString().replace ("merle-caps-3", "merle-caps-4"));
+    LocalHttpServer server (served.get());
+    server.stall ("/Larkspire2/masterDescriptor.xml");
+    WebRoot root (server.getRootAddress());
+
+    // The window comes while the descriptor is still awaited.
+    AppProcess app;
+    unsigned long id = 0;
+    ASSERT_TRUE (pumpUntil ([&] { id = findVisibleWindow ("Larkspire 2"); return id != 0 || ! app.isRunning(); }, 60000));
+    ASSERT_NE (id, 0ul) << "the program ended by itself";
+    EXPECT_TRUE (pumpUntil ([&] { return server.countRequests ("GET", "/Larkspire2/masterDescriptor.xml") == 1; }));
+
+    // Once the web service answers, its copy is written back, and the program is online.
+    server.clearBehaviour ("/Larkspire2/masterDescriptor.xml");
+    const auto stored = dataFolder (home).getChildFile ("masterDescriptor.xml");
+    EXPECT_TRUE (pumpUntil ([&] { return stored.loadFileAsString().contains ("merle-caps-4"); }, 60000));
+    pumpFor (500);
+    EXPECT_EQ (findVisibleWindow ("No Internet Connection"), 0ul);
+    EXPECT_EQ (app.stop(), 0);
 }

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 #include "app/Nexus.h"
+#include "content/ContentManager.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
 #include "device/DeviceManager.h"
+#include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
 #include "ui/LarkspireContentComponent.h"
 #include "ui/MainAppWindow.h"
+#include "support/ContentWorld.h"
 #include "support/RecordingDialogService.h"
 #include "support/TestAppHost.h"
 #include "support/TestEnvironment.h"
@@ -82,5 +85,46 @@ TEST (HubContent, TheMainContentGetsTheScanTheWorkersMessagesAndTheQuitQuestion)
         EXPECT_TRUE (hub.isQuitAllowed (false));
     }
     EXPECT_EQ (boxes.boxes.size(), 2u);
+    deleteApplicationProperties();
+}
+
+// While the web service keeps the control descriptor waiting, the start-up runs on the copy on
+// disk: the window and the devices are there and the first scan is done. The start-up ends
+// when the web copy has come, and the program is then online.
+TEST (HubContent, TheStartUpRunsOnTheContentOnDiskAndEndsWhenTheWebCopyHasCome)
+{
+    ContentWorld w;
+    configureApplicationProperties();
+    w.host.applicationState = 1;   // starting
+    w.installSampleContent();
+    const juce::String descriptorPath = "/Larkspire2/masterDescriptor.xml";
+    w.server.stall (descriptorPath);
+    RecordingDialogService boxes;
+    {
+        Nexus hub;
+        hub.startUp();
+        auto* content = hub.getMainContent();
+        ASSERT_NE (content, nullptr);
+        ASSERT_NE (getDeviceManager(), nullptr);
+        Seen seen;
+        content->addChangeListener (&seen);
+
+        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::scanFinished) == 1
+                                             && w.server.countRequests ("GET", descriptorPath) == 1; }, 60000));
+        EXPECT_TRUE (getContentManager()->isFetchingDescriptor());
+        EXPECT_EQ (getContentManager()->getProductName (17), "Merle");
+        EXPECT_EQ (seen.count (3, InfoCode::startUpDone), 0);
+        EXPECT_TRUE (boxes.boxes.empty());
+
+        w.server.clearBehaviour (descriptorPath);
+        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::startUpDone) == 1; }, 60000));
+        EXPECT_TRUE (getContentManager()->isOnline());
+        EXPECT_EQ (content->getSignInButton().getCommandID(), AppCommand::signIn);
+        pumpFor (100);
+        EXPECT_TRUE (boxes.boxes.empty()) << boxes.titles().joinIntoString (", ");
+
+        content->removeChangeListener (&seen);
+        hub.shutDown();
+    }
     deleteApplicationProperties();
 }

@@ -164,7 +164,8 @@ TEST_F (MainWindowTest, HubCreatesTheWindowAndStoresItsStateAtShutdown)
     ASSERT_NE (window, nullptr);
     EXPECT_EQ (window->getBounds(), centredDefault());
     // The device profiler and the device manager follow the window; the manager's thread runs.
-    ASSERT_NE (getDeviceProfiler(), nullptr);
+    // Without control content on disk they wait for the web's answer.
+    ASSERT_TRUE (pumpUntil ([] { return getDeviceProfiler() != nullptr; }, 60000));
     ASSERT_NE (getDeviceManager(), nullptr);
     EXPECT_TRUE (getDeviceManager()->isThreadRunning());
 

@@ -69,4 +69,96 @@ namespace testing_support
             ink.bounds = { left, top, right - left, bottom - top };
         return ink;
     }
+
+    juce::String readText (const juce::Image& image, juce::Rectangle<int> area)
+    {
+        area = area.getIntersection (image.getBounds());
+        if (area.isEmpty())
+            return {};
+        // Three times the size in grey reads far better than the screen's small text.
+        const auto crop = image.getClippedImage (area);
+        juce::Image big (juce::Image::RGB, area.getWidth() * 3, area.getHeight() * 3, true);
+        {
+            juce::Graphics g (big);
+            g.setImageResamplingQuality (juce::Graphics::highResamplingQuality);
+            g.drawImage (crop, big.getBounds().toFloat());
+        }
+        juce::TemporaryFile file (".png");
+        {
+            juce::FileOutputStream out (file.getFile());
+            if (! out.openedOk() || ! juce::PNGImageFormat().writeImageToStream (big, out))
+                return {};
+        }
+        return runTool ({ "tesseract", file.getFile().getFullPathName(), "-", "--psm", "7" }).trim();
+    }
+
+    TileGrid findTileGrid (const juce::Image& image, juce::Rectangle<int> area,
+                           const std::function<bool (juce::Colour)>& test, int minRun)
+    {
+        area = area.getIntersection (image.getBounds());
+        std::vector<int> perColumn ((size_t) area.getWidth()), perRow ((size_t) area.getHeight());
+        for (int y = 0; y < area.getHeight(); ++y)
+            for (int x = 0; x < area.getWidth(); ++x)
+                if (test (image.getPixelAt (area.getX() + x, area.getY() + y)))
+                {
+                    ++perColumn[(size_t) x];
+                    ++perRow[(size_t) y];
+                }
+
+        auto runs = [minRun] (const std::vector<int>& counts, int origin)
+        {
+            juce::Array<juce::Range<int>> found;
+            int start = -1;
+            for (int i = 0; i <= (int) counts.size(); ++i)
+            {
+                const bool on = i < (int) counts.size() && counts[(size_t) i] >= 3;
+                if (on && start < 0)
+                    start = i;
+                if (! on && start >= 0)
+                {
+                    if (i - start >= minRun)
+                        found.add ({ origin + start, origin + i });
+                    start = -1;
+                }
+            }
+            return found;
+        };
+        return { runs (perColumn, area.getX()), runs (perRow, area.getY()) };
+    }
+
+    void clickAt (juce::Point<int> p, int button, const juce::StringArray& heldKeys)
+    {
+        juce::StringArray command { "xdotool", "mousemove", juce::String (p.x), juce::String (p.y) };
+        for (auto& k : heldKeys)
+            command.addArray ({ "keydown", k });
+        command.addArray ({ "click", juce::String (button) });
+        for (auto& k : heldKeys)
+            command.addArray ({ "keyup", k });
+        runTool (command);
+    }
+
+    void pressKeys (const juce::String& keys)
+    {
+        runTool ({ "xdotool", "key", keys });
+    }
+
+    void typeText (const juce::String& text)
+    {
+        runTool ({ "xdotool", "type", "--delay", "40", text });
+    }
+
+    void saveScreenshot (const juce::String& name)
+    {
+        const auto shot = takeScreenshot();
+        if (! shot.isValid())
+            return;
+        const auto* dir = std::getenv ("LARKSPIRE_SCREENSHOT_DIR");
+        const juce::File folder = dir != nullptr ? juce::File (dir) : juce::File::getCurrentWorkingDirectory();
+        folder.createDirectory();
+        const auto file = folder.getChildFile (juce::File::createLegalFileName (name) + ".png");
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        if (out.openedOk())
+            juce::PNGImageFormat().writeImageToStream (shot, out);
+    }
 }

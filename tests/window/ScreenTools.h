@@ -1,6 +1,7 @@
 #pragma once
 
 #include <juce_gui_basics/juce_gui_basics.h>
+#include <functional>
 
 // Looking at the X display the tests run on, through the command-line tools
 // that the test set-up installs (xdotool, ImageMagick's import).
@@ -28,4 +29,34 @@ namespace testing_support
         juce::Rectangle<int> bounds;
     };
     Ink findInk (const juce::Image& image, juce::Rectangle<int> area);
+
+    // The text shown in one line of an area of a screenshot, read by OCR (tesseract);
+    // blanks are kept, the ends trimmed.
+    juce::String readText (const juce::Image& image, juce::Rectangle<int> area);
+
+    // Where pixels that pass `test` form a regular grid of tiles in an area: the tiles'
+    // columns and rows, each as the range of screen coordinates it covers, found from the
+    // counts of such pixels per column and per row of pixels (at least `minRun` each).
+    struct TileGrid
+    {
+        juce::Array<juce::Range<int>> columns, rows;
+        juce::Point<int> centreOf (int column, int row) const
+        {
+            return { columns[column].getStart() + columns[column].getLength() / 2,
+                     rows[row].getStart() + rows[row].getLength() / 2 };
+        }
+    };
+    TileGrid findTileGrid (const juce::Image& image, juce::Rectangle<int> area,
+                           const std::function<bool (juce::Colour)>& test, int minRun = 20);
+
+    // Real X input through xdotool: a click with a button (1 left, 3 right) at a point of
+    // the screen, with keys held (e.g. "ctrl", "shift"); key presses ("ctrl+z", "Delete");
+    // typed text.
+    void clickAt (juce::Point<int> screenPoint, int button = 1, const juce::StringArray& heldKeys = {});
+    void pressKeys (const juce::String& keys);
+    void typeText (const juce::String& text);
+
+    // Saves a screenshot as a PNG into the folder named by LARKSPIRE_SCREENSHOT_DIR (when
+    // set), else the current folder, for a test that failed.
+    void saveScreenshot (const juce::String& name);
 }

@@ -30,7 +30,7 @@ void DataSetDetailsContainer::updateFromSource()
 {
     juce::String category, subCategory;
     getSourceNodeCategory (source, category, subCategory);
-    readOnly = ! (category == SourceCategories::archive || subCategory == SourceCategories::uploadFolder);
+    readOnly = category == SourceCategories::device || isReadOnlySourceNode (source);
 
     titleEditor.setText (source[SourceIds::label].toString(), false);
     titleEditor.setReadOnly (readOnly);

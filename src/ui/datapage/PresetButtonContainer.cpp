@@ -27,6 +27,7 @@ PresetButtonContainer::PresetButtonContainer (DataPageHost* owner, juce::Viewpor
     iconScale = juce::jlimit (minScale, maxScale, getSettingDouble (SettingsKeys::presetIconButtonScale, 1.0));
     viewType = getPresetButtonViewType();
     lasso.setAlwaysOnTop (true);
+    addChildComponent (lasso);
     setWantsKeyboardFocus (true);
 }
 
@@ -40,16 +41,6 @@ float PresetButtonContainer::getLookAndFeelScale()
     if (auto* laf = dynamic_cast<LSLookAndFeel*> (&getLookAndFeel()))
         return laf->getScale();
     return 1.0f;
-}
-
-juce::ModifierKeys PresetButtonContainer::getCurrentModifiers() const
-{
-    return juce::ModifierKeys::getCurrentModifiers();
-}
-
-juce::Component* PresetButtonContainer::getComponentUnderPointer() const
-{
-    return juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse();
 }
 
 //==============================================================================
@@ -68,8 +59,15 @@ void PresetButtonContainer::setDeviceCaps (const DeviceCaps& newCaps)
 
 void PresetButtonContainer::rebuildButtons()
 {
+    if (lassoActive)
+    {
+        lassoActive = false;
+        lasso.endLasso();
+    }
+    lassoSelection.deselectAll();
     removeAllChildren();
     buttons.clear();
+    addChildComponent (lasso);
 
     auto* zero = buttons.add (new PresetButton (0));
     zero->setEnabled (false);
@@ -362,6 +360,13 @@ bool PresetButtonContainer::isSourceReadOnly() const
     return isReadOnlySourceNode (source);
 }
 
+// Nothing leaves read-only data, nor the connected unit's own data when its profile
+// forbids deleting presets: whichever key, menu entry or toolbar item asks.
+bool PresetButtonContainer::canRemovePresets() const
+{
+    return ! isSourceReadOnly() && (caps.hasPresetDelete() || ! showsConnectedUnit);
+}
+
 //==============================================================================
 void PresetButtonContainer::deselectAll()
 {
@@ -447,8 +452,12 @@ void PresetButtonContainer::findLassoItemsInArea (juce::Array<PresetButton*>& re
 void PresetButtonContainer::buttonClicked (juce::Button* button)
 {
     auto* b = dynamic_cast<PresetButton*> (button);
-    const auto mods = getCurrentModifiers();
-    if (b == nullptr || ! mods.isLeftButtonDown() || mods.isRightButtonDown())
+    if (b == nullptr)
+        return;
+
+    // Only a click of the left button counts (a key that triggers the button does not).
+    const auto mods = b->getClickModifiers();
+    if (! mods.isLeftButtonDown() || mods.isRightButtonDown())
         return;
 
     const int slot = b->getSlot();
@@ -494,6 +503,13 @@ void PresetButtonContainer::buttonClicked (juce::Button* button)
 
 void PresetButtonContainer::mouseUp (const juce::MouseEvent& e)
 {
+    if (lassoActive)
+    {
+        lassoActive = false;
+        lasso.endLasso();
+        return;
+    }
+
     if (pendingSingleSelect)
         if (auto* b = dynamic_cast<PresetButton*> (e.eventComponent))
             selectSingle (b);
@@ -506,7 +522,34 @@ void PresetButtonContainer::mouseDown (const juce::MouseEvent& e)
         const int result = showContextMenu (e);
         if (result != 0)
             performMenuCommand (result, &e);
+        return;
     }
+
+    // A left drag that starts beside the presets (the grid's own space or an empty
+    // slot) draws a lasso; Shift adds to the selection, Ctrl toggles.
+    auto* pressed = dynamic_cast<PresetButton*> (e.eventComponent);
+    if (e.mods.isLeftButtonDown() && isEnabled() && data != nullptr && ! lassoActive
+        && (e.eventComponent == this || (pressed != nullptr && pressed->isEmpty())))
+    {
+        lassoSelection.deselectAll();
+        for (int slot : selection)
+            if (auto* b = buttons[slot])
+                lassoSelection.addToSelection (b);
+
+        lassoActive = true;
+        lasso.beginLasso (e.getEventRelativeTo (this), this);
+    }
+}
+
+void PresetButtonContainer::takeLassoSelection()
+{
+    juce::Array<int> slots;
+    for (auto* b : lassoSelection)
+        if (buttons.contains (b))
+            slots.add (b->getSlot());
+    slots.sort();
+    if (slots != selection)
+        selectSlots (slots);
 }
 
 void PresetButtonContainer::mouseDoubleClick (const juce::MouseEvent&)
@@ -561,13 +604,7 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Compone
     }
 
     if (key.isKeyCode (juce::KeyPress::deleteKey) || key.isKeyCode (juce::KeyPress::backspaceKey))
-    {
-        if (isSourceReadOnly())
-            return false;
-        if (caps.hasPresetDelete() || ! showsConnectedUnit)
-            return deleteSelected();
-        return false;
-    }
+        return deleteSelected();
 
     if (! command)
         return false;
@@ -583,7 +620,7 @@ bool PresetButtonContainer::keyPressed (const juce::KeyPress& key, juce::Compone
     {
         if (clipboard == nullptr)
             return false;
-        auto* b = dynamic_cast<PresetButton*> (getComponentUnderPointer());
+        auto* b = dynamic_cast<PresetButton*> (juce::Desktop::getInstance().getMainMouseSource().getComponentUnderMouse());
         if (b == nullptr)
             return false;
         return pasteClipboardTo (followingSlots (b->getSlot(), clipboard->countPresets()));
@@ -621,14 +658,14 @@ bool PresetButtonContainer::copySelected()
 
 bool PresetButtonContainer::cutSelected()
 {
-    if (! copySelected())
+    if (! canRemovePresets() || ! copySelected())
         return false;
     return deleteSelected();
 }
 
 bool PresetButtonContainer::deleteSelected()
 {
-    if (data == nullptr || selection.isEmpty() || page == nullptr)
+    if (data == nullptr || selection.isEmpty() || page == nullptr || ! canRemovePresets())
         return false;
 
     for (int slot : selection)
@@ -644,7 +681,7 @@ bool PresetButtonContainer::deleteSelected()
 
 bool PresetButtonContainer::insertClipboardAt (int slot)
 {
-    if (data == nullptr || clipboard == nullptr || page == nullptr)
+    if (data == nullptr || clipboard == nullptr || page == nullptr || isSourceReadOnly())
         return false;
 
     const auto sourceSlots = clipboard->getPresetIndices();
@@ -660,7 +697,7 @@ bool PresetButtonContainer::insertClipboardAt (int slot)
 
 bool PresetButtonContainer::pasteClipboardTo (const juce::Array<int>& slots)
 {
-    if (data == nullptr || clipboard == nullptr || page == nullptr || slots.isEmpty())
+    if (data == nullptr || clipboard == nullptr || page == nullptr || slots.isEmpty() || isSourceReadOnly())
         return false;
 
     if (! page->pastePresets (source, slots, *clipboard, true, true))
@@ -749,7 +786,7 @@ juce::PopupMenu PresetButtonContainer::createContextMenu()
 int PresetButtonContainer::showContextMenu (const juce::MouseEvent&)
 {
     const auto menu = createContextMenu();
-    return getDialogService().showPopupMenu (menu, this);
+    return getDialogService().showPopupMenuAtPointer (menu, this);
 }
 
 void PresetButtonContainer::sliderValueChanged (juce::Slider* slider)
@@ -867,6 +904,13 @@ juce::Image PresetButtonContainer::createDragImage (PresetButton& pressed)
 
 void PresetButtonContainer::mouseDrag (const juce::MouseEvent& e)
 {
+    if (lassoActive)
+    {
+        lasso.dragLasso (e.getEventRelativeTo (this));
+        takeLassoSelection();
+        return;
+    }
+
     auto* container = juce::DragAndDropContainer::findParentDragContainerFor (this);
     if (container == nullptr || container->isDragAndDropActive() || e.eventComponent == this
         || ! isEnabled() || ! e.mods.isLeftButtonDown())
@@ -966,7 +1010,7 @@ void PresetButtonContainer::itemDropped (const SourceDetails& details)
     if (d->getFormat().maxPresetSteps > 1 && same && exact != nullptr)
         menu.addItem (dropStepsId, n < 2 ? "Add as Step" : "Merge as Steps");
 
-    const int result = getDialogService().showPopupMenu (menu, this);
+    const int result = getDialogService().showPopupMenuAtPointer (menu, this);
 
     switch (result)
     {

@@ -97,11 +97,6 @@ public:
     bool isInterestedInDragSource (const SourceDetails&) override;
     void itemDropped (const SourceDetails&) override;
 
-protected:
-    // What the grid reads of the pointer; tests stand in for the mouse here.
-    virtual juce::ModifierKeys getCurrentModifiers() const;
-    virtual juce::Component* getComponentUnderPointer() const;
-
 private:
     void rebuildButtons();
     void setCellScale (bool relayout, double scale);
@@ -115,8 +110,10 @@ private:
     void restoreSelection();
     void storeSelection();
     void selectSingle (PresetButton* button);
+    void takeLassoSelection();
     void deselectAll();
     bool isSourceReadOnly() const;
+    bool canRemovePresets() const;
     float getLookAndFeelScale();
     juce::Array<int> followingSlots (int first, int count) const;
 
@@ -135,6 +132,7 @@ private:
     bool showsConnectedUnit = false;
     juce::Array<int> selection;
     bool pendingSingleSelect = false;
+    bool lassoActive = false;
     std::unique_ptr<DeviceData> clipboard;
     std::unique_ptr<juce::Slider> scaleSlider;
 

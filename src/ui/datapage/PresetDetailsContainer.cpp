@@ -178,9 +178,14 @@ void PresetDetailsContainer::commitName()
     if (data == nullptr || slots.isEmpty() || page == nullptr || readOnly || nameEditor.isReadOnly())
         return;
 
-    auto text = nameEditor.getText();
-    if (slots.size() > 1 && text == PresetNameEditor::multiplePlaceholder)
+    // Focusing the field and leaving it without typing renames none of several presets.
+    if (slots.size() > 1 && nameEditor.holdsNoNewName())
+    {
+        refreshName();
         return;
+    }
+
+    auto text = nameEditor.getText();
 
     if (upperCaseNames)
     {

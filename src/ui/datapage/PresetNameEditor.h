@@ -13,13 +13,22 @@ public:
     PresetNameEditor() : juce::TextEditor ("PresetName") {}
 
     bool showsMultiple() const noexcept { return multiple; }
-    void setShowsMultiple (bool shouldShowMultiple) noexcept { multiple = shouldShowMultiple; }
+    void setShowsMultiple (bool shouldShowMultiple) noexcept
+    {
+        multiple = shouldShowMultiple;
+        placeholderCleared = false;
+    }
+
+    // Still no name for the several presets: the placeholder, or the empty field that
+    // focusing it left while nothing has been typed.
+    bool holdsNoNewName() const { return multiple || (placeholderCleared && getText().isEmpty()); }
 
     void focusGained (FocusChangeType cause) override
     {
         if (multiple && ! isReadOnly())
         {
             multiple = false;
+            placeholderCleared = true;
             setText ({}, false);
         }
         juce::TextEditor::focusGained (cause);
@@ -27,4 +36,5 @@ public:
 
 private:
     bool multiple = false;
+    bool placeholderCleared = false;
 };

@@ -600,7 +600,7 @@ void SourceDataBrowser::showContextMenu()
     auto menu = createContextMenu();
     if (menu.getNumItems() == 0)
         return;
-    const int result = getDialogService().showPopupMenu (menu, this);
+    const int result = getDialogService().showPopupMenuAtPointer (menu, this);
     if (result != 0)
         performContextMenuItem (result);
 }
@@ -807,7 +807,7 @@ void SourceDataBrowser::dropPresetsOnDevice (const juce::ValueTree& sourceNode, 
     menu.addSeparator();
     menu.addItem (7, "Cancel");
 
-    const int result = getDialogService().showPopupMenu (menu, this);
+    const int result = getDialogService().showPopupMenuAtPointer (menu, this);
     juce::Array<int> targetSlots;
     switch (result)
     {

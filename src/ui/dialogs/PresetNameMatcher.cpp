@@ -95,9 +95,7 @@ int PresetNameMatcher::PairCounts::countMatches (const Chars& text, std::vector<
 PresetNameMatcher::PresetNameMatcher (const SearchWordTable& t, const juce::String& query)
     : table (t), upperQuery (searchtext::toChars (query))
 {
-    for (juce::juce_wchar c = 0; c < 128; ++c)
-        asciiUpper[c] = (char32_t) juce::CharacterFunctions::toUpperCase (c);
-    toUpper (upperQuery);
+    searchtext::toUpper (upperQuery);
 
     padded = upperQuery;
     searchtext::padWithBlanks (padded);
@@ -127,12 +125,6 @@ PresetNameMatcher::PresetNameMatcher (const SearchWordTable& t, const juce::Stri
     }
 }
 
-void PresetNameMatcher::toUpper (Chars& text) const
-{
-    for (auto& c : text)
-        c = c < 128 ? asciiUpper[c] : (char32_t) juce::CharacterFunctions::toUpperCase ((juce::juce_wchar) c);
-}
-
 float PresetNameMatcher::similarity (const PairCounts& queryPairs, const Chars& text)
 {
     const int namePairs = text.size() < 2 ? 0 : (int) text.size() - 1;
@@ -155,7 +147,7 @@ float PresetNameMatcher::score (const char32_t* name, size_t length)
         return 0.0f;
 
     upperName.assign (name, length);
-    toUpper (upperName);
+    searchtext::toUpper (upperName);
 
     padded.clear();
     if (upperName.front() != U' ')

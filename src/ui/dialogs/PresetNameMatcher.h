@@ -41,12 +41,8 @@ private:
     };
 
     float similarity (const PairCounts& queryPairs, const searchtext::Chars& paddedText);
-    void toUpper (searchtext::Chars& text) const;
 
     const SearchWordTable& table;
-    // Upper case of the first 128 characters, looked up once (the same rule as
-    // juce::String::toUpperCase).
-    char32_t asciiUpper[128];
     searchtext::Chars upperQuery;
     PairCounts foldedQueryPairs, plainQueryPairs;
     std::vector<std::pair<searchtext::Chars, int>> paddedWords;   // padded word, its own length

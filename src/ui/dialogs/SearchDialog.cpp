@@ -44,6 +44,14 @@ void SearchDialog::open()
         content->getSearchField().grabKeyboardFocus();
 }
 
+void SearchDialog::focusGained (FocusChangeType)
+{
+    // The window takes the keyboard when it becomes active (or its frame is clicked):
+    // the query field is where typing goes.
+    if (auto* content = getSearchContent())
+        content->getSearchField().grabKeyboardFocus();
+}
+
 void SearchDialog::closeDialog()
 {
     if (closed)

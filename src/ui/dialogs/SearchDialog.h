@@ -34,6 +34,7 @@ public:
     SearchContent* getSearchContent() const;
 
     void closeButtonPressed() override;
+    void focusGained (FocusChangeType) override;
 
 private:
     bool closed = false;

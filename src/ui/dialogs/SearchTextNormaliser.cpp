@@ -1,5 +1,6 @@
 #include "ui/dialogs/SearchTextNormaliser.h"
 #include "ui/dialogs/PresetNameMatcher.h"
+#include "ui/dialogs/UpperCaseLetters.h"
 #include <algorithm>
 
 namespace searchtext
@@ -22,9 +23,8 @@ namespace searchtext
 
     void toUpper (Chars& text)
     {
-        // The same per-character rule as juce::String::toUpperCase.
         for (auto& c : text)
-            c = (char32_t) juce::CharacterFunctions::toUpperCase ((juce::juce_wchar) c);
+            c = upperCaseLetter (c);
     }
 
     void padWithBlanks (Chars& text)

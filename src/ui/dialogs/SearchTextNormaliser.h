@@ -35,6 +35,7 @@ namespace searchtext
     Chars toChars (const juce::String& text);
     juce::String toString (const Chars& chars);
 
+    // Every letter that has a one-character upper case, whatever the locale.
     void toUpper (Chars& text);
     void padWithBlanks (Chars& text);
     void trimBlanks (Chars& text);

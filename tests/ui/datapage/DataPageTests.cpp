@@ -20,7 +20,7 @@ namespace
     // one simulated Merle unit holding presets 1 to 6.
     struct PageWorld
     {
-        explicit PageWorld (int syncMethod = 0)
+        explicit PageWorld (int syncMethod = 0, juce::uint8 productId = DeviceWorld::merle)
             : w ([this] (RecordingParts& p)
                  {
                      p.makeDataPage = [this]
@@ -32,7 +32,8 @@ namespace
                  })
         {
             setDataSyncMethod (syncMethod);
-            unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
+            // Every Piper build answers the identity query sent to all units, and is asked only so.
+            unit = w.devices.addUnit (productId, 140, 4321, productId == DeviceWorld::piper);
             unit->fillPresets ({ 1, 2, 3, 4, 5, 6 }, 7);
         }
 
@@ -56,6 +57,23 @@ namespace
         DeviceData* working() const { return page->getDataSet()->getWorking(); }
         juce::ValueTree deviceNode() const { return findDeviceSourceNode (page->getSourcesRoot()); }
         int presetRequests() const { return unit->countReceived (0x45); }
+        // The numbers of the presets the unit was sent, from its log.
+        juce::Array<int> presetsWritten() const
+        {
+            juce::Array<int> numbers;
+            for (auto& e : unit->getReceived (0x20))
+                numbers.add (e.value14());
+            return numbers;
+        }
+        // Runs what `start` sets going and waits for the command's ending.
+        SeenChange endingOf (const std::function<void()>& start)
+        {
+            const auto before = w.countEndings();
+            start();
+            const auto ending = w.waitForEnding (before);
+            pumpFor (50);
+            return ending;
+        }
 
         void click (int itemId)
         {
@@ -160,6 +178,9 @@ TEST (DataPage, ConnectReadsTheUnitShowsItsPresetsAndAppliesAnUndoableEdit)
     ASSERT_NE (storedWorking, nullptr);
     EXPECT_EQ (storedWorking->getPreset (2)->getName(), "Night Choir");
     EXPECT_EQ (storedWorking->getPresetIndices(), juce::Array<int> ({ 1, 2, 3, 4, 5, 6 }));
+    auto storedSync = DeviceData::createFromFile (AppPaths::getSyncFile (folder, false));
+    ASSERT_NE (storedSync, nullptr);
+    EXPECT_EQ (storedSync->getPreset (2)->getName(), "Night Choir");
     EXPECT_TRUE (s.page->needsSync());
     EXPECT_FALSE (s.deviceNode().isValid());
     EXPECT_EQ (s.page->getArchiveManager(), nullptr);
@@ -218,7 +239,23 @@ TEST (DataPage, PreviousSyncComesBackFromDiskWithoutReadingAndABrokenOneIsDelete
     // The unsent edit still counts as unsent.
     EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
     EXPECT_EQ (s.page->getWorkspace().getViewType(), (int) DataViewPanel::gridView);
+
+    // A working snapshot that cannot be written is reported, and its old file stays whole.
+    const juce::File workingFile (AppPaths::getWorkingFile (folder, false));
+    juce::MemoryBlock oldWorking;
+    ASSERT_TRUE (workingFile.loadFileAsData (oldWorking));
+    const juce::File blocked (AppPaths::getWorkingFile (folder, true));
+    ASSERT_TRUE (blocked.createDirectory().wasOk());
+    ASSERT_TRUE (blocked.getChildFile ("in the way").replaceWithText ("x"));
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 5 }, "Lost Edit", false, false));
+    s.w.boxes.boxes.clear();
     ASSERT_TRUE (s.disconnect());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("File Error"));
+    juce::MemoryBlock nowWorking;
+    ASSERT_TRUE (workingFile.loadFileAsData (nowWorking));
+    EXPECT_EQ (nowWorking, oldWorking);
+    EXPECT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).existsAsFile());
+    ASSERT_TRUE (blocked.deleteRecursively());
 
     // A stored read that cannot be loaded is deleted with the working copy, and the unit
     // must be read again.
@@ -278,11 +315,184 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     EXPECT_EQ (s.presetRequests(), 0);
     EXPECT_FALSE (s.working()->hasPreset (3));
 
+    // The read replaces the working copy: the grid shows it emptied at once, and no edit
+    // made before it can be undone into the data read.
+    auto& grid = s.page->getWorkspace().getGrid();
+    const auto gridShowsTheWorkingCopy = [&]
+    {
+        for (int slot = 1; slot < grid.getNumButtons(); ++slot)
+        {
+            auto* preset = s.working()->getPreset (slot);
+            auto* button = grid.getButton (slot);
+            if (button->isEmpty() != (preset == nullptr)
+                || (preset != nullptr && ! button->getButtonText().contains (preset->getName())))
+                return false;
+        }
+        return true;
+    };
     s.w.boxes.answerWith ({ 0 });   // Continue
     s.click (DataToolbarItemFactory::getDataItem);
+    EXPECT_EQ (s.working()->countPresets(), 0);
+    EXPECT_TRUE (gridShowsTheWorkingCopy());
+    EXPECT_FALSE (s.page->canUndo());
     ASSERT_TRUE (pumpUntil ([&] { return s.page->isBusy(); }, 10000) || s.presetRequests() > 0);
     ASSERT_TRUE (s.waitForSynced());
     EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+    EXPECT_TRUE (gridShowsTheWorkingCopy());
+
+    s.w.boxes.boxes.clear();
+    EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Undo"));
+    EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+TEST (DataPage, APartialSendUnmarksOnlyWhatWasWrittenAndApplySendsTheRest)
+{
+    PageWorld s;
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    s.click (DataToolbarItemFactory::backupAllItem);   // the unit as read, sent from below
+    auto archive = findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::archive);
+    ASSERT_GT (archive.getNumChildren(), 0);
+    auto backup = archive.getChild (archive.getNumChildren() - 1);
+
+    auto* working = s.working();
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 2 }, "Edit Two", true, true));
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Edit Four", true, true));
+    const auto fourStillUnsent = [&]
+    {
+        return working->isPresetModified (4) && s.page->getDataSet()->hasUnsavedChanges();
+    };
+
+    // Send Selected writes slot 2 alone; the edit of slot 4 stays marked.
+    ASSERT_TRUE (s.page->selectSourceInBrowser (s.deviceNode()));
+    s.page->selectSlots (s.deviceNode(), { 2 });
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSelectedItem); }).commandCode,
+               DeviceCommand::writePresetsFrom);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 2 }));
+    EXPECT_EQ (s.unit->getPreset (2).name, "Edit Two");
+    EXPECT_FALSE (working->isPresetModified (2));
+    EXPECT_TRUE (fourStillUnsent());
+
+    // So does a staged import, and a setup write.
+    auto image = working->createCopy ({ 6 }, false, true);
+    ASSERT_TRUE (image->getPreset (6)->setName ("Imported Six"));
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.page->sendDataToDevice (std::move (image), false); }).commandCode,
+               DeviceCommand::writeWholeData);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 6 }));
+    EXPECT_TRUE (fourStillUnsent());
+
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSetupItem); }).commandCode,
+               DeviceCommand::writeSetupFrom);
+    EXPECT_GT (s.unit->countReceived (0x13), 0);
+    EXPECT_TRUE (s.presetsWritten().isEmpty());
+    EXPECT_TRUE (fourStillUnsent());
+
+    // Get Data still warns; Apply Changes is offered and sends exactly the rest.
+    EXPECT_TRUE (s.page->getToolbarItem (DataToolbarItemFactory::applyChangesItem)->isEnabled());
+    s.w.boxes.boxes.clear();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    s.click (DataToolbarItemFactory::getDataItem);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Changes Will Be Lost"));
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::applyChangesItem); }).commandCode,
+               DeviceCommand::writePresets);
+    EXPECT_EQ (s.presetsWritten(), juce::Array<int> ({ 4 }));
+    EXPECT_EQ (s.unit->getPreset (4).name, "Edit Four");
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+
+    // A send from a backup that the unit stops half-way: the workspace's own edit of a slot
+    // the backup wrote is not what the unit got, and keeps its mark.
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 3 }, "Edit Three", true, true));
+    auto faults = s.unit->getFaults();
+    faults.writeStatus[5] = 6;
+    s.unit->setFaults (faults);
+    ASSERT_TRUE (s.page->selectSourceInBrowser (backup));
+    s.page->selectSlots (backup, { 3, 5 });
+    s.unit->clearLog();
+    EXPECT_EQ (s.endingOf ([&] { s.click (DataToolbarItemFactory::sendSelectedItem); }).code, InfoCode::commandFailed);
+    juce::Array<int> tried;
+    for (auto n : s.presetsWritten())
+        tried.addIfNotAlreadyThere (n);
+    EXPECT_EQ (tried, juce::Array<int> ({ 3, 5 }));   // 5 as often as the unit refused it
+    ASSERT_NE (working->getPreset (3), nullptr);
+    EXPECT_EQ (working->getPreset (3)->getName(), "Edit Three");
+    EXPECT_TRUE (working->isPresetModified (3));
+    EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete)
+{
+    const auto ctrl = [] (char key) { return juce::KeyPress (key, juce::ModifierKeys::commandModifier, 0); };
+    const auto clickMade = [] (DataPage& page, int itemId)
+    {
+        DataToolbarItemFactory factory;
+        std::unique_ptr<juce::ToolbarItemComponent> item (factory.createItem (itemId));
+        page.buttonClicked (item.get());
+    };
+
+    {
+        PageWorld s;
+        // The product's sample preset packs, where the content download puts them.
+        const juce::File packsFolder (AppPaths::getPacksFolder (DeviceWorld::merle));
+        ASSERT_TRUE (juce::ZipFile (ContentWorld::sampleContent().getChildFile ("Merle/merle_packs.zip"))
+                         .uncompressTo (packsFolder).wasOk());
+        ASSERT_TRUE (s.connect());
+        ASSERT_TRUE (s.waitForSynced());
+        auto& grid = s.page->getWorkspace().getGrid();
+        s.page->selectSlots (s.deviceNode(), { 2 });
+        ASSERT_TRUE (grid.keyPressed (ctrl ('c')));
+
+        // A preset pack of the cloud is read-only: nothing is cut from it or pasted into it.
+        juce::Array<juce::ValueTree> packs;
+        collectSourceDataNodes (findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::cloud), packs);
+        ASSERT_FALSE (packs.isEmpty());
+        auto pack = packs.getFirst();
+        auto* packData = getSourceNodeWorkingData (pack);
+        ASSERT_NE (packData, nullptr);
+        const auto filled = packData->getPresetIndices();
+        ASSERT_FALSE (filled.isEmpty());
+        const auto names = presetNames (*packData, { 1, 2, 3, 4, 5, 6 });
+        ASSERT_TRUE (s.page->selectSourceInBrowser (pack));
+        ASSERT_EQ (grid.getWorkingData(), packData);
+        s.page->selectSlots (pack, { filled.getFirst() });
+        ASSERT_FALSE (grid.getSelection().isEmpty());
+
+        EXPECT_FALSE (grid.keyPressed (ctrl ('x')));
+        EXPECT_FALSE (grid.keyPressed (juce::KeyPress (juce::KeyPress::deleteKey)));
+        for (int id : { DataToolbarItemFactory::cutItem, DataToolbarItemFactory::deletePresetsItem,
+                        DataToolbarItemFactory::pasteItem })
+            clickMade (*s.page, id);
+        for (int id : { PresetButtonContainer::pasteToSelectedId, PresetButtonContainer::pasteToOriginalId,
+                        PresetButtonContainer::pasteToEmptyId })
+            grid.performMenuCommand (id, nullptr);
+        EXPECT_FALSE (grid.insertClipboardAt (filled.getFirst()));
+
+        EXPECT_EQ (packData->getPresetIndices(), filled);
+        EXPECT_EQ (presetNames (*packData, { 1, 2, 3, 4, 5, 6 }), names);
+        EXPECT_FALSE (packData->isModified());
+        EXPECT_FALSE (s.page->canUndo());
+        ASSERT_NE (grid.getClipboard(), nullptr);   // still what was copied from the unit
+        EXPECT_EQ (grid.getClipboard()->getPresetIndices(), juce::Array<int> ({ 2 }));
+    }
+
+    // A unit whose profile forbids deleting presets: nothing is cut from its data.
+    PageWorld s (0, DeviceWorld::piper);
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    auto& grid = s.page->getWorkspace().getGrid();
+    ASSERT_TRUE (grid.isShowingConnectedUnit());
+    s.page->selectSlots (s.deviceNode(), { 2 });
+    EXPECT_FALSE (grid.keyPressed (ctrl ('x')));
+    for (int id : { DataToolbarItemFactory::cutItem, DataToolbarItemFactory::deletePresetsItem })
+        clickMade (*s.page, id);
+    EXPECT_TRUE (s.working()->hasPreset (2));
+    EXPECT_EQ (grid.getClipboard(), nullptr);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
 }
 

@@ -4,6 +4,7 @@
 #include "ui/datapage/DetailsPanel.h"
 #include "support/FakeDataPage.h"
 #include "support/PresetGridFixtures.h"
+#include "support/TestEnvironment.h"
 
 using namespace testing_support;
 
@@ -127,13 +128,26 @@ TEST_F (PresetDetailsTest, NamesOfOneOrSeveralPresets)
     details->commitName();
     EXPECT_TRUE (page.calls.empty());
 
-    // Focusing clears the placeholder; an empty name is then a name for all of them.
-    details->getNameEditor().focusGained (juce::Component::focusChangedDirectly);
-    EXPECT_EQ (details->getNameEditor().getText(), "");
-    EXPECT_FALSE (details->getNameEditor().showsMultiple());
-    details->getNameEditor().setText ("Choir", false);
-    details->commitName();
+    // Focusing clears the placeholder; leaving the field without typing renames nothing
+    // and shows the placeholder again.
+    auto& editor = details->getNameEditor();
+    editor.focusGained (juce::Component::focusChangedByMouseClick);
+    EXPECT_EQ (editor.getText(), "");
+    EXPECT_FALSE (editor.showsMultiple());
+    editor.focusLost (juce::Component::focusChangedByMouseClick);
+    pumpFor (20);
+    EXPECT_TRUE (page.calls.empty());
+    EXPECT_EQ (getSourceNodeWorkingData (node)->getPreset (1)->getName(), "P1");
+    EXPECT_EQ (editor.getText(), "<multiple selected>");
+
+    // A typed name renames them all, as one undoable step.
+    editor.focusGained (juce::Component::focusChangedByMouseClick);
+    editor.insertTextAtCaret ("Choir");
+    editor.focusLost (juce::Component::focusChangedByMouseClick);
+    pumpFor (20);
+    ASSERT_EQ (page.ops(), juce::StringArray ("rename"));
     EXPECT_EQ (page.last ("rename")->slots, juce::Array<int> ({ 1, 3 }));
+    EXPECT_TRUE (page.last ("rename")->undoable && page.last ("rename")->newTransaction);
     EXPECT_EQ (getSourceNodeWorkingData (node)->getPreset (3)->getName(), "Choir");
 
     // The same names now: shown as one.

@@ -15,21 +15,18 @@ using namespace testing_support;
 
 namespace
 {
-    // The grid with the mouse stood in for: the modifier keys and the component under
-    // the pointer are whatever the test sets.
     struct TestGrid : PresetButtonContainer
     {
         using PresetButtonContainer::PresetButtonContainer;
-        juce::ModifierKeys modifiers { juce::ModifierKeys::leftButtonModifier };
-        juce::Component* underPointer = nullptr;
 
-        juce::ModifierKeys getCurrentModifiers() const override { return modifiers; }
-        juce::Component* getComponentUnderPointer() const override { return underPointer; }
-
-        void click (int slot, int extraModifiers = 0)
+        // A click as a button reports one: the modifiers of the mouse-up that fired it
+        // (with the released button), then its listeners. Real X clicks are in the
+        // window tests.
+        void click (int slot, int extraModifiers = 0, int released = juce::ModifierKeys::leftButtonModifier)
         {
-            modifiers = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier | extraModifiers);
-            buttonClicked (getButton (slot));
+            auto* b = getButton (slot);
+            b->clicked (juce::ModifierKeys (released | extraModifiers));
+            buttonClicked (b);
         }
     };
 
@@ -328,11 +325,9 @@ TEST_F (PresetGridTest, ClickSelection)
     EXPECT_EQ (grid->getSelection(), slotsOf ({ 1, 2, 3, 4 }));
     checkToggles();
 
-    // Clicks with the right button down, or none, are not selections.
-    grid->modifiers = juce::ModifierKeys (juce::ModifierKeys::leftButtonModifier | juce::ModifierKeys::rightButtonModifier);
-    grid->buttonClicked (grid->getButton (7));
-    grid->modifiers = {};
-    grid->buttonClicked (grid->getButton (7));
+    // Clicks with the right button down, or none (a key), are not selections.
+    grid->click (7, juce::ModifierKeys::rightButtonModifier);
+    grid->click (7, 0, 0);
     EXPECT_EQ (grid->getSelection(), slotsOf ({ 1, 2, 3, 4 }));
     checkToggles();
 
@@ -448,21 +443,22 @@ TEST_F (PresetGridTest, ClipboardKeysAndPasteCommands)
     ASSERT_NE (grid->getClipboard(), nullptr);
     EXPECT_EQ (grid->getClipboard()->getPresetIndices(), slotsOf ({ 2, 3 }));
 
-    // Ctrl+V needs a preset button under the pointer.
-    grid->underPointer = grid.get();
+    // Ctrl+V needs a preset button under the pointer (here there is no pointer at all;
+    // the window tests paste with the pointer over a preset).
     EXPECT_FALSE (grid->keyPressed (juce::KeyPress ('v', juce::ModifierKeys::commandModifier, 0)));
     EXPECT_TRUE (page.calls.empty());
 
-    grid->underPointer = grid->getButton (8);
-    EXPECT_TRUE (grid->keyPressed (juce::KeyPress ('v', juce::ModifierKeys::commandModifier, 0)));
+    // Paste at a clicked slot fills it and the following ones.
+    auto at8 = eventOn (grid->getButton (8));
+    grid->performMenuCommand (PresetButtonContainer::pasteId, &at8);
     ASSERT_NE (page.last ("paste"), nullptr);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 8, 9 }));
     EXPECT_EQ (grid->getSelection(), slotsOf ({ 8, 9 }));
     EXPECT_EQ (getSourceNodeWorkingData (node)->getPreset (9)->getName(), "P3");
 
     // At the last slot only what fits is pasted.
-    grid->underPointer = grid->getButton (9);
-    EXPECT_TRUE (grid->keyPressed (juce::KeyPress ('v', juce::ModifierKeys::commandModifier, 0)));
+    auto at9 = eventOn (grid->getButton (9));
+    grid->performMenuCommand (PresetButtonContainer::pasteId, &at9);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 9 }));
 
     // Paste to the clipboard's own slots, and to the first empty slots.

@@ -39,7 +39,7 @@ namespace
             if (editContent)
                 editContent (web);
             configureApplicationProperties();
-            setContentManager (new ContentManager());
+            setContentManager (newFetchedContentManager());
             look = std::make_unique<ProgramLookAndFeel>();
             auto* cm = getContentManager();
             if (! cm->prepareProduct (merle))

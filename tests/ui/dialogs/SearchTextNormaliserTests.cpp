@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <clocale>
 #include <cmath>
 #include "ui/dialogs/PresetNameMatcher.h"
 #include "ui/dialogs/SearchTextNormaliser.h"
@@ -242,6 +243,40 @@ TEST_F (Normaliser, ScoresOfKnownPairs)
     };
     for (auto& c : cases)
         EXPECT_NEAR (scorePresetName (table, c.name, c.query), c.score, 1e-4f) << c.name << " / " << c.query;
+}
+
+TEST_F (Normaliser, EveryLetterIsUpperCasedWhateverTheLocale)
+{
+    const auto u = [] (const char* text) { return juce::String::fromUTF8 (text); };
+    for (const char* locale : { "C", "C.UTF-8" })
+    {
+        if (std::setlocale (LC_CTYPE, locale) == nullptr)
+            continue;
+        SCOPED_TRACE (locale);
+
+        // Accented Latin, Greek, Cyrillic, Armenian, and a letter beyond the 16-bit range.
+        EXPECT_EQ (norm (u ("ch\u0153ur \u00e9th\u00e9r\u00e9 \u00fcber")), u ("CH\u0152UR \u00c9TH\u00c9R\u00c9 \u00dcBER"));
+        EXPECT_EQ (norm (u ("\u03c9\u03bc\u03ad\u03b3\u03b1 \u0434\u0443\u0445 \u0571\u0561\u0575\u0576 \U00010428")),
+                   u ("\u03a9\u039c\u0388\u0393\u0391 \u0414\u0423\u0425 \u0541\u0531\u0545\u0546 \U00010400"));
+
+        // A name and a query that differ only in letter case are equal once upper-cased:
+        // both similarities are 1 and every beginning bonus is earned, so the score is 1.
+        const char* sameButCase[][2] = {
+            { "\u00c9clat \u00dcber Chor", "\u00e9CLAT \u00fcber chor" },
+            { "\u03a9\u03bc\u03ad\u03b3\u03b1", "\u03c9\u039c\u0388\u0393\u0391" },
+            { "\u0414\u0443\u0445 \u0425\u043e\u0440", "\u0434\u0423\u0425 \u0445\u041e\u0420" },
+        };
+        for (auto& c : sameButCase)
+        {
+            EXPECT_EQ (scorePresetName (table, u (c[0]), u (c[1])), 1.0f) << c[0];
+            EXPECT_EQ (scorePresetName (table, u (c[1]), u (c[0])), 1.0f) << c[1];
+        }
+
+        // A partial hit scores as the same texts with plain letters do.
+        EXPECT_EQ (scorePresetName (table, u ("\u00dcber Hall"), u ("\u00fcber")), scorePresetName (table, "Uber Hall", "uber"));
+        EXPECT_NEAR (scorePresetName (table, "Uber Hall", "uber"), 0.803170f, 1e-5f);
+    }
+    std::setlocale (LC_CTYPE, "C");
 }
 
 TEST_F (Normaliser, EmptyNameOrQueryScoresZero)
