@@ -20,9 +20,6 @@ namespace journey
 
         juce::String xid (unsigned long window) { return juce::String ((juce::int64) window); }
 
-        // xdotool's "mousemove X Y".
-        juce::StringArray moveTo (Point p) { return { "xdotool", "mousemove", juce::String (p.x), juce::String (p.y) }; }
-
         void add (juce::StringArray& command, Point p) { command.addArray ({ juce::String (p.x), juce::String (p.y) }); }
 
         juce::File makeFolder (const juce::String& prefix)
@@ -65,69 +62,10 @@ namespace journey
     //==============================================================================
     namespace screen
     {
-        juce::String run (const juce::StringArray& command, int timeoutMs)
-        {
-            juce::ChildProcess process;
-            if (! process.start (command, juce::ChildProcess::wantStdOut))
-                return {};
-            auto output = process.readAllProcessOutput();
-            process.waitForProcessToFinish (timeoutMs);
-            return output;
-        }
-
-        juce::Image shot()
-        {
-            juce::TemporaryFile file (".png");
-            run ({ "import", "-window", "root", file.getFile().getFullPathName() });
-            return juce::ImageFileFormat::loadFrom (file.getFile());
-        }
-
-        unsigned long findWindow (const juce::String& title)
-        {
-            const auto ids = juce::StringArray::fromLines (run ({ "xdotool", "search", "--onlyvisible", "--name",
-                                                                  "^" + title + "$" }).trim());
-            return ids.isEmpty() ? 0ul : (unsigned long) ids[0].getLargeIntValue();
-        }
-
-        Area geometry (unsigned long window)
-        {
-            if (window == 0)
-                return {};
-            const auto lines = juce::StringArray::fromLines (run ({ "xdotool", "getwindowgeometry", "--shell", xid (window) }));
-            auto value = [&] (const char* key)
-            {
-                for (auto& line : lines)
-                    if (line.startsWith (juce::String (key) + "="))
-                        return line.fromFirstOccurrenceOf ("=", false, false).getIntValue();
-                return -1;
-            };
-            if (value ("WIDTH") <= 0)
-                return {};
-            return { value ("X"), value ("Y"), value ("WIDTH"), value ("HEIGHT") };
-        }
-
-        void moveTo (Point p)
-        {
-            run (journey::moveTo (p));
-        }
-
-        void click (Point p, int button, int count)
-        {
-            auto command = journey::moveTo (p);
-            command.addArray ({ "click", "--repeat", juce::String (count), "--delay", "80", juce::String (button) });
-            run (command);
-        }
-
-        void clickWith (const juce::String& modifiers, Point p)
-        {
-            auto command = journey::moveTo (p);
-            command.addArray ({ "keydown", modifiers, "click", "1", "keyup", modifiers });
-            run (command);
-        }
-
         void drag (Point from, Point to)
         {
-            auto command = journey::moveTo (from);
+            juce::StringArray command { "xdotool", "mousemove" };
+            add (command, from);
             command.addArray ({ "mousedown", "1" });
             constexpr int steps = 12;
             for (int i = 1; i <= steps; ++i)
@@ -137,17 +75,7 @@ namespace journey
                 add (command, p);
             }
             command.addArray ({ "sleep", "0.2", "mouseup", "1" });
-            run (command);
-        }
-
-        void key (const juce::String& keys)
-        {
-            run ({ "xdotool", "key", "--delay", "60", keys });
-        }
-
-        void type (const juce::String& text)
-        {
-            run ({ "xdotool", "type", "--delay", "40", text });
+            runTool (command);
         }
 
         namespace
@@ -185,10 +113,10 @@ namespace journey
                     if (blackAndWhite)
                         command.addArray ({ "-threshold", "50%" });
                     command.add (big.getFile().getFullPathName());
-                    run (command);
+                    runTool (command);
 
                     std::vector<Word> words;
-                    const auto tsv = run ({ "tesseract", big.getFile().getFullPathName(), "stdout", "--psm", "11",
+                    const auto tsv = runTool ({ "tesseract", big.getFile().getFullPathName(), "stdout", "--psm", "11",
                                             "--dpi", "300", "tsv" });
                     for (auto& line : juce::StringArray::fromLines (tsv))
                     {
@@ -373,7 +301,7 @@ namespace journey
             // What the user saw last, and what the screen shows now.
             if (lastShot.isValid())
                 writePng (lastShot, output.getChildFile ("last-seen.png"));
-            writePng (screen::shot(), output.getChildFile ("at-failure.png"));
+            writePng (takeScreenshot(), output.getChildFile ("at-failure.png"));
             output.getChildFile ("steps.txt").replaceWithText (steps.joinIntoString ("\n") + "\n");
             for (auto& f : home.findChildFiles (juce::File::findFiles, true, "*"))
                 if (f.getSize() < 65536 && (f.hasFileExtension ("xml") || f.hasFileExtension ("settings")))
@@ -458,11 +386,11 @@ namespace journey
     {
         // The program may replace its first window while starting: look it up again
         // whenever the one known has gone.
-        auto area = screen::geometry (windowId);
+        auto area = getWindowGeometry (windowId);
         if (area.isEmpty())
         {
-            windowId = screen::findWindow (mainTitle);
-            area = screen::geometry (windowId);
+            windowId = findVisibleWindow (mainTitle);
+            area = getWindowGeometry (windowId);
         }
         if (area.isEmpty())
             return {};
@@ -488,7 +416,7 @@ namespace journey
         {
             const auto now = mainWindowNow();
             if (now != area && windowId != 0)
-                screen::run ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
+                runTool ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
                                "windowsize", xid (windowId), juce::String (area.getWidth()), juce::String (area.getHeight()) });
             return now == area;
         }, "the main window at " + area.toString());
@@ -506,7 +434,7 @@ namespace journey
         // then Options.
         step ("click the Options button");
         const auto area = mainWindow();
-        screen::click ({ area.getRight() - 2 * 16 - 2 * 10 + 8, area.getY() + 15 });
+        clickAt ({ area.getRight() - 2 * 16 - 2 * 10 + 8, area.getY() + 15 });
     }
 
     Area Journey::tabStrip()
@@ -586,14 +514,14 @@ namespace journey
     unsigned long Journey::waitForWindow (const juce::String& title, int timeoutMs)
     {
         unsigned long id = 0;
-        waitFor ([&] { id = screen::findWindow (title); return id != 0 && ! screen::geometry (id).isEmpty(); },
+        waitFor ([&] { id = findVisibleWindow (title); return id != 0 && ! getWindowGeometry (id).isEmpty(); },
                  "the window \"" + title + "\"", timeoutMs);
         return id;
     }
 
     bool Journey::waitForWindowGone (const juce::String& title, int timeoutMs)
     {
-        return waitFor ([&] { return screen::findWindow (title) == 0; }, "the window \"" + title + "\" to close",
+        return waitFor ([&] { return findVisibleWindow (title) == 0; }, "the window \"" + title + "\" to close",
                         timeoutMs);
     }
 
@@ -645,7 +573,7 @@ namespace journey
         if (found.isEmpty())
             return false;
         step ("click \"" + text + "\"");
-        screen::click (found.getCentre(), button);
+        clickAt (found.getCentre(), button);
         return true;
     }
 
@@ -654,7 +582,7 @@ namespace journey
         const auto box = waitForWindow (title);
         if (box == 0)
             return false;
-        const auto area = screen::geometry (box);
+        const auto area = getWindowGeometry (box);
         // The buttons are along the bottom of a box.
         if (! clickText (area.withTop (area.getBottom() - juce::jmin (area.getHeight(), 90)), button))
             return false;
@@ -668,7 +596,7 @@ namespace journey
 
     juce::Image Journey::look()
     {
-        auto image = screen::shot();
+        auto image = takeScreenshot();
         if (image.isValid())
             lastShot = image;
         return image;

@@ -4,6 +4,7 @@
 #include "support/AppProcess.h"
 #include "support/LocalHttpServer.h"
 #include "support/SocketUnit.h"
+#include "window/ScreenTools.h"
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <functional>
 
@@ -17,28 +18,11 @@ namespace journey
     using Point = juce::Point<int>;
 
     //==============================================================================
-    // The X display, seen and worked as a user would.
+    // What the window tests' screen tools (window/ScreenTools.h) do not have.
     namespace screen
     {
-        // Runs a program and returns what it printed.
-        juce::String run (const juce::StringArray& command, int timeoutMs = 20000);
-
-        // A screenshot of the whole display (invalid when none could be taken).
-        juce::Image shot();
-
-        // The visible top-level window with exactly this title (0: none), and its place.
-        unsigned long findWindow (const juce::String& title);
-        Area geometry (unsigned long window);
-
-        void moveTo (Point p);
-        void click (Point p, int button = 1, int count = 1);
-        // A click with keys held down, e.g. "ctrl" or "shift".
-        void clickWith (const juce::String& modifiers, Point p);
         // Presses the left button at `from`, moves to `to` in steps and lets go there.
         void drag (Point from, Point to);
-        // Keys in xdotool's names ("ctrl+z", "Return", "Delete").
-        void key (const juce::String& keys);
-        void type (const juce::String& text);
 
         // The text in an area of an image, read by OCR (upscaled first); blanks collapsed. Where
         // two ways of reading differ, both are given, divided by " / ".

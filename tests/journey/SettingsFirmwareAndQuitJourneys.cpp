@@ -1,6 +1,7 @@
 #include "JourneyHarness.h"
 
 using namespace journey;
+using namespace testing_support;
 
 namespace
 {
@@ -20,13 +21,13 @@ TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
 
     step ("choose manual synchronisation");
     openOptions();
-    auto dialog = screen::geometry (waitForWindow ("Options"));
+    auto dialog = getWindowGeometry (waitForWindow ("Options"));
     clickText (dialog, "Data");
     clickText (dialog, "Manually initiate synchronization");
     clickText (dialog, "Ok");
     waitForWindowGone ("Options");
     waitFor ([&] { return setting ("dataSyncMethod") == "manual"; }, "the choice stored");
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 
     step ("start again: the unit waits to be read");
@@ -39,7 +40,7 @@ TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
 
     step ("restore the defaults");
     openOptions();
-    dialog = screen::geometry (waitForWindow ("Options"));
+    dialog = getWindowGeometry (waitForWindow ("Options"));
     clickText (dialog, "Restore Defaults");
     clickText (dialog, "Ok");
     waitForWindowGone ("Options");
@@ -51,7 +52,7 @@ TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
     waitForText (statusText(), "Nothing Connected");
     clickText (page(), "Merle");
     waitFor ([&] { return again.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }
 
@@ -71,7 +72,7 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
     step ("Update, Show Details, choose the newest build in the chooser");
     clickText (toolbar(), "Update");
     answer ("Firmware Update!", "Show Details...");
-    const auto chooser = screen::geometry (waitForWindow ("Merle XT Firmware Updates"));
+    const auto chooser = getWindowGeometry (waitForWindow ("Merle XT Firmware Updates"));
     // The list offers the newest build first, selected.
     waitForText (chooser, "2.1.05 build 212");
     clickText (chooser, "2.1.05 build 212");
@@ -81,7 +82,7 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
 
     step ("the update runs and ends");
     waitForWindow ("Firmware Update");
-    const auto done = screen::geometry (waitForWindow ("Firmware Update Complete", 300000));
+    const auto done = getWindowGeometry (waitForWindow ("Firmware Update Complete", 300000));
     EXPECT_TRUE (waitForText (done, "Merle XT updated successfully."));
     answer ("Firmware Update Complete", "OK");
     EXPECT_GE (web().countRequests ("GET", "/Larkspire2/Merle XT/firmware/xt_212.syx"), 1);
@@ -95,7 +96,7 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
                 return xt->getStringAttribute ("version").endsWith (".212.0");
         return false;
     }, "the registry holds the new build");
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }
 
@@ -113,13 +114,13 @@ TEST_F (Journey, QuitWithUnsentChangesAndCancel)
     clickText (tabStrip(), "Presets");
     waitForScreen ([&] (const juce::Image& shot) { return screen::count (shot, page(), isFilledTile) > 8000; },
                    "the presets in the grid");
-    screen::key ("ctrl+a");
-    screen::key ("Delete");
+    pressKeys ("ctrl+a");
+    pressKeys ("Delete");
     waitForScreen ([&] (const juce::Image& shot) { return screen::count (shot, page(), isFilledTile) < 500; },
                    "the grid without presets");
 
     step ("quit, and cancel");
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     answer ("Changes Will Be Lost", "Cancel");
     EXPECT_TRUE (isRunning());
     EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
@@ -132,6 +133,6 @@ TEST_F (Journey, QuitWithUnsentChangesAndCancel)
     // The deleted slots are read back; then the page is free again and nothing is left unsent.
     waitFor ([&] { return merle.unit().countReceived (0x45) >= presets; }, "the deleted slots read back");
     waitForEnabled (toolbar(), "Get");
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

@@ -3,6 +3,7 @@
 #include <map>
 
 using namespace journey;
+using namespace testing_support;
 
 namespace
 {
@@ -35,10 +36,10 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     EXPECT_TRUE (waitFor ([&] { return registeredSerials (dataFolder()).size() == 2; }, "both units in the registry"))
         << registeredSerials (dataFolder()).joinIntoString (", ");
     // Both units were there for the first scan: no device change was noticed afterwards.
-    EXPECT_EQ (screen::findWindow ("USB Device Change"), 0ul);
+    EXPECT_EQ (findVisibleWindow ("USB Device Change"), 0ul);
     // Online: the content came from the web service, and no box says otherwise.
     EXPECT_GE (web().countRequests ("GET", "/Larkspire2/masterDescriptor.xml"), 1);
-    EXPECT_EQ (screen::findWindow ("No Internet Connection"), 0ul);
+    EXPECT_EQ (findVisibleWindow ("No Internet Connection"), 0ul);
     // Both units have their tiles on the Devices page.
     const Area tiles (area.getX(), area.getY() + 122, area.getWidth(), 30);
     EXPECT_TRUE (waitForText (tiles, "Merle XT"));
@@ -46,8 +47,8 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     const Area moved (40, 60, 900, 700);
     placeMainWindow (moved);
     step ("the user quits with Ctrl+Q");
-    screen::click (at (500, 400));
-    screen::key ("ctrl+q");
+    clickAt (at (500, 400));
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
     EXPECT_EQ (setting ("lastConnectedDevice"), "20100");
     EXPECT_EQ (setting ("appWindowState"), moved.toString());
@@ -59,8 +60,8 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     waitForText (statusText(), "Merle 1.4.00 build 140");
     EXPECT_FALSE (textIn (statusText()).contains ("Merle XT"));
     EXPECT_EQ (mainWindow(), moved);
-    screen::click (at (500, 400));
-    screen::key ("ctrl+q");
+    clickAt (at (500, 400));
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }
 
@@ -122,12 +123,12 @@ TEST_F (Journey, DevicesPage)
 
     // The read ends with the error box, which names the unit.
     const auto box = waitForWindow ("Device Error", 180000);
-    EXPECT_TRUE (waitForText (screen::geometry (box), "Merle"));
+    EXPECT_TRUE (waitForText (getWindowGeometry (box), "Merle"));
     answer ("Device Error", "OK");
     // The lost unit is let go (at once, or through the box that says it was lost).
-    waitFor ([&] { return screen::findWindow ("USB Device Connection Lost") != 0
+    waitFor ([&] { return findVisibleWindow ("USB Device Connection Lost") != 0
                        || textIn (statusText()).contains ("Nothing Connected"); }, "the lost unit let go");
-    if (screen::findWindow ("USB Device Connection Lost") != 0)
+    if (findVisibleWindow ("USB Device Connection Lost") != 0)
         answer ("USB Device Connection Lost", "Later");
     waitForText (statusText(), "Nothing Connected");
 
@@ -144,6 +145,6 @@ TEST_F (Journey, DevicesPage)
     for (auto& f : dataFolder().findChildFiles (juce::File::findFiles, true, "*.xml"))
         EXPECT_NE (juce::parseXML (f), nullptr) << f.getFullPathName();
 
-    screen::key ("ctrl+q");
+    pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }
