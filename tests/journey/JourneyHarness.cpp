@@ -62,6 +62,13 @@ namespace journey
     //==============================================================================
     namespace screen
     {
+        void moveTo (Point p)
+        {
+            juce::StringArray command { "xdotool", "mousemove" };
+            add (command, p);
+            runTool (command);
+        }
+
         void drag (Point from, Point to)
         {
             juce::StringArray command { "xdotool", "mousemove" };
@@ -459,6 +466,40 @@ namespace journey
     {
         const auto area = mainWindow();
         return { area.getX() + 20, area.getBottom() - 29, 330, 29 };
+    }
+
+    //==============================================================================
+    Area Journey::workspace()
+    {
+        const auto area = mainWindow();
+        return { area.getX() + 315, area.getY() + 118, area.getWidth() - 335, 345 };
+    }
+
+    Point Journey::tile (int slot)
+    {
+        // Four tiles a row, 156 pixels apart, rows 94 pixels apart (the grid's icon layout).
+        const int column = (slot - 1) % 4, row = (slot - 1) / 4;
+        return at (393 + 156 * column, 155 + 94 * row);
+    }
+
+    Area Journey::nameField()
+    {
+        const auto area = mainWindow();
+        return { area.getX() + 340, area.getY() + 518, 640, 28 };
+    }
+
+    Area Journey::details()
+    {
+        const auto area = mainWindow();
+        return { area.getX() + 315, area.getY() + 490, area.getWidth() - 335, 215 };
+    }
+
+    bool Journey::isTagTicked (const juce::String& tag)
+    {
+        const auto label = waitForTextAt (details(), tag);
+        // The box sits just left of its label; a tick is dark.
+        const Area box (label.getX() - 20, label.getY() - 4, 16, label.getHeight() + 8);
+        return screen::count (look(), box, [] (juce::Colour c) { return c.getPerceivedBrightness() < 0.35f; }) >= 4;
     }
 
     //==============================================================================

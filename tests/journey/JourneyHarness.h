@@ -23,6 +23,8 @@ namespace journey
     {
         // Presses the left button at `from`, moves to `to` in steps and lets go there.
         void drag (Point from, Point to);
+        // Moves the pointer.
+        void moveTo (Point p);
 
         // The text in an area of an image, read by OCR (upscaled first); blanks collapsed. Where
         // two ways of reading differ, both are given, divided by " / ".
@@ -81,6 +83,17 @@ namespace journey
         Area toolbar();
         Area page();
         Area statusText();
+
+        //==============================================================================
+        // The Presets page at the main window's first size: the workspace grid (icon view),
+        // the middle of a slot's tile in it (slots 1 to 16 are in view), and the details'
+        // name field and tags.
+        Area workspace();
+        Point tile (int slot);
+        Area nameField();
+        Area details();
+        // Whether the tag's box is ticked in the details.
+        bool isTagTicked (const juce::String& tag);
 
         //==============================================================================
         // Outside units on the socket ports: a simulated unit of a sample product, at the build
