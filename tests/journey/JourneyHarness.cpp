@@ -150,6 +150,55 @@ namespace journey
             }
         }
 
+        namespace
+        {
+            // Light text on a darker ground inside a light area (the faces of the program's
+            // text buttons, the bar of a selected row) is lost among the dark text around it,
+            // so such grounds are found and read on their own.
+            bool isButtonFace (juce::Colour c)
+            {
+                return c.getBlue() - c.getRed() >= 25 && c.getRed() >= 110 && c.getRed() <= 200 && c.getBlue() >= 160;
+            }
+
+            bool isDarkBar (juce::Colour c) { return c.getPerceivedBrightness() < 0.35f; }
+
+            std::vector<Area> grounds (const juce::Image& image, Area area, bool (*isGround) (juce::Colour))
+            {
+                area = area.getIntersection (image.getBounds());
+                std::vector<Area> found;
+                std::vector<bool> seen ((size_t) (area.getWidth() * area.getHeight()), false);
+                auto index = [&] (int x, int y) { return (size_t) ((y - area.getY()) * area.getWidth() + x - area.getX()); };
+                for (int y = area.getY(); y < area.getBottom(); ++y)
+                    for (int x = area.getX(); x < area.getRight(); ++x)
+                    {
+                        if (seen[index (x, y)] || ! isGround (image.getPixelAt (x, y)))
+                            continue;
+                        // The ground's extent: a flood over its pixels (its text makes holes, not gaps).
+                        Area box (x, y, 1, 1);
+                        std::vector<Point> todo { { x, y } };
+                        seen[index (x, y)] = true;
+                        while (! todo.empty())
+                        {
+                            const auto p = todo.back();
+                            todo.pop_back();
+                            box = box.getUnion ({ p.x, p.y, 1, 1 });
+                            for (auto d : { Point (1, 0), Point (-1, 0), Point (0, 1), Point (0, -1) })
+                            {
+                                const auto q = p + d;
+                                if (area.contains (q) && ! seen[index (q.x, q.y)] && isGround (image.getPixelAt (q.x, q.y)))
+                                {
+                                    seen[index (q.x, q.y)] = true;
+                                    todo.push_back (q);
+                                }
+                            }
+                        }
+                        if (box.getWidth() >= 30 && box.getHeight() >= 14 && box != area)
+                            found.push_back (box);
+                    }
+                return found;
+            }
+        }
+
         juce::String read (const juce::Image& image, Area area)
         {
             juce::StringArray readings;
@@ -164,57 +213,16 @@ namespace journey
             return readings.joinIntoString (" / ");
         }
 
-        namespace
+        bool shows (const juce::String& seen, const juce::String& text)
         {
-            // The faces of the program's text buttons (a blue-grey, lighter at the top): light
-            // text on them is lost among the dark text on the light ground around them, so each
-            // face is read on its own.
-            bool isButtonFace (juce::Colour c)
-            {
-                return c.getBlue() - c.getRed() >= 25 && c.getRed() >= 110 && c.getRed() <= 200 && c.getBlue() >= 160;
-            }
-
-            std::vector<Area> buttonFaces (const juce::Image& image, Area area)
-            {
-                area = area.getIntersection (image.getBounds());
-                std::vector<Area> faces;
-                std::vector<bool> seen ((size_t) (area.getWidth() * area.getHeight()), false);
-                auto index = [&] (int x, int y) { return (size_t) ((y - area.getY()) * area.getWidth() + x - area.getX()); };
-                for (int y = area.getY(); y < area.getBottom(); ++y)
-                    for (int x = area.getX(); x < area.getRight(); ++x)
-                    {
-                        if (seen[index (x, y)] || ! isButtonFace (image.getPixelAt (x, y)))
-                            continue;
-                        // The face's extent: a flood over face pixels (its text makes holes, not gaps).
-                        Area box (x, y, 1, 1);
-                        std::vector<Point> todo { { x, y } };
-                        seen[index (x, y)] = true;
-                        while (! todo.empty())
-                        {
-                            const auto p = todo.back();
-                            todo.pop_back();
-                            box = box.getUnion ({ p.x, p.y, 1, 1 });
-                            for (auto d : { Point (1, 0), Point (-1, 0), Point (0, 1), Point (0, -1) })
-                            {
-                                const auto q = p + d;
-                                if (area.contains (q) && ! seen[index (q.x, q.y)] && isButtonFace (image.getPixelAt (q.x, q.y)))
-                                {
-                                    seen[index (q.x, q.y)] = true;
-                                    todo.push_back (q);
-                                }
-                            }
-                        }
-                        if (box.getWidth() >= 30 && box.getHeight() >= 14)
-                            faces.push_back (box);
-                    }
-                return faces;
-            }
+            return letters (seen).contains (letters (text));
         }
 
         Area find (const juce::Image& image, Area area, const juce::String& text)
         {
-            // A line that holds just the text wins over a line that holds more ("Merle" is
-            // not the first word of "Merle XT").
+            // A line that holds just the text wins over a ground that holds it, which wins over
+            // a line that holds more ("Merle" is not the first word of "Merle XT", nor is the
+            // "Browse..." button the word in "Click 'Browse...' to select").
             const auto wanted = juce::StringArray::fromTokens (text, false);
             Area partial;
             for (auto& words : readWords (image, area))
@@ -237,12 +245,40 @@ namespace journey
                     if (partial.isEmpty())
                         partial = box;
                 }
-            if (! partial.isEmpty())
-                return partial;
-            for (auto& face : buttonFaces (image, area))
-                for (auto& reading : juce::StringArray::fromTokens (read (image, face), "/", {}))
-                    if (letters (reading) == letters (text))
-                        return face;
+            for (auto isGround : { isButtonFace, isDarkBar })
+                for (auto& ground : grounds (image, area, isGround))
+                    for (auto& reading : juce::StringArray::fromTokens (read (image, ground), "/", {}))
+                    {
+                        // An icon on the ground reads as a stray word before the text.
+                        const auto words = juce::StringArray::fromTokens (reading, false);
+                        for (int i = 0; i + wanted.size() <= words.size(); ++i)
+                        {
+                            bool match = true;
+                            for (int k = 0; k < wanted.size() && match; ++k)
+                                match = letters (words[i + k]) == letters (wanted[k]);
+                            if (match)
+                                return ground;
+                        }
+                    }
+            return partial;
+        }
+
+        Area findToolbarLabel (const juce::Image& image, Area area, const juce::String& label)
+        {
+            const auto parts = juce::StringArray::fromTokens (label, false);
+            for (auto& words : readWords (image, area))
+                for (auto& first : words)
+                {
+                    if (letters (first.text) != letters (parts[0]))
+                        continue;
+                    if (parts.size() == 1)
+                        return first.box;
+                    for (auto& second : words)
+                        if (letters (second.text) == letters (parts[1])
+                            && std::abs (second.box.getCentreX() - first.box.getCentreX()) < 20
+                            && second.box.getY() > first.box.getBottom() - 2 && second.box.getY() < first.box.getBottom() + 20)
+                            return first.box.getUnion (second.box);
+                }
             return {};
         }
 
@@ -469,6 +505,12 @@ namespace journey
     }
 
     //==============================================================================
+    Area Journey::browser()
+    {
+        const auto area = mainWindow();
+        return { area.getX() + 5, area.getY() + 118, 300, 580 };
+    }
+
     Area Journey::workspace()
     {
         const auto area = mainWindow();
@@ -569,7 +611,15 @@ namespace journey
     bool Journey::waitForText (Area area, const juce::String& text, int timeoutMs)
     {
         juce::String seen;
-        const bool found = pumpUntil ([&] { seen = textIn (area); return seen.contains (text); }, timeoutMs);
+        const bool found = pumpUntil ([&]
+        {
+            const auto image = look();
+            seen = screen::read (image, area);
+            if (screen::shows (seen, text))
+                return true;
+            // Light text on a dark bar or a button is read on its own.
+            return ! screen::find (image, area, text).isEmpty();
+        }, timeoutMs);
         if (! found)
             failed ("FAILED waiting for \"" + text + "\" in " + area.toString() + "; the screen shows \"" + seen + "\"");
         return found;
@@ -597,24 +647,41 @@ namespace journey
         return found;
     }
 
-    void Journey::waitForEnabled (Area area, const juce::String& label, int timeoutMs)
+    void Journey::waitForEnabled (const juce::String& label, int timeoutMs)
     {
         // A disabled item is drawn faded: its label has no dark pixels.
+        const auto area = toolbar();
         waitForScreen ([&] (const juce::Image& image)
         {
-            const auto box = screen::find (image, area, label);
+            const auto box = screen::findToolbarLabel (image, area, label);
             return ! box.isEmpty()
                 && screen::count (image, box, [] (juce::Colour c) { return c.getPerceivedBrightness() < 0.5f; }) > 0;
         }, "\"" + label + "\" enabled", timeoutMs);
     }
 
-    bool Journey::clickText (Area area, const juce::String& text, int button)
+    void Journey::clickToolbarItem (const juce::String& label)
+    {
+        const auto area = toolbar();
+        Area found;
+        waitForScreen ([&] (const juce::Image& image)
+        {
+            found = screen::findToolbarLabel (image, area, label);
+            return ! found.isEmpty();
+        }, "the toolbar item \"" + label + "\"");
+        step ("click the toolbar item \"" + label + "\"");
+        // The item's icon is above its label.
+        clickAt (found.getCentre().translated (0, -20));
+    }
+
+    bool Journey::clickText (Area area, const juce::String& text, int button, int count)
     {
         const auto found = waitForTextAt (area, text);
-        if (found.isEmpty())
-            return false;
-        step ("click \"" + text + "\"");
-        clickAt (found.getCentre(), button);
+        step ("click \"" + text + "\"" + (count > 1 ? " " + juce::String (count) + " times" : juce::String()));
+        if (count == 1)
+            clickAt (found.getCentre(), button);
+        else
+            runTool ({ "xdotool", "mousemove", juce::String (found.getCentreX()), juce::String (found.getCentreY()),
+                       "click", "--repeat", juce::String (count), "--delay", "80", juce::String (button) });
         return true;
     }
 

@@ -30,8 +30,15 @@ namespace journey
         // two ways of reading differ, both are given, divided by " / ".
         juce::String read (const juce::Image& image, Area area);
 
+        // Whether a text read by OCR holds the text (case and blanks aside, and the digits that OCR
+        // takes for letters).
+        bool shows (const juce::String& seen, const juce::String& text);
+
         // Where OCR finds the text (a word or words in a row) in an area; empty when it does not.
         Area find (const juce::Image& image, Area area, const juce::String& text);
+        // Where OCR finds a toolbar item's label: one word, or two words on two lines, the
+        // second right below the first ("Apply Changes"); empty when it does not.
+        Area findToolbarLabel (const juce::Image& image, Area area, const juce::String& label);
 
         // Pixels of an area for which the test holds.
         int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test);
@@ -88,6 +95,7 @@ namespace journey
         // The Presets page at the main window's first size: the workspace grid (icon view),
         // the middle of a slot's tile in it (slots 1 to 16 are in view), and the details'
         // name field and tags.
+        Area browser();
         Area workspace();
         Point tile (int slot);
         Area nameField();
@@ -107,17 +115,19 @@ namespace journey
         bool waitFor (const std::function<bool()>& condition, const juce::String& what, int timeoutMs = 60000);
         unsigned long waitForWindow (const juce::String& title, int timeoutMs = 60000);
         bool waitForWindowGone (const juce::String& title, int timeoutMs = 60000);
-        // Until OCR of the area shows the text (blanks collapsed, case kept).
+        // Until OCR of the area shows the text (as screen::shows tells).
         bool waitForText (Area area, const juce::String& text, int timeoutMs = 60000);
         // Until a screenshot passes the test.
         bool waitForScreen (const std::function<bool (const juce::Image&)>& test, const juce::String& what,
                             int timeoutMs = 60000);
         // Until OCR finds the text in the area; where it is (empty when it never came).
         Area waitForTextAt (Area area, const juce::String& text, int timeoutMs = 60000);
-        // Until the label (of a toolbar item, say) is drawn in full strength: its item is enabled.
-        void waitForEnabled (Area area, const juce::String& label, int timeoutMs = 120000);
+        // Until the toolbar item (by its label) is drawn in full strength: it is enabled.
+        void waitForEnabled (const juce::String& label, int timeoutMs = 120000);
+        // Clicks the toolbar item of the shown page by its label ("Backup User").
+        void clickToolbarItem (const juce::String& label);
         // Clicks the text (a button's or a tab's label, a list entry) once it is shown in the area.
-        bool clickText (Area area, const juce::String& text, int button = 1);
+        bool clickText (Area area, const juce::String& text, int button = 1, int count = 1);
         // Answers the box with this title by clicking its button; waits for it to close.
         bool answer (const juce::String& title, const juce::String& button);
         // What OCR reads in an area now.

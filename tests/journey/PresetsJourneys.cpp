@@ -70,7 +70,7 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
     clickText (details(), "Choir");
 
     step ("Apply Changes");
-    clickText (toolbar(), "Apply");
+    clickToolbarItem ("Apply Changes");
     waitFor ([&] { return unit.getPreset (2).name == "Road Lead" && allTagged (unit, clicked, live, liveAfter)
                           && allTagged (unit, lassoed, choir, choirAfter); }, "the unit holds the new name and tags");
 
@@ -78,9 +78,9 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
     auto front = unit.getPreset (7);
     front.name = "Front Panel";
     unit.setPreset (front);
-    waitForEnabled (toolbar(), "Get");
+    waitForEnabled ("Get Data");
     unit.clearLog();
-    clickText (toolbar(), "Get");
+    clickToolbarItem ("Get Data");
     waitForText (workspace(), "Front Panel");
     EXPECT_GE (unit.countReceived (0x45), 19);
     EXPECT_TRUE (textIn (workspace()).contains ("Road Lead"));
@@ -138,9 +138,9 @@ TEST_F (Journey, PresetsRearrangedUndoneRedoneAndApplied)
     waitForText (labelArea (7), "<empty>");
 
     step ("Undo and Redo on the toolbar, then with the keys");
-    clickText (toolbar(), "Undo");
+    clickToolbarItem ("Undo");
     waitForText (labelArea (7), "Sim 7");
-    clickText (toolbar(), "Redo");
+    clickToolbarItem ("Redo");
     waitForText (labelArea (7), "<empty>");
     pressKeys ("ctrl+z");
     waitForText (labelArea (7), "Sim 7");
@@ -164,11 +164,11 @@ TEST_F (Journey, PresetsRearrangedUndoneRedoneAndApplied)
             now[n] = unit.getPreset (n).name;
         return now == expected;
     };
-    clickText (toolbar(), "Apply");
+    clickToolbarItem ("Apply Changes");
     waitFor (holds, "the unit holds what the grid shows");
     // The moved and copied presets are whole: the same values as their originals.
     EXPECT_EQ (unit.getPreset (8).values, unit.getPreset (5).values);
-    waitForEnabled (toolbar(), "Get");
+    waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

@@ -48,7 +48,7 @@ TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
 
     step ("connect the unit again: it is read at once");
     clickText (tabStrip(), "Devices");
-    clickText (toolbar(), "Disconnect");
+    clickToolbarItem ("Disconnect");
     waitForText (statusText(), "Nothing Connected");
     clickText (page(), "Merle");
     waitFor ([&] { return again.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
@@ -70,7 +70,7 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
     waitForText (statusText(), "Merle XT 2.1.00 build 210");
 
     step ("Update, Show Details, choose the newest build in the chooser");
-    clickText (toolbar(), "Update");
+    clickToolbarItem ("Update");
     answer ("Firmware Update!", "Show Details...");
     const auto chooser = getWindowGeometry (waitForWindow ("Merle XT Firmware Updates"));
     // The list offers the newest build first, selected.
@@ -127,12 +127,12 @@ TEST_F (Journey, QuitWithUnsentChangesAndCancel)
 
     step ("the edits are still there to send");
     merle.unit().clearLog();
-    clickText (toolbar(), "Apply");
+    clickToolbarItem ("Apply Changes");
     waitFor ([&] { return merle.unit().getPresetNumbers().isEmpty(); }, "the unit without presets");
     EXPECT_EQ (merle.unit().countReceived (0x50), presets);
     // The deleted slots are read back; then the page is free again and nothing is left unsent.
     waitFor ([&] { return merle.unit().countReceived (0x45) >= presets; }, "the deleted slots read back");
-    waitForEnabled (toolbar(), "Get");
+    waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

@@ -98,7 +98,7 @@ TEST_F (Journey, DevicesPage)
     waitFor ([&] { return xt.unit().countReceived (0x45) >= 50; }, "Merle XT's presets read");
 
     step ("disconnect");
-    clickText (toolbar(), "Disconnect");
+    clickToolbarItem ("Disconnect");
     waitForText (statusText(), "Nothing Connected");
 
     step ("a unit plugged in later, found by Scan Now");

@@ -22,8 +22,12 @@ namespace testing_support
 
     unsigned long findVisibleWindow (const juce::String& title)
     {
+        // xdotool takes a regular expression: the title's own characters are matched as they are.
+        juce::String pattern;
+        for (auto c : title)
+            pattern << (juce::String ("\\^$.|?*+()[]{}").containsChar (c) ? "\\" : "") << juce::String::charToString (c);
         const auto ids = juce::StringArray::fromLines (runTool ({ "xdotool", "search", "--onlyvisible", "--name",
-                                                                  "^" + title + "$" }).trim());
+                                                                  "^" + pattern + "$" }).trim());
         return ids.isEmpty() ? 0ul : (unsigned long) ids[0].getLargeIntValue();
     }
 

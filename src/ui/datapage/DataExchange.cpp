@@ -135,6 +135,12 @@ juce::String DataExchange::makePresetFileName (int slot, const juce::String& bas
     return juce::String::formatted ("Preset_%d%s", slot, baseName.isEmpty() ? "" : "_") + baseName + ".syx";
 }
 
+bool DataExchange::makeFolder (const juce::File& folder)
+{
+    // The folder offered by default, the documents folder, need not be there yet.
+    return folder != juce::File() && (folder.isDirectory() || folder.createDirectory().wasOk());
+}
+
 int DataExchange::askReplace (const juce::File& file, bool offerApplyToAll)
 {
     return WarnFileReplaceDialog::run (owner, replaceTitle, "'" + file.getFullPathName() + "' already exists.",
@@ -155,7 +161,7 @@ int DataExchange::writePresetFiles (const DeviceData& data, const juce::File& fo
     for (auto slot : filled)
         if (! data.getPreset (slot)->isComplete())
             return internalError;
-    if (folder == juce::File())
+    if (! makeFolder (folder))
         return writeError;
 
     if (oneFile)
@@ -209,7 +215,7 @@ int DataExchange::writeSetupFile (const DeviceData& data, const juce::File& fold
     // Data without a whole setup cannot be written as one (the dialog offers the setup only then).
     if (! data.getSetup().isComplete())
         return internalError;
-    if (folder == juce::File() || name.isEmpty())
+    if (name.isEmpty() || ! makeFolder (folder))
         return writeError;
 
     const juce::File file (folder.getFullPathName() + juce::File::getSeparatorString() + name);

@@ -68,6 +68,8 @@ public:
     static constexpr const char* replaceQuestion = "\n\nDo you want to replace the existing file?";
 
 private:
+    // The folder to write into, made when it is not there; false when it cannot be.
+    static bool makeFolder (const juce::File& folder);
     // Asks before an existing file is replaced; the answer of FileReplaceComponent.
     int askReplace (const juce::File& file, bool offerApplyToAll);
     // The connected unit's data (live, else the workspace's working copy); null without.

@@ -303,6 +303,11 @@ TEST (DataExchange, WriteErrorsGiveResultTwoAndKeepWhatWasThere)
 {
     ExchangeWorld w;
     auto source = w.unitData ({ 1, 2 });
+    // A folder that is not there yet (the documents folder of a new account) is made.
+    const auto fresh = w.out.child ("Documents");
+    EXPECT_EQ (w.exchange->writePresetFiles (*source, fresh, "a.syx", true, { 1, 2 }), DataExchange::done);
+    EXPECT_TRUE (fresh.getChildFile ("a.syx").existsAsFile());
+
     // A folder that cannot exist: its parent is a plain file.
     const auto blocker = w.out.child ("blocker");
     writeFile (blocker, { 7 });

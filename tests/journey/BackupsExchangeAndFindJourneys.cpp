@@ -1,0 +1,223 @@
+#include "JourneyHarness.h"
+#include "device/SysExFileAnalysis.h"
+
+using namespace journey;
+using namespace testing_support;
+
+namespace
+{
+    // The backups of a product: the titles of the archive descriptions in its data folder.
+    juce::StringArray backupTitles (const juce::File& dataFolder, const juce::String& product)
+    {
+        juce::StringArray titles;
+        for (auto& f : dataFolder.getChildFile (product + "/data").findChildFiles (juce::File::findFiles, false, "*.xml"))
+            if (auto xml = juce::parseXML (f))
+                if (xml->hasTagName ("ARCHIVE"))
+                    if (auto* title = xml->getChildByName ("title"))
+                        titles.add (title->getAllSubText());
+        titles.sort (true);
+        return titles;
+    }
+
+    int backupDataFiles (const juce::File& dataFolder, const juce::String& product)
+    {
+        return dataFolder.getChildFile (product + "/data").getNumberOfChildFiles (juce::File::findFiles, "*.ard");
+    }
+}
+
+// Backups: "Backup All" and "Backup User" each make a backup that the browser lists by its
+// title; the user renames one, drags one of its presets onto the unit in the browser, deletes
+// the backup and undoes the delete. The files on disk follow each step, and "Apply Changes"
+// puts the dragged preset on the unit.
+TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
+{
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    auto& unit = merle.unit();
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
+    clickText (tabStrip(), "Presets");
+    waitForText (workspace(), "Sim 1");
+
+    step ("Backup All and Backup User");
+    clickToolbarItem ("Backup All");
+    waitForText (browser(), "(All)");
+    clickToolbarItem ("Backup User");
+    waitForText (browser(), "(User)");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 2 && backupDataFiles (dataFolder(), "Merle") == 2; },
+             "both backups on disk");
+
+    step ("rename the full backup");
+    clickText (browser(), "(All)", 1, 2);
+    pressKeys ("ctrl+a");
+    typeText ("Road Kit");
+    pressKeys ("Return");
+    waitForText (browser(), "Road Kit");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").contains ("Road Kit"); }, "the new title on disk");
+
+    step ("drag preset 9 of the backup onto the unit in the browser: to an empty slot");
+    clickText (browser(), "Road Kit");
+    waitForText (workspace(), "Sim 9");
+    clickAt (tile (9));
+    const auto unitItem = at (90, 170);
+    screen::drag (tile (9), unitItem);
+    clickText (Area (unitItem.x - 100, unitItem.y - 20, 450, 250), "Paste Preset to Empty Slot");
+
+    step ("delete the backup, and undo");
+    clickText (browser(), "Road Kit");
+    pressKeys ("Delete");
+    waitFor ([&] { return ! textIn (browser()).contains ("Road Kit"); }, "the backup gone from the browser");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 1; }, "its files gone");
+    pressKeys ("ctrl+z");
+    waitForText (browser(), "Road Kit");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").contains ("Road Kit")
+                          && backupDataFiles (dataFolder(), "Merle") == 2; }, "its files back");
+
+    step ("the dragged preset in the first empty slot of the unit");
+    clickText (browser(), "Merle");
+    waitForText (workspace(), "Sim 1");
+    clickToolbarItem ("Apply Changes");
+    waitFor ([&] { return unit.hasPreset (4) && unit.getPreset (4).name == "Sim 9"; }, "Sim 9 in slot 4 of the unit");
+    EXPECT_EQ (unit.getPreset (4).values, unit.getPreset (9).values);
+    waitForEnabled ("Get Data");
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// Export and import: the selection is exported to a SysEx file in the folder the export
+// dialog offers (the documents folder, which a new account does not have yet); a second
+// export to the same file, with the folder chosen through the folder chooser, asks before
+// replacing it; the exported presets, deleted from the workspace, come back through the
+// import dialog and its file chooser, and "Apply Changes" leaves them on the unit.
+TEST_F (Journey, ExportAndImport)
+{
+    const auto documents = getHome().getChildFile ("Documents");
+    const auto file = documents.getChildFile ("Road.syx");
+
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    auto& unit = merle.unit();
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
+    clickText (tabStrip(), "Presets");
+    waitForText (workspace(), "Sim 1");
+
+    auto exportSelection = [&] (bool browse)
+    {
+        clickToolbarItem ("Export");
+        auto dialog = getWindowGeometry (waitForWindow ("Export"));
+        waitForText (dialog, documents.getFullPathName());
+        if (browse)
+        {
+            clickText (dialog, "Browse...");
+            const auto chooser = getWindowGeometry (waitForWindow ("Select the export folder"));
+            const auto field = waitForTextAt (chooser, "file:");
+            clickAt ({ field.getRight() + 100, field.getCentreY() });
+            pressKeys ("ctrl+a");
+            typeText (documents.getFullPathName());
+            clickText (chooser, "Open");
+            waitForWindowGone ("Select the export folder");
+        }
+        const auto name = waitForTextAt (dialog, "Name");
+        clickAt ({ name.getRight() + 80, name.getCentreY() });
+        pressKeys ("ctrl+a");
+        typeText ("Road.syx");
+        clickText (dialog, "Start Export");
+        if (browse)
+            answer ("Replace File", "Yes");
+        waitForText (getWindowGeometry (waitForWindow ("Export")), "Export completed successfully.");
+        answer ("Export", "OK");
+    };
+    auto presetsIn = [&] (const juce::File& f)
+    {
+        juce::MemoryBlock bytes;
+        f.loadFileAsData (bytes);
+        int headers = 0;
+        const auto* b = static_cast<const juce::uint8*> (bytes.getData());
+        for (size_t i = 0; i + 6 < bytes.getSize(); ++i)
+            if (b[i] == 0xF0 && b[i + 1] == 0x00 && b[i + 2] == 0x7A && b[i + 3] == 0x15 && b[i + 6] == 0x20)
+                ++headers;
+        return headers;
+    };
+
+    step ("export presets 1 to 3 into the offered folder");
+    clickAt (tile (1));
+    waitForText (nameField(), "Sim 1");
+    clickAt (tile (3), 1, { "shift" });
+    waitForText (nameField(), "<multiple selected>");
+    exportSelection (false);
+    EXPECT_EQ (presetsIn (file), 3);
+
+    step ("export presets 1 to 6 to the same file through the folder chooser: replace it");
+    clickAt (tile (6), 1, { "shift" });
+    exportSelection (true);
+    EXPECT_EQ (presetsIn (file), 5);
+    int product = 0, version = 0;
+    EXPECT_EQ (identifySysExFile (file, product, version), 2u);
+    EXPECT_EQ (product, 17);
+
+    step ("delete 1 to 3 in the workspace, and import the file");
+    clickAt (tile (1));
+    waitForText (nameField(), "Sim 1");
+    clickAt (tile (3), 1, { "shift" });
+    waitForText (nameField(), "<multiple selected>");
+    pressKeys ("Delete");
+    waitForText (Area (tile (2).x - 70, tile (2).y + 34, 140, 20), "<empty>");
+    clickToolbarItem ("Import");
+    const auto dialog = getWindowGeometry (waitForWindow ("Import"));
+    clickText (dialog, "Browse...");
+    const auto chooser = getWindowGeometry (waitForWindow ("Select the import file(s)"));
+    // Several files may be chosen here, so the file is picked from the list of its folder,
+    // whose path the user types into the box at the top.
+    clickAt (chooser.getPosition() + Point (200, 60));
+    pressKeys ("ctrl+a");
+    typeText (documents.getFullPathName());
+    pressKeys ("Return");
+    clickText (chooser, "Road.syx", 1, 2);
+    waitForWindowGone ("Select the import file(s)");
+    waitForText (dialog, "Road.syx");
+    waitForText (dialog, "To Workspace");
+    clickText (dialog, "Start Import");
+    waitForText (getWindowGeometry (waitForWindow ("Import")), "Import complete");
+    answer ("Import", "OK");
+    waitForText (Area (tile (2).x - 70, tile (2).y + 34, 140, 20), "Sim 2");
+
+    step ("Apply Changes: the unit keeps its presets");
+    const auto before = unit.getPreset (2).values;
+    unit.clearLog();
+    clickToolbarItem ("Apply Changes");
+    waitFor ([&] { return unit.countReceived (0x20) >= 3; }, "the imported presets written");
+    waitForEnabled ("Get Data");
+    EXPECT_EQ (unit.countReceived (0x50), 0);
+    for (int n : { 1, 2, 3 })
+        EXPECT_EQ (unit.getPreset (n).name, "Sim " + juce::String (n));
+    EXPECT_EQ (unit.getPreset (2).values, before);
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// Find Preset: the user opens it from the toolbar, types a query and picks a hit from a
+// preset pack with a double click: the browser shows the pack, and the grid and the details
+// show the preset selected.
+TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
+{
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
+    clickText (tabStrip(), "Presets");
+    waitForText (workspace(), "Sim 1");
+
+    clickToolbarItem ("Find Preset");
+    const auto dialog = waitForWindow ("Find Preset");
+    typeText ("Dry");
+    // The dialog grows as the first letter is typed.
+    Area area;
+    waitFor ([&] { area = getWindowGeometry (dialog); return area.getHeight() > 300; }, "the dialog with its results");
+    clickText (area, "Dry Lead", 1, 2);
+    waitForWindowGone ("Find Preset");
+    waitForText (nameField(), "Dry Lead");
+    waitForText (Area (workspace().getX(), workspace().getY() - 18, 400, 18), "Studio Voices");
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
