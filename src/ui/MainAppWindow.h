@@ -2,6 +2,7 @@
 
 #include "ui/ContentParts.h"
 #include "ui/LSApplicationFrameLaf.h"
+#include "ui/X11EventWaker.h"
 
 class LarkspireContentComponent;
 
@@ -40,6 +41,7 @@ private:
     std::unique_ptr<LSApplicationFrameLaf> frameLaf;
     juce::KeyListener* keyMappings = nullptr;
     bool constructed = false;
+    X11EventWaker eventWaker;
 
     JUCE_DECLARE_NON_COPYABLE (MainAppWindow)
 };

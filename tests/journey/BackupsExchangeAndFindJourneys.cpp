@@ -31,13 +31,8 @@ namespace
 // puts the dragged preset on the unit.
 TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    auto& unit = merle.unit();
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
-    clickText (tabStrip(), "Presets");
-    waitForText (workspace(), "Sim 1");
+    auto& unit = startWithMerle();
+    showPresets();
 
     step ("Backup All and Backup User");
     clickToolbarItem ("Backup All");
@@ -59,6 +54,7 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     clickText (browser(), "Road Kit");
     waitForText (workspace(), "Sim 9");
     clickAt (tile (9));
+    waitForText (nameField(), "Sim 9");
     const auto unitItem = at (90, 170);
     screen::drag (tile (9), unitItem);
     clickText (Area (unitItem.x - 100, unitItem.y - 20, 450, 250), "Paste Preset to Empty Slot");
@@ -94,13 +90,8 @@ TEST_F (Journey, ExportAndImport)
     const auto documents = getHome().getChildFile ("Documents");
     const auto file = documents.getChildFile ("Road.syx");
 
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    auto& unit = merle.unit();
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
-    clickText (tabStrip(), "Presets");
-    waitForText (workspace(), "Sim 1");
+    auto& unit = startWithMerle();
+    showPresets();
 
     auto exportSelection = [&] (bool browse)
     {
@@ -201,12 +192,8 @@ TEST_F (Journey, ExportAndImport)
 // show the preset selected.
 TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
-    clickText (tabStrip(), "Presets");
-    waitForText (workspace(), "Sim 1");
+    startWithMerle();
+    showPresets();
 
     clickToolbarItem ("Find Preset");
     const auto dialog = waitForWindow ("Find Preset");

@@ -1,11 +1,8 @@
 #include "JourneyHarness.h"
 #include "device/sim/SimulatedUnitSet.h"
+#include "support/LoopbackClient.h"
 #include "support/TestEnvironment.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -29,23 +26,6 @@ namespace journey
                                                    {}, false);
             f.createDirectory();
             return f;
-        }
-
-        // A TCP port of this machine that nothing listens on now.
-        int freePort()
-        {
-            const int fd = ::socket (AF_INET, SOCK_STREAM, 0);
-            sockaddr_in a {};
-            a.sin_family = AF_INET;
-            a.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-            socklen_t length = sizeof (a);
-            int port = 0;
-            if (fd >= 0 && ::bind (fd, reinterpret_cast<sockaddr*> (&a), sizeof (a)) == 0
-                && ::getsockname (fd, reinterpret_cast<sockaddr*> (&a), &length) == 0)
-                port = ntohs (a.sin_port);
-            if (fd >= 0)
-                ::close (fd);
-            return port;
         }
 
         bool isStatusStrip (juce::Colour c) { return c.getARGB() == 0xff00435au; }
@@ -81,7 +61,8 @@ namespace journey
                 command.addArray ({ "sleep", "0.05", "mousemove" });
                 add (command, p);
             }
-            command.addArray ({ "sleep", "0.2", "mouseup", "1" });
+            // The hand rests on the target a moment before it lets go.
+            command.addArray ({ "sleep", "0.3", "mouseup", "1" });
             runTool (command);
         }
 
@@ -321,7 +302,7 @@ namespace journey
                              "db_device_update.php", "db_user_log_device.php" })
             server->reply (tracking + script, 200, "1");
 
-        socketPort = freePort();
+        socketPort = freeLoopbackPort();
         startedAt = juce::Time::getMillisecondCounter();
     }
 
@@ -346,6 +327,11 @@ namespace journey
                 writePng (lastShot, output.getChildFile ("last-seen.png"));
             writePng (takeScreenshot(), output.getChildFile ("at-failure.png"));
             output.getChildFile ("steps.txt").replaceWithText (steps.joinIntoString ("\n") + "\n");
+            // Where each of the program's threads stands, when a debugger is at hand.
+            if (isRunning() && juce::File ("/usr/bin/gdb").existsAsFile())
+                output.getChildFile ("program-threads.txt")
+                      .replaceWithText (runTool ({ "gdb", "-p", juce::String ((int) app->getPid()), "-batch",
+                                                   "-ex", "thread apply all bt" }, 60000));
             for (auto& f : home.findChildFiles (juce::File::findFiles, true, "*"))
                 if (f.getSize() < 65536 && (f.hasFileExtension ("xml") || f.hasFileExtension ("settings")))
                     f.copyFileTo (output.getChildFile ("home").getChildFile (f.getRelativePathFrom (home)));
@@ -375,44 +361,25 @@ namespace journey
         return {};
     }
 
-    void Journey::writeSettings (const juce::StringPairArray& values) const
-    {
-        auto xml = juce::parseXML (settingsFile());
-        if (xml == nullptr)
-            xml = std::make_unique<juce::XmlElement> ("PROPERTIES");
-        for (auto& key : values.getAllKeys())
-        {
-            auto* v = xml->getChildByAttribute ("name", key);
-            if (v == nullptr)
-            {
-                v = xml->createNewChildElement ("VALUE");
-                v->setAttribute ("name", key);
-            }
-            v->setAttribute ("val", values[key]);
-        }
-        settingsFile().getParentDirectory().createDirectory();
-        EXPECT_TRUE (xml->writeTo (settingsFile()));
-    }
-
     juce::File Journey::installedContent()
     {
         return juce::File (LARKSPIRE_APP_BINARY).getSiblingFile ("Content");
     }
 
     //==============================================================================
-    void Journey::start (const juce::String& midi, bool online, const juce::StringArray& arguments)
+    void Journey::start (const juce::String& midi)
     {
-        step ("start the program (" + midi + (online ? ", online" : ", offline") + ")");
+        step ("start the program (" + midi + ")");
+        // Only what a user's session has, and the two words the README names.
         juce::StringArray environment { "HOME=" + home.getFullPathName(),
                                         "LARKSPIRE_MIDI=" + (midi == "socket" ? "socket:" + juce::String (socketPort) : midi),
-                                        "LARKSPIRE_WEB_ROOT=" + (online ? server->getRootAddress()
-                                                                        : juce::String ("http://127.0.0.1:9")) };
+                                        "LARKSPIRE_WEB_ROOT=" + server->getRootAddress() };
         for (auto name : { "DISPLAY", "XAUTHORITY", "PATH" })
             if (auto* value = std::getenv (name))
                 environment.add (juce::String (name) + "=" + juce::String (value));
 
         windowId = 0;
-        app = std::make_unique<AppProcess> (arguments, environment, output.getChildFile ("program-output.txt"));
+        app = std::make_unique<AppProcess> (juce::StringArray(), environment, output.getChildFile ("program-output.txt"));
     }
 
     bool Journey::isRunning()
@@ -505,6 +472,21 @@ namespace journey
     }
 
     //==============================================================================
+    SimulatedUnit& Journey::startWithMerle()
+    {
+        start ("socket");
+        auto& unit = plugIn ("Merle", 20100).unit();
+        waitForText (statusText(), "Merle 1.4.00 build 140");
+        waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
+        return unit;
+    }
+
+    void Journey::showPresets()
+    {
+        clickText (tabStrip(), "Presets");
+        waitForText (workspace(), "Sim 1");
+    }
+
     Area Journey::browser()
     {
         const auto area = mainWindow();
@@ -647,27 +629,28 @@ namespace journey
         return found;
     }
 
-    void Journey::waitForEnabled (const juce::String& label, int timeoutMs)
-    {
-        // A disabled item is drawn faded: its label has no dark pixels.
-        const auto area = toolbar();
-        waitForScreen ([&] (const juce::Image& image)
-        {
-            const auto box = screen::findToolbarLabel (image, area, label);
-            return ! box.isEmpty()
-                && screen::count (image, box, [] (juce::Colour c) { return c.getPerceivedBrightness() < 0.5f; }) > 0;
-        }, "\"" + label + "\" enabled", timeoutMs);
-    }
-
-    void Journey::clickToolbarItem (const juce::String& label)
+    Area Journey::waitForToolbarItem (const juce::String& label, bool enabled, int timeoutMs)
     {
         const auto area = toolbar();
         Area found;
         waitForScreen ([&] (const juce::Image& image)
         {
             found = screen::findToolbarLabel (image, area, label);
-            return ! found.isEmpty();
-        }, "the toolbar item \"" + label + "\"");
+            // A disabled item is drawn faded: its label has no dark pixels.
+            return ! found.isEmpty()
+                && (! enabled || screen::count (image, found, [] (juce::Colour c) { return c.getPerceivedBrightness() < 0.5f; }) > 0);
+        }, "the toolbar item \"" + label + "\"" + (enabled ? " enabled" : ""), timeoutMs);
+        return found;
+    }
+
+    void Journey::waitForEnabled (const juce::String& label, int timeoutMs)
+    {
+        waitForToolbarItem (label, true, timeoutMs);
+    }
+
+    void Journey::clickToolbarItem (const juce::String& label)
+    {
+        const auto found = waitForToolbarItem (label, false, 60000);
         step ("click the toolbar item \"" + label + "\"");
         // The item's icon is above its label.
         clickAt (found.getCentre().translated (0, -20));

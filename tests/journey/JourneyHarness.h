@@ -62,16 +62,14 @@ namespace journey
         juce::File settingsFile() const;
         juce::File dataFolder() const;
         juce::String setting (const juce::String& key) const;
-        // Writes settings before a start (the program's own file format).
-        void writeSettings (const juce::StringPairArray& values) const;
         testing_support::LocalHttpServer& web() { return *server; }
         // The sample content the program has installed beside it.
         static juce::File installedContent();
 
         //==============================================================================
-        // The program. `midi` is the LARKSPIRE_MIDI word: "virtual", or "socket" for the
-        // outside units of this journey. Offline, the web root is a closed port.
-        void start (const juce::String& midi, bool online = true, const juce::StringArray& arguments = {});
+        // The program, started as the README starts it. `midi` is the LARKSPIRE_MIDI word:
+        // "virtual", or "socket" for the outside units of this journey.
+        void start (const juce::String& midi);
         bool isRunning();
         // Waits for the program to end by itself; its exit code, -1 when it did not end.
         int waitForExit (int timeoutMs = 60000);
@@ -90,6 +88,12 @@ namespace journey
         Area toolbar();
         Area page();
         Area statusText();
+
+        //==============================================================================
+        // The start most journeys make: the program on the socket ports with an outside Merle
+        // (serial 20100) that is connected and read at once; the Presets page showing it.
+        SimulatedUnit& startWithMerle();
+        void showPresets();
 
         //==============================================================================
         // The Presets page at the main window's first size: the workspace grid (icon view),
@@ -122,6 +126,9 @@ namespace journey
                             int timeoutMs = 60000);
         // Until OCR finds the text in the area; where it is (empty when it never came).
         Area waitForTextAt (Area area, const juce::String& text, int timeoutMs = 60000);
+        // Until the toolbar item (by its label) is shown, and drawn in full strength when it must
+        // be enabled (a disabled one is faded); where its label is.
+        Area waitForToolbarItem (const juce::String& label, bool enabled, int timeoutMs);
         // Until the toolbar item (by its label) is drawn in full strength: it is enabled.
         void waitForEnabled (const juce::String& label, int timeoutMs = 120000);
         // Clicks the toolbar item of the shown page by its label ("Backup User").

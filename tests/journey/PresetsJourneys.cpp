@@ -35,13 +35,8 @@ namespace
 // with a name that was changed on the unit itself meanwhile.
 TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    auto& unit = merle.unit();
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
-    clickText (tabStrip(), "Presets");
-    waitForText (workspace(), "Sim 1");
+    auto& unit = startWithMerle();
+    showPresets();
 
     step ("rename preset 2 in the details");
     clickAt (tile (2));
@@ -100,22 +95,19 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
 // the toolbar and by the keys; "Apply Changes": the unit holds what the grid shows.
 TEST_F (Journey, PresetsRearrangedUndoneRedoneAndApplied)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    auto& unit = merle.unit();
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
-    clickText (tabStrip(), "Presets");
-    waitForText (workspace(), "Sim 1");
+    auto& unit = startWithMerle();
+    showPresets();
 
     auto menuAt = [&] (Point p) { return Area (p.x - 300, p.y - 40, 600, 220); };
 
     step ("drag 1 to the empty slot 4: Move");
     clickAt (tile (1));
+    waitForText (nameField(), "Sim 1");
     screen::drag (tile (1), tile (4));
     clickText (menuAt (tile (4)), "Move");
     step ("drag 2 onto 3: Swap");
     clickAt (tile (2));
+    waitForText (nameField(), "Sim 2");
     screen::drag (tile (2), tile (3));
     clickText (menuAt (tile (3)), "Swap");
     step ("copy 5 and paste it into the empty slot 8 with the keys");

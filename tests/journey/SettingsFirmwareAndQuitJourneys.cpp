@@ -14,10 +14,7 @@ namespace
 // back, and the unit is read at once when it connects again.
 TEST_F (Journey, OptionsAreKeptAndTheDefaultsRestored)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
+    startWithMerle();
 
     step ("choose manual synchronisation");
     openOptions();
@@ -104,11 +101,8 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
 // the edits, which "Apply Changes" then sends to the unit.
 TEST_F (Journey, QuitWithUnsentChangesAndCancel)
 {
-    start ("socket");
-    auto& merle = plugIn ("Merle", 20100);
-    waitForText (statusText(), "Merle 1.4.00 build 140");
-    waitFor ([&] { return merle.unit().countReceived (0x45) >= 25; }, "Merle read as it connects");
-    const int presets = merle.unit().getPresetNumbers().size();
+    auto& unit = startWithMerle();
+    const int presets = unit.getPresetNumbers().size();
 
     step ("delete every preset with keys");
     clickText (tabStrip(), "Presets");
@@ -126,12 +120,12 @@ TEST_F (Journey, QuitWithUnsentChangesAndCancel)
     EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
 
     step ("the edits are still there to send");
-    merle.unit().clearLog();
+    unit.clearLog();
     clickToolbarItem ("Apply Changes");
-    waitFor ([&] { return merle.unit().getPresetNumbers().isEmpty(); }, "the unit without presets");
-    EXPECT_EQ (merle.unit().countReceived (0x50), presets);
+    waitFor ([&] { return unit.getPresetNumbers().isEmpty(); }, "the unit without presets");
+    EXPECT_EQ (unit.countReceived (0x50), presets);
     // The deleted slots are read back; then the page is free again and nothing is left unsent.
-    waitFor ([&] { return merle.unit().countReceived (0x45) >= presets; }, "the deleted slots read back");
+    waitFor ([&] { return unit.countReceived (0x45) >= presets; }, "the deleted slots read back");
     waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);

@@ -20,6 +20,7 @@ namespace testing_support
         ~AppProcess();
 
         bool isRunning();
+        pid_t getPid() const noexcept { return pid; }
         // Sends SIGINT and waits; returns the exit code, or -1 when it did not end in time.
         int stop (int timeoutMs = 30000);
         // Waits for the process to end by itself; returns its exit code or -1.

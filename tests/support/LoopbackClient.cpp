@@ -128,6 +128,22 @@ namespace testing_support
         }
     }
 
+    int freeLoopbackPort()
+    {
+        const int fd = ::socket (AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
+        socklen_t length = sizeof (a);
+        int port = 0;
+        if (fd >= 0 && ::bind (fd, reinterpret_cast<sockaddr*> (&a), sizeof (a)) == 0
+            && ::getsockname (fd, reinterpret_cast<sockaddr*> (&a), &length) == 0)
+            port = ntohs (a.sin_port);
+        if (fd >= 0)
+            ::close (fd);
+        return port;
+    }
+
     juce::StringArray nonLoopbackAddresses()
     {
         juce::StringArray out;

@@ -2,13 +2,11 @@
 #include "support/AppProcess.h"
 #include "support/ContentWorld.h"
 #include "support/DeviceWorld.h"
+#include "support/LoopbackClient.h"
 #include "support/SocketUnit.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -18,21 +16,6 @@ namespace
     bool isFilledTileBlue (juce::Colour c)
     {
         return std::abs (c.getRed() - 105) < 20 && std::abs (c.getGreen() - 153) < 20 && std::abs (c.getBlue() - 211) < 20;
-    }
-
-    // A port on 127.0.0.1 that nothing listens on now.
-    int freePort()
-    {
-        const int fd = ::socket (AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl (INADDR_LOOPBACK);
-        socklen_t n = sizeof (a);
-        int port = 0;
-        if (::bind (fd, (sockaddr*) &a, sizeof (a)) == 0 && ::getsockname (fd, (sockaddr*) &a, &n) == 0)
-            port = ntohs (a.sin_port);
-        ::close (fd);
-        return port;
     }
 
     int countPixels (const juce::Image& image, juce::Rectangle<int> area, bool (*test) (juce::Colour))
@@ -98,7 +81,7 @@ namespace
     struct UnitAtTheWindow
     {
         TempHome home;
-        const int port = freePort();
+        const int port = freeLoopbackPort();
         ScopedEnvironmentVariable midi { "LARKSPIRE_MIDI", "socket:" + juce::String (port) };
         std::shared_ptr<SimulatedUnit> unit;
         std::unique_ptr<SocketUnit> connection;
