@@ -2,7 +2,6 @@
 
 #include "ui/ContentParts.h"
 #include "ui/LSApplicationFrameLaf.h"
-#include "ui/X11EventWaker.h"
 
 class LarkspireContentComponent;
 
@@ -41,7 +40,6 @@ private:
     std::unique_ptr<LSApplicationFrameLaf> frameLaf;
     juce::KeyListener* keyMappings = nullptr;
     bool constructed = false;
-    X11EventWaker eventWaker;
 
     JUCE_DECLARE_NON_COPYABLE (MainAppWindow)
 };
