@@ -1,12 +1,11 @@
 #include "content/ContentFiles.h"
+#include "core/WebAddress.h"
 
 namespace ContentFiles
 {
     juce::String lastSegment (const juce::String& address)
     {
-        const auto trimmed = address.trim();
-        const int cut = trimmed.lastIndexOfAnyOf ("/\\");
-        const auto segment = cut >= 0 ? trimmed.substring (cut + 1) : trimmed;
+        const auto segment = lastPathSegment (address.trim());
 
         if (segment.isEmpty() || segment == "." || segment == ".." || segment.containsChar (0)
             || segment.trim().isEmpty())

@@ -8,6 +8,7 @@
 #include "core/DeviceInfoMessage.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
+#include "core/ThreadExit.h"
 #include "model/DeviceCaps.h"
 #include "model/NumberText.h"
 #include <algorithm>
@@ -77,11 +78,6 @@ namespace
             return false;
         const juce::File f (path);
         return f.existsAsFile() && f.getSize() > 0;
-    }
-
-    bool exitRequested (juce::Thread* thread)
-    {
-        return thread != nullptr ? thread->threadShouldExit() : juce::Thread::currentThreadShouldExit();
     }
 
     std::unique_ptr<DeviceCaps> capsFromDocument (const juce::XmlElement& caps, juce::uint8 productId, int build)

@@ -61,6 +61,12 @@ DeviceManager* getDeviceManager()
     return currentManager.load();
 }
 
+bool isUnitConnected()
+{
+    auto* devices = getDeviceManager();
+    return devices != nullptr && devices->getCurrentIndex() >= 0;
+}
+
 void setDeviceManager (DeviceManager* manager)
 {
     currentManager.store (manager);

@@ -116,3 +116,6 @@ private:
 // it replaces (stopping its thread). Whatever is still set at process exit is deleted then.
 DeviceManager* getDeviceManager();
 void setDeviceManager (DeviceManager* manager);
+
+// True while a unit is connected: the process-wide device manager has a current pair.
+bool isUnitConnected();

@@ -7,6 +7,7 @@
 #include "content/WebTransfer.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
+#include "core/ThreadExit.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceObject.h"
 #include "model/AtomicFileWriter.h"
@@ -446,7 +447,7 @@ void DeviceProfiler::lookUpDevices (juce::Thread* thread)
     bool changed = false;
     for (auto& unit : unconfirmed)
     {
-        if (thread != nullptr && thread->threadShouldExit())
+        if (exitRequested (thread))
             break;
 
         TrackingQuery query ("db_query_find_device.php");

@@ -115,9 +115,6 @@ public:
     const juce::StringArray& getOfferedDevices() const noexcept    { return offeredDevices; }
     const juce::StringArray& getListOpenedDevices() const noexcept { return listOpenedDevices; }
 
-    // True while a unit is connected (the device manager has a current pair).
-    static bool isUnitConnected();
-
 private:
     //==============================================================================
     // Commands

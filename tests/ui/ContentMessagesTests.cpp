@@ -354,13 +354,13 @@ TEST (ContentMessages, AUnitWhoseProfileIsRefusedIsToldOnceAndNotConnected)
     EXPECT_EQ (w.boxes.boxes[0].icon, Icon::warning);
     EXPECT_EQ (w.boxes.boxes[0].message, "Merle: the capability profile of builds 130 to 140 cannot be used: numPresets is 20000, "
                                          "above the limit of 16384, which the data file cannot hold.\n\nLarkspire does not use this device.");
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
 
     // Every scan finds the unit again; the reason is told once.
     ASSERT_TRUE (w.scan());
     pumpFor (300);
     EXPECT_EQ (w.boxes.boxes.size(), 1u);
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
 }
 
 TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
@@ -371,7 +371,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merleXT, 100, 2222);
         setSetting (SettingsKeys::lastConnectedDevice, 2222);
         ASSERT_TRUE (w.scan());
-        ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+        ASSERT_TRUE (isUnitConnected());
         EXPECT_EQ (w.manager().getSerialNumber (-1), 2222);
         EXPECT_TRUE (w.boxes.boxes.empty());
         EXPECT_EQ (w.changes.states(), (std::vector<int> { 2, 0 }));
@@ -386,7 +386,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merleXT, 100, 2222);
         setSetting (SettingsKeys::lastConnectedDevice, 9999);
         ASSERT_TRUE (w.scan());
-        ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+        ASSERT_TRUE (isUnitConnected());
         EXPECT_EQ (w.manager().getCurrentIndex(), 0);
         EXPECT_EQ (getSettingInt (SettingsKeys::lastConnectedDevice, 0), w.manager().getSerialNumber (-1));
     }
@@ -395,7 +395,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merle, 140, 1111);
         setSetting (SettingsKeys::autoConnectAtStartup, false);
         ASSERT_TRUE (w.scan());
-        EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+        EXPECT_FALSE (isUnitConnected());
         EXPECT_TRUE (w.boxes.boxes.empty());   // a unit was found: no box
     }
 }
@@ -435,7 +435,7 @@ TEST (ContentMessages, ConnectingTellsTheStatusBarAndTheListenersAndOpensThePres
     // Disconnecting: the unit closes, the pages fall back to the devices.
     w.changes.clear();
     EXPECT_TRUE (c.invokeDirectly (AppCommand::disconnectDevice, false));
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
     EXPECT_EQ (c.getTabs().getCurrentTabIndex(), c.getDevicesTabIndex());
     EXPECT_FALSE (c.getTabs().getTabbedButtonBar().getTabButton (c.getPresetsTabIndex())->isEnabled());
     EXPECT_FALSE (w.parts.dataPage->page.isEnabled());
@@ -450,7 +450,7 @@ TEST (ContentMessages, ConnectingTellsTheStatusBarAndTheListenersAndOpensThePres
     // Connecting the port the user picked on the device page.
     w.parts.devicePage->toggledPort = 0;
     EXPECT_TRUE (c.invokeDirectly (AppCommand::connectSelectedDevice, false));
-    EXPECT_TRUE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_TRUE (isUnitConnected());
 }
 
 TEST (ContentMessages, AUnitWithAnInvalidBuildIsWarnedAbout)
@@ -548,7 +548,7 @@ TEST (ContentMessages, AnOfferWaitsWhileAQuestionOrAnUpdateIsOpen)
     w.boxes.onBox = nullptr;
     EXPECT_EQ (w.boxes.titles(), juce::StringArray ({ "Mismatched Backup Data Found" }));
     EXPECT_EQ (w.boxes.boxes[0].message, "Convert your backups?");
-    EXPECT_TRUE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_TRUE (isUnitConnected());
     EXPECT_TRUE (c.getOfferedDevices().isEmpty());
 }
 
@@ -560,7 +560,7 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     auto& host = w.devices.content.host;
     addUnit (w, DeviceWorld::merle, 140, 7777);
     ASSERT_TRUE (w.scan());
-    ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+    ASSERT_TRUE (isUnitConnected());
 
     for (int state : { 2, 4 })
     {
@@ -584,14 +584,14 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     EXPECT_EQ (w.boxes.boxes[0].message, "The MIDI connection to your device has been lost.\nPlease rescan MIDI devices.");
     EXPECT_EQ (w.boxes.boxes[0].buttons, juce::StringArray ({ "Scan Now", "Later" }));
     EXPECT_EQ (w.changes.events (InfoCode::unitConnection).back().p1, 0);
-    EXPECT_TRUE (pumpUntil ([] { return ! LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return ! isUnitConnected(); }));
 
     // "Scan Now": a scan runs (and connects the unit again).
     host.applicationState = 0;
     const int scans = w.changes.countEvents (InfoCode::scanFinished);
     w.deliver (info (InfoCode::connectedUnitLost));
     ASSERT_TRUE (w.waitForEvents (InfoCode::scanFinished, scans + 1));
-    EXPECT_TRUE (pumpUntil ([] { return LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return isUnitConnected(); }));
 
     // While another modal component is up: no box, the unit is let go.
     juce::Component blocker;
@@ -603,7 +603,7 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     EXPECT_EQ (w.boxes.boxes.size(), boxes);
     EXPECT_EQ (host.getApplicationState(), 3);
     blocker.exitModalState (0);
-    EXPECT_TRUE (pumpUntil ([] { return ! LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return ! isUnitConnected(); }));
 }
 
 TEST (ContentMessages, APortChangeAdvisesARescan)

@@ -27,7 +27,7 @@ namespace
         {
             unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
             unit->fillPresets ({ 1, 2, 3, 4, 5, 6 }, 7);
-            if (! w.scan() || ! LarkspireContentComponent::isUnitConnected())
+            if (! w.scan() || ! isUnitConnected())
                 return;
 
             const auto before = w.countEndings();

@@ -39,7 +39,7 @@ namespace
 
         bool connect()
         {
-            return w.scan() && LarkspireContentComponent::isUnitConnected();
+            return w.scan() && isUnitConnected();
         }
 
         bool waitForSynced()
