@@ -20,4 +20,18 @@ namespace ContentFiles
             return {};
         return folder + juce::File::getSeparatorString() + segment;
     }
+
+    bool isNonEmptyFile (const juce::String& path)
+    {
+        if (path.isEmpty() || ! juce::File::isAbsolutePath (path))
+            return false;
+        const juce::File f (path);
+        return f.existsAsFile() && f.getSize() > 0;
+    }
+
+    bool startsWithSysEx (const juce::File& file)
+    {
+        juce::FileInputStream in (file);
+        return in.openedOk() && in.getTotalLength() > 0 && (juce::uint8) in.readByte() == 0xF0;
+    }
 }
