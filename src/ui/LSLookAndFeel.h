@@ -9,6 +9,11 @@
 //
 // The UI scale is read once, at construction; a changed scale applies to look
 // and feels made afterwards.
+//
+// The theme, fonts and metrics are in LSLookAndFeel.cpp; the drawing is in
+// LSLookAndFeelControls.cpp (buttons, tick boxes, scroll bars, sliders, progress bars),
+// LSLookAndFeelWindows.cpp (title bars, alert boxes, menus, tooltips) and
+// LSLookAndFeelPanels.cpp (tabs, groups, table headers, toolbars, panel headers).
 class LSLookAndFeel : public juce::LookAndFeel_V3
 {
 public:
