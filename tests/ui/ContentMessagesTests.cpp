@@ -198,13 +198,16 @@ TEST (ContentMessages, ContentSynchronisationShowsInTheStatusBar)
     EXPECT_EQ (bar.getProgressValue(), 1.0);
 
     w.deliver (info (InfoCode::productSyncStarted, 17, 0, "Merle"));
-    EXPECT_TRUE (c.isDownloading());
     EXPECT_TRUE (bar.getTitleLabel().isVisible());
     EXPECT_EQ (bar.getTitleLabel().getText(), "Downloading");
     EXPECT_EQ (bar.getMessage(), "Merle");
+    // The device going idle meanwhile leaves the download in the status bar.
+    c.setDeviceState (3);
+    c.setDeviceState (0);
+    EXPECT_TRUE (bar.getProgressBar().isVisible());
+    EXPECT_EQ (bar.getMessage(), "Merle");
 
     w.deliver (info (InfoCode::productSyncSucceeded, 17));
-    EXPECT_FALSE (c.isDownloading());
     EXPECT_FALSE (bar.getProgressBar().isVisible());
 
     // A failure: one box, even when another failure arrives while it is up.
@@ -215,7 +218,7 @@ TEST (ContentMessages, ContentSynchronisationShowsInTheStatusBar)
     ASSERT_EQ (w.boxes.boxes.size(), 1u);
     EXPECT_EQ (w.boxes.boxes[0].title, "Download Failed");
     EXPECT_EQ (w.boxes.boxes[0].message, "Larkspire was unable to synchronize content for Merle. Please restart Larkspire. If the error persists, please contact Ardo Support.");
-    EXPECT_FALSE (c.isDownloading());
+    EXPECT_FALSE (bar.getProgressBar().isVisible());
 
     // The guard is down again once the box is closed.
     w.deliver (info (InfoCode::productSyncFailed, 12, 0, "Piper"));
@@ -660,9 +663,12 @@ TEST (ContentMessages, CommandEndingsEnableThePagesAndEndTheStatus)
     w.deliver (DeviceInfoMessage (InfoCode::commandFailed, DeviceCommandMessage (DeviceCommand::writeSetupFrom)));
     EXPECT_FALSE (bar.getProgressBar().isVisible());
 
-    // A delete that ended with nothing to read back leaves nothing pending.
+    // A delete that ended with nothing to read back leaves nothing pending: the next ending
+    // gives the pages back too.
     w.deliver (DeviceInfoMessage (InfoCode::commandDone, DeviceCommandMessage (DeviceCommand::deletePresets)));
-    EXPECT_FALSE (c.isDeletionPending());
+    EXPECT_TRUE (pagesEnabled());
+    w.parts.dataPage->page.setEnabled (false);
+    w.deliver (DeviceInfoMessage (InfoCode::commandDone, DeviceCommandMessage (DeviceCommand::writePresets, { 1 })));
     EXPECT_TRUE (pagesEnabled());
 }
 
