@@ -66,7 +66,6 @@ public:
     juce::String getManualUrl (juce::uint8 productId) const;
     bool isProductSynced (juce::uint8 productId) const;
     juce::int64 getLastSyncTime (juce::uint8 productId) const;
-    const juce::Image& getDefaultProductImage() const noexcept { return defaultProductImage; }
 
     // ---- links
     juce::String getAccountLink() const;

@@ -84,7 +84,7 @@ DeviceManager::DeviceManager (juce::MessageListener* l, std::shared_ptr<MidiPort
       queue (*this)
 {
     // Only initialised: nothing of the program plays or records audio.
-    audioError = audioDevices.initialise (0, 0, nullptr, false);
+    audioDevices.initialise (0, 0, nullptr, false);
 
     {
         const std::lock_guard<std::mutex> sl (snapshotLock);

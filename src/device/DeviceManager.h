@@ -69,7 +69,6 @@ public:
     DeviceCommandQueue& getQueue() noexcept { return queue; }
     bool isPolling() const noexcept       { return polling.load(); }
     bool arePortsUnsettled() const noexcept { return portsUnsettled.load(); }
-    const juce::String& getAudioInitialisationError() const noexcept { return audioError; }
 
     //==============================================================================
     // Actions, on the message thread
@@ -105,7 +104,6 @@ private:
     int currentIndex = -1;
 
     juce::AudioDeviceManager audioDevices;
-    juce::String audioError;
 
     DeviceCommandQueue queue;
 

@@ -89,9 +89,6 @@ public:
     int getErrorCode() const noexcept        { return errorCode.load(); }
     int getQueueState() const noexcept       { return queue.getState(); }
     DeviceCommandQueue& getQueue() noexcept  { return queue; }
-    const juce::String& getPortName() const noexcept { return portName; }
-    int getInputIndex() const noexcept       { return inputIndex; }
-    int getOutputIndex() const noexcept      { return outputIndex; }
 
     juce::uint8 getProductId() const;        // the identity query's: the unit's once identified
     int getSerialNumber() const;
