@@ -79,6 +79,9 @@ public:
                        juce::TextLayout&) override;
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area,
                                      const juce::String& sectionName) override;
+    // Every menu, a combo box's list included, has the windows below it repainted once it
+    // has gone, so that none keeps the menu's picture.
+    void preparePopupMenuWindow (juce::Component& menuWindow) override;
     void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height,
                         bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
                         bool isMouseOver, bool isMouseDown) override;

@@ -1,5 +1,6 @@
 #include "ui/LSLookAndFeel.h"
 #include "ui/ColourPalette.h"
+#include "core/DialogService.h"
 
 using namespace juce;
 
@@ -70,6 +71,21 @@ void LSLookAndFeel::drawPopupMenuSectionHeader (Graphics& g, const Rectangle<int
     g.setColour (paletteColour113);
     g.drawFittedText (sectionName, area.getX() + 12, area.getY(), area.getWidth() - 16,
                       (int) ((float) area.getHeight() * 0.8f), Justification::bottomLeft, 1);
+}
+
+void LSLookAndFeel::preparePopupMenuWindow (Component& menuWindow)
+{
+    // Lives as long as the menu's window and repaints the others after it has gone.
+    struct RepaintWhenGone final : ComponentListener
+    {
+        void componentBeingDeleted (Component& window) override
+        {
+            window.removeComponentListener (this);
+            MessageManager::callAsync ([] { repaintAllWindows(); });
+            delete this;
+        }
+    };
+    menuWindow.addComponentListener (new RepaintWhenGone());
 }
 
 void LSLookAndFeel::drawCornerResizer (Graphics& g, int w, int h, bool, bool)
