@@ -44,7 +44,6 @@ public:
 
     void setApplicationState (int state) override { applicationState.store (state); }
     int getFatalErrorCode() const        { return fatalErrorCode.load(); }
-    Nexus* getNexus() const              { return nexus.get(); }
 
     // The text shown in the "Error" box for a fatal error code.
     static juce::String getFatalErrorText (int code);

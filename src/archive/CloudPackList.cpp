@@ -51,11 +51,11 @@ namespace
         e->addTextElement (folder.getChildFile (text).getFullPathName());
     }
 
+    // The file name an address ends in, without its query or fragment.
     juce::String lastSegment (const juce::String& address)
     {
-        auto text = address.trim().replaceCharacter ('\\', '/');
-        text = text.upToFirstOccurrenceOf ("?", false, false).upToFirstOccurrenceOf ("#", false, false);
-        return text.fromLastOccurrenceOf ("/", false, false);
+        return lastPathSegment (address.trim().upToFirstOccurrenceOf ("?", false, false)
+                                              .upToFirstOccurrenceOf ("#", false, false));
     }
 }
 

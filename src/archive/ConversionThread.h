@@ -41,7 +41,6 @@ public:
     // "Stop!": the running script is interrupted and the walk ends after the current item.
     void stopPressed() override;
 
-    bool wasStoppedByUser() const noexcept              { return userStopped.load(); }
     const juce::BigInteger& getErrors() const noexcept  { return errors; }
     const juce::String& getErrorText() const noexcept   { return errorText; }
 

@@ -74,11 +74,6 @@ juce::ValueTree createSourceNode (const juce::Identifier& type, const juce::Stri
     return node;
 }
 
-int getLastSourceNodeId() noexcept
-{
-    return nodeCounter.load();
-}
-
 juce::ValueTree createArchiveSourceNode (std::unique_ptr<DeviceDataArchive> archive)
 {
     const auto title = archive != nullptr ? archive->getTitle() : juce::String();

@@ -56,9 +56,6 @@ juce::ValueTree createRootSourceNode (const juce::String& deviceDisplayName);
 // deep copy of its data set, so copies never share data.
 void renewSourceNodeIds (juce::ValueTree node);
 
-// The last id handed out (for tests and diagnostics).
-int getLastSourceNodeId() noexcept;
-
 //==============================================================================
 // Lookups.
 

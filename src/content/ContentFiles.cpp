@@ -1,12 +1,11 @@
 #include "content/ContentFiles.h"
+#include "core/WebAddress.h"
 
 namespace ContentFiles
 {
     juce::String lastSegment (const juce::String& address)
     {
-        const auto trimmed = address.trim();
-        const int cut = trimmed.lastIndexOfAnyOf ("/\\");
-        const auto segment = cut >= 0 ? trimmed.substring (cut + 1) : trimmed;
+        const auto segment = lastPathSegment (address.trim());
 
         if (segment.isEmpty() || segment == "." || segment == ".." || segment.containsChar (0)
             || segment.trim().isEmpty())
@@ -20,5 +19,19 @@ namespace ContentFiles
         if (folder.isEmpty() || segment.isEmpty())
             return {};
         return folder + juce::File::getSeparatorString() + segment;
+    }
+
+    bool isNonEmptyFile (const juce::String& path)
+    {
+        if (path.isEmpty() || ! juce::File::isAbsolutePath (path))
+            return false;
+        const juce::File f (path);
+        return f.existsAsFile() && f.getSize() > 0;
+    }
+
+    bool startsWithSysEx (const juce::File& file)
+    {
+        juce::FileInputStream in (file);
+        return in.openedOk() && in.getTotalLength() > 0 && (juce::uint8) in.readByte() == 0xF0;
     }
 }

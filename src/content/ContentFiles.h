@@ -2,8 +2,8 @@
 
 #include <juce_core/juce_core.h>
 
-// Local file names of downloaded content: the last segment of the content's address,
-// always as a file inside its own folder.
+// Local files of downloaded content: named by the last segment of the content's address,
+// always as a file inside its own folder, and the checks of what lies on disk.
 namespace ContentFiles
 {
     // The text after the address's last "/" or "\"; empty when that is empty, "." or "..",
@@ -12,4 +12,10 @@ namespace ContentFiles
 
     // folder + separator + lastSegment (address); empty when either part is unusable.
     juce::String fileInFolder (const juce::String& folder, const juce::String& address);
+
+    // An absolute path to a file that holds at least one byte.
+    bool isNonEmptyFile (const juce::String& path);
+
+    // A file whose first byte opens a SysEx message (F0), as a firmware image does.
+    bool startsWithSysEx (const juce::File& file);
 }

@@ -20,6 +20,11 @@ class DeviceCaps;
 //
 // Every record field is guarded by one lock; lists and content XML are handed out as
 // copies or shared pointers, never as references into a record.
+//
+// The class's work is spread over three files by job: the descriptor and the product records
+// (ContentManager.cpp), each product's content on disk and what is read from it
+// (ContentManagerProductContent.cpp), and the downloads that bring it up to date
+// (ContentManagerDownloads.cpp).
 class ContentManager
 {
 public:
@@ -61,7 +66,6 @@ public:
     juce::String getManualUrl (juce::uint8 productId) const;
     bool isProductSynced (juce::uint8 productId) const;
     juce::int64 getLastSyncTime (juce::uint8 productId) const;
-    const juce::Image& getDefaultProductImage() const noexcept { return defaultProductImage; }
 
     // ---- links
     juce::String getAccountLink() const;
@@ -105,16 +109,14 @@ public:
     bool isFirmwareUpdateAvailable (juce::uint8 productId, int build) const;
     FirmwareUpdateElement getLatestFirmware (juce::uint8 productId) const;
 
-    // The capability profile of a build, from the product's capability content: the base
-    // definition plus the first build profile whose range holds the build. Null without content,
-    // and null for a profile whose data format the data file cannot hold (the reason is
-    // logged and handed to `refusal` when given, DeviceCaps::refuseUnstorable).
+    // The capability profile of a build, from the product's loaded capability content
+    // (DeviceCaps::createForBuild). Null without content, and null for a profile whose data
+    // format the data file cannot hold (the reason is logged and handed to `refusal` when given).
     std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal = nullptr) const;
 
-    // The capability profile of the first build profile whose preset data (kind 1) or
-    // setup data (kind 2) has this version: its own value, or the base definition's when
-    // it gives none. With no such profile, the base definition alone (builds 0 to 0).
-    // Null for another kind, without content, or for a profile refused as above.
+    // The capability profile of a preset (kind 1) or setup (kind 2) data version, from the
+    // product's loaded capability content (DeviceCaps::createForDataVersion). Null for another
+    // kind, without content, or for a profile refused as above.
     std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version) const;
 
     ContentDownloadThread* getDownloadThread() const noexcept { return downloader.load(); }
@@ -144,7 +146,20 @@ private:
     };
 
     static Links makeDefaultLinks();
+    static juce::String childText (const juce::XmlElement* parent, const juce::String& name);
     ProductInfo* findRecord (juce::uint8 productId) const;   // call under the lock
+
+    // Copies one field of a product's record, taken under the lock; false without a record.
+    template <typename Value>
+    bool copyFromRecord (juce::uint8 productId, Value ProductInfo::* field, Value& out) const
+    {
+        const juce::ScopedLock sl (lock);
+        auto* p = findRecord (productId);
+        if (p == nullptr)
+            return false;
+        out = p->*field;
+        return true;
+    }
     bool buildRecords (juce::OwnedArray<ProductInfo>& previous);   // call under the lock
     void startDescriptorFetch (const juce::String& developerWebAddress);
     void takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web, std::unique_ptr<juce::XmlElement> developerCopy);

@@ -1,4 +1,5 @@
 #include "content/WebTransfer.h"
+#include "core/ThreadExit.h"
 #include "core/WebAddress.h"
 #include "model/AtomicFileWriter.h"
 #include <cstdlib>
@@ -18,11 +19,6 @@ namespace
         while (text.endsWithChar ('/'))
             text = text.dropLastCharacters (1);
         return text;
-    }
-
-    bool exitRequested (juce::Thread* thread)
-    {
-        return thread != nullptr ? thread->threadShouldExit() : juce::Thread::currentThreadShouldExit();
     }
 
     // Cancels a blocking web read the moment its thread is asked to exit, so that a

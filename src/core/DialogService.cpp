@@ -13,10 +13,7 @@ namespace
 
         ~RepaintWhenClosed()
         {
-            auto& desktop = juce::Desktop::getInstance();
-            for (int i = 0; i < desktop.getNumComponents(); ++i)
-                if (auto* window = desktop.getComponent (i))
-                    window->repaint();
+            repaintAllWindows();
 
             if (focused != nullptr && focused->isShowing() && ! focused->hasKeyboardFocus (false)
                 && ! focused->isCurrentlyBlockedByAnotherModalComponent())
@@ -169,6 +166,14 @@ namespace
 
     std::atomic<DialogService*> installedService { nullptr };
     std::atomic<bool> dialogsRefused { false };
+}
+
+void repaintAllWindows()
+{
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* window = desktop.getComponent (i))
+            window->repaint();
 }
 
 void DialogService::showMessageBoxAsync (Icon icon, const juce::String& title, const juce::String& message,

@@ -74,6 +74,10 @@ DialogService& getDialogService();
 // Installs a service (null restores the default). The caller keeps ownership.
 void setDialogService (DialogService* service);
 
+// Repaints every window of the program. An X server without backing store keeps the pixels
+// of a closed box, dialog or menu on the windows below it until they repaint.
+void repaintAllWindows();
+
 // Once the program ends after a fatal error, no box or dialog may open but the one that
 // reports the error, which goes through getFatalErrorDialogService (the service in force,
 // refused or not). Safe from any thread; `refuse` false lifts the refusal (for tests).

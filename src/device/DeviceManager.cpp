@@ -61,6 +61,12 @@ DeviceManager* getDeviceManager()
     return currentManager.load();
 }
 
+bool isUnitConnected()
+{
+    auto* devices = getDeviceManager();
+    return devices != nullptr && devices->getCurrentIndex() >= 0;
+}
+
 void setDeviceManager (DeviceManager* manager)
 {
     currentManager.store (manager);
@@ -78,7 +84,7 @@ DeviceManager::DeviceManager (juce::MessageListener* l, std::shared_ptr<MidiPort
       queue (*this)
 {
     // Only initialised: nothing of the program plays or records audio.
-    audioError = audioDevices.initialise (0, 0, nullptr, false);
+    audioDevices.initialise (0, 0, nullptr, false);
 
     {
         const std::lock_guard<std::mutex> sl (snapshotLock);

@@ -69,7 +69,6 @@ public:
     DeviceCommandQueue& getQueue() noexcept { return queue; }
     bool isPolling() const noexcept       { return polling.load(); }
     bool arePortsUnsettled() const noexcept { return portsUnsettled.load(); }
-    const juce::String& getAudioInitialisationError() const noexcept { return audioError; }
 
     //==============================================================================
     // Actions, on the message thread
@@ -105,7 +104,6 @@ private:
     int currentIndex = -1;
 
     juce::AudioDeviceManager audioDevices;
-    juce::String audioError;
 
     DeviceCommandQueue queue;
 
@@ -116,3 +114,6 @@ private:
 // it replaces (stopping its thread). Whatever is still set at process exit is deleted then.
 DeviceManager* getDeviceManager();
 void setDeviceManager (DeviceManager* manager);
+
+// True while a unit is connected: the process-wide device manager has a current pair.
+bool isUnitConnected();

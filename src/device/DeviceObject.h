@@ -2,6 +2,7 @@
 
 #include "core/DeviceInfoMessage.h"
 #include "device/DeviceCommandQueue.h"
+#include "device/DeviceErrors.h"
 #include "device/DeviceQuery.h"
 #include "device/DeviceTimings.h"
 #include "device/MidiPortLayer.h"
@@ -26,6 +27,11 @@
 // Ports are opened on the message thread on behalf of the device thread; sending and
 // closing are serialised by one lock. The GUI reads the status and identity fields, which
 // are atomic or guarded.
+//
+// The class's work is spread over four files by job: the thread, its ports and its state
+// (DeviceObject.cpp), the identification (DeviceObjectIdentification.cpp), what the unit sends
+// (DeviceObjectReplies.cpp) and the transfer commands (DeviceObjectTransfers.cpp). The identity
+// replies are decoded by DeviceQuery.
 class DeviceObject : public juce::MidiInputCallback,
                      public juce::Thread,
                      public juce::ChangeBroadcaster
@@ -83,9 +89,6 @@ public:
     int getErrorCode() const noexcept        { return errorCode.load(); }
     int getQueueState() const noexcept       { return queue.getState(); }
     DeviceCommandQueue& getQueue() noexcept  { return queue; }
-    const juce::String& getPortName() const noexcept { return portName; }
-    int getInputIndex() const noexcept       { return inputIndex; }
-    int getOutputIndex() const noexcept      { return outputIndex; }
 
     juce::uint8 getProductId() const;        // the identity query's: the unit's once identified
     int getSerialNumber() const;
@@ -118,18 +121,27 @@ public:
     // serial and manufacture.
     std::unique_ptr<juce::XmlElement> createDeviceXml() const;
 
-    //==============================================================================
-    // Identity replies (17 bytes), as the unit sends them.
-    static VersionNumber decodeFirmwareVersion (const juce::uint8* reply);
-    static int decodeSerialNumber (const juce::uint8* reply);   // 0 when a digit is above 9
-    static void decodeManufactureDate (const juce::uint8* reply, int& year, int& month, int& day);
-
 private:
     //==============================================================================
+    // The thread, its ports and its state (DeviceObject.cpp)
     void post (int code, int p1, int p2, const juce::String& text);
     void postEnd (int code, const DeviceCommandMessage& command);
+    // Waits until the deadline, woken early only by the thread's exit.
+    void pause (int ms);
+    void fail (int code);
+    void clearError();
+    bool isOwnThread() const;
+    // Tells the change listeners on the message thread; callable from any thread.
+    void notifyChange();
+    DeviceDataFormat currentFormat() const;
+    // Stops the input and closes both ports, leaving the status as it is.
+    void releasePorts();
+    // A millisecond-counter deadline `ms` from now, and the milliseconds left until one (0 once passed).
+    static juce::uint32 deadlineIn (int ms);
+    static int remainingUntil (juce::uint32 deadline);
 
-    // Identification
+    //==============================================================================
+    // Identification (DeviceObjectIdentification.cpp)
     void identify();
     void readDeviceInformation();
     bool ensureProductContent();
@@ -139,20 +151,51 @@ private:
     void handleIdentityReply (const juce::MidiMessage& message);
     juce::MidiMessage makeQuery (int kind);
 
-    // Transfers
-    bool dispatchCommand();
-    void carryOut (const DeviceCommandMessage& command);
+    //==============================================================================
+    // What the unit sends (DeviceObjectReplies.cpp)
     bool processIncoming();
     void flushIncoming();
     bool hasIncoming() const;
+    // Checks one message against the transfer or identification that runs and takes it in.
     void handleReply (const juce::MidiMessage& message);
+    // Handles what arrives until the answer is complete, a status came, the command ended
+    // or the time is up (a time-out error).
     void waitForResponse (int ms);
-    // Waits until the deadline, woken early only by the thread's exit.
-    void pause (int ms);
-    void fail (int code);
-    void clearError();
+
+    //==============================================================================
+    // Transfers (DeviceObjectTransfers.cpp)
+    bool dispatchCommand();
+    void carryOut (const DeviceCommandMessage& command);
     void finishCommand (bool sendResume);
     bool requireLink (bool needsData);
+
+    // One try of a transfer step: it went through, it failed (and may be made again), or it
+    // ended the command itself.
+    enum class Try { done, failed, abandoned };
+    enum class Retried { done, gaveUp, cancelled, exited, abandoned };
+
+    // How a transfer step is made again after a failed try.
+    struct RetryPlan
+    {
+        int maxTries = maxAttempts;
+        int pauseMs = 0;
+        // Posts a failed try by its number (from 1); before the pause, or after it when
+        // the report says that the step is being made again.
+        std::function<void (int attempt)> report;
+        bool reportAfterPause = false;
+        // The error a failed try is given when it left none, so that the last one ends
+        // the command as failed; 0 gives none.
+        int failureCode = DeviceError::unexpectedData;
+        // Drops what arrived after a failed try: it cannot answer the next one.
+        bool flushBetweenTries = true;
+        // A failure that another try cannot mend.
+        std::function<bool()> hopeless;
+    };
+    RetryPlan transferRetryPlan (std::function<void (int attempt)> report) const;
+
+    // Makes tries until one goes through, the thread must exit, the command is cancelled,
+    // a try ends the command itself, or the plan's tries are used up.
+    Retried retry (const RetryPlan& plan, const std::function<Try (int attempt)>& once);
 
     bool requestPreset (int number);
     void readPresets (const juce::Array<int>& numbers);
@@ -164,11 +207,6 @@ private:
     void writeWholeData (DeviceData& data);
     void deletePresets (const juce::Array<int>& numbers);
     void sendSysExData (const juce::OwnedArray<juce::MidiMessage>& messages);
-
-    bool isOwnThread() const;
-    // Tells the change listeners on the message thread; callable from any thread.
-    void notifyChange();
-    DeviceDataFormat currentFormat() const;
 
     //==============================================================================
     juce::MessageListener* const listener;

@@ -7,6 +7,7 @@
 #include "content/WebTransfer.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
+#include "core/ThreadExit.h"
 #include "device/DeviceManager.h"
 #include "device/DeviceObject.h"
 #include "model/AtomicFileWriter.h"
@@ -25,13 +26,6 @@ namespace
         if (content == nullptr)
             return {};
         return content->loadContent (productId, ContentType::caps, false);
-    }
-
-    const juce::XmlElement* baseFeatures (const juce::XmlElement& caps)
-    {
-        if (auto* base = caps.getChildByName ("baseDefinition"))
-            return base->getChildByName ("features");
-        return nullptr;
     }
 
     // Whether a "range" child holds the build; an end of -1 is open.
@@ -119,36 +113,6 @@ std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCaps (juce::uint8 produc
     if (capsDocument (productId) == nullptr)
         return {};
     return getContentManager()->createDeviceCaps (productId, build, refusal);
-}
-
-std::unique_ptr<DeviceCaps> DeviceProfiler::createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version)
-{
-    const char* key = kind == 1 ? "presetVersion" : kind == 2 ? "setupVersion" : nullptr;
-    if (key == nullptr)
-        return {};
-    auto doc = capsDocument (productId);
-    if (doc == nullptr)
-        return {};
-
-    const auto* base = baseFeatures (*doc);
-    const int baseValue = base != nullptr ? base->getIntAttribute (key, 0) : 0;
-
-    for (auto* profile : doc->getChildWithTagNameIterator ("buildProfile"))
-    {
-        const auto* features = profile->getChildByName ("features");
-        const bool hasKey = features != nullptr && features->hasAttribute (key);
-        const int value = hasKey ? features->getIntAttribute (key, 0) : 0;
-        if ((hasKey && value == version) || (! hasKey && baseValue == version))
-        {
-            const auto* range = profile->getChildByName ("range");
-            const int start = range != nullptr ? range->getIntAttribute ("start", 0) : 0;
-            int end = range != nullptr ? range->getIntAttribute ("end", 0) : 0;
-            if (end == -1)
-                end = start;
-            return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, features, productId, start, end));
-        }
-    }
-    return DeviceCaps::refuseUnstorable (std::make_unique<DeviceCaps> (base, nullptr, productId, 0, 0));
 }
 
 std::unique_ptr<FactoryBank> DeviceProfiler::createFactoryBank (juce::uint8 productId, int build)
@@ -446,7 +410,7 @@ void DeviceProfiler::lookUpDevices (juce::Thread* thread)
     bool changed = false;
     for (auto& unit : unconfirmed)
     {
-        if (thread != nullptr && thread->threadShouldExit())
+        if (exitRequested (thread))
             break;
 
         TrackingQuery query ("db_query_find_device.php");

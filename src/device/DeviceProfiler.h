@@ -25,9 +25,6 @@ public:
     static juce::String getVariantDisplayName (juce::uint8 productId, int serial);
     // Null without content or for a profile refused as ContentManager::createDeviceCaps says.
     static std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build, juce::String* refusal = nullptr);
-    // Kind 1: the build whose preset data version is `version`; kind 2: its setup data
-    // version. Null for any other kind or without a document.
-    static std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version);
     static std::unique_ptr<FactoryBank> createFactoryBank (juce::uint8 productId, int build);
     // The product a port is named after: the name itself when it is a product name, else
     // the first product whose name, without blanks and in lower case, occurs in the port

@@ -79,3 +79,33 @@ bool DeviceQuery::isWellFormedReply (const juce::MidiMessage& message, const Dev
         default:                                return true;
     }
 }
+
+VersionNumber DeviceQuery::decodeFirmwareVersion (const juce::uint8* r)
+{
+    return VersionNumber (r[8] >> 4, r[8] & 0x0F, r[9], r[10], unpackSysEx28 (r + 11), r[15]);
+}
+
+int DeviceQuery::decodeSerialNumber (const juce::uint8* r)
+{
+    int value = 0;
+    for (int i = 8; i <= 15; ++i)
+    {
+        if (r[i] > 9)
+            return 0;
+        value = value * 10 + r[i];
+    }
+    return value;
+}
+
+void DeviceQuery::decodeManufactureDate (const juce::uint8* r, int& y, int& m, int& d)
+{
+    d = r[8];
+    m = r[9];
+    y = r[10] * 100 + r[11];
+    if (y == 0)
+    {
+        y = 1941;
+        m = 12;
+        d = 7;
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SysExReader.h"
+#include "model/VersionNumber.h"
 
 // The identity query for one product (or for any unit, product id 255), and the
 // classifier of what a unit or a stored file sends back for that product.
@@ -41,6 +42,11 @@ public:
     // 0x34) must hold its status byte and "done" (0x56) its command. What fails this is
     // never to be read further.
     static bool isWellFormedReply (const juce::MidiMessage& message, const DeviceDataFormat& format);
+
+    // The answers in identity replies (17 bytes), as the unit sends them.
+    static VersionNumber decodeFirmwareVersion (const juce::uint8* reply);
+    static int decodeSerialNumber (const juce::uint8* reply);   // 0 when a digit is above 9
+    static void decodeManufactureDate (const juce::uint8* reply, int& year, int& month, int& day);
 
 private:
     juce::uint8 productId = anyProduct;

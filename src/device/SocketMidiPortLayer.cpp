@@ -106,24 +106,8 @@ namespace
                 return;
 
             size_t sent = 0;
-            if (pendingBytes() == 0)
-            {
-                while (sent < size)
-                {
-                    const auto r = ::send (fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-                    if (r > 0)
-                        sent += (size_t) r;
-                    else if (r < 0 && errno == EINTR)
-                        continue;
-                    else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                        break;
-                    else
-                    {
-                        giveUpLocked();
-                        return;
-                    }
-                }
-            }
+            if (pendingBytes() == 0 && ! sendNowLocked (data, size, sent))
+                return;
 
             if (sent == size)
                 return;
@@ -178,20 +162,12 @@ namespace
         bool flush()
         {
             const std::lock_guard<std::mutex> l (ioLock);
-            while (fd >= 0 && pendingBytes() > 0)
+            if (fd >= 0 && pendingBytes() > 0)
             {
-                const auto r = ::send (fd, pending.data() + pendingStart, pendingBytes(), MSG_NOSIGNAL | MSG_DONTWAIT);
-                if (r > 0)
-                    pendingStart += (size_t) r;
-                else if (r < 0 && errno == EINTR)
-                    continue;
-                else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                    break;
-                else
-                {
-                    giveUpLocked();
+                size_t sent = 0;
+                if (! sendNowLocked (pending.data() + pendingStart, pendingBytes(), sent))
                     return false;
-                }
+                pendingStart += sent;
             }
             if (pendingBytes() == 0)
             {
@@ -238,6 +214,28 @@ namespace
         };
 
         size_t pendingBytes() const noexcept { return pending.size() - pendingStart; }
+
+        // Under the I/O lock: sends what the socket takes now of the bytes, adding what went
+        // to `sent`. False when the socket failed; the client is then given up.
+        bool sendNowLocked (const juce::uint8* data, size_t size, size_t& sent)
+        {
+            while (sent < size)
+            {
+                const auto r = ::send (fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (r > 0)
+                    sent += (size_t) r;
+                else if (r < 0 && errno == EINTR)
+                    continue;
+                else if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                    break;
+                else
+                {
+                    giveUpLocked();
+                    return false;
+                }
+            }
+            return true;
+        }
 
         // Under the I/O lock: the client is dropped; the I/O thread finishes the job.
         void giveUpLocked()

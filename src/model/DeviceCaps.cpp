@@ -53,6 +53,71 @@ std::unique_ptr<DeviceCaps> DeviceCaps::refuseUnstorable (std::unique_ptr<Device
     return {};
 }
 
+//==============================================================================
+namespace
+{
+    const juce::XmlElement* baseFeaturesOf (const juce::XmlElement& caps)
+    {
+        if (auto* base = caps.getChildByName ("baseDefinition"))
+            return base->getChildByName ("features");
+        return nullptr;
+    }
+}
+
+std::unique_ptr<DeviceCaps> DeviceCaps::createForBuild (const juce::XmlElement& caps, juce::uint8 productId,
+                                                        int build, juce::String* refusal)
+{
+    const auto* baseFeatures = baseFeaturesOf (caps);
+
+    for (auto* profile : caps.getChildWithTagNameIterator ("buildProfile"))
+    {
+        auto* range = profile->getChildByName ("range");
+        if (range == nullptr)
+            continue;
+        const int start = range->getIntAttribute ("start", 0);
+        int end = range->getIntAttribute ("end", 0);
+        if (end == -1)
+            end = juce::jmax (build, start);
+        if (build >= start && build <= end)
+            return refuseUnstorable (std::make_unique<DeviceCaps> (baseFeatures, profile->getChildByName ("features"),
+                                                                   productId, start, end),
+                                     refusal);
+    }
+    return refuseUnstorable (std::make_unique<DeviceCaps> (baseFeatures, nullptr, productId, 0, 0), refusal);
+}
+
+std::unique_ptr<DeviceCaps> DeviceCaps::createForDataVersion (const juce::XmlElement& caps, juce::uint8 productId,
+                                                              int kind, int version)
+{
+    const char* key = kind == 1 ? "presetVersion" : (kind == 2 ? "setupVersion" : nullptr);
+    if (key == nullptr)
+        return {};
+
+    const auto* baseFeatures = baseFeaturesOf (caps);
+    const int baseValue = baseFeatures != nullptr && baseFeatures->hasAttribute (key)
+                            ? NumberText::parseLeadingInt (baseFeatures->getStringAttribute (key)) : 0;
+
+    for (auto* profile : caps.getChildWithTagNameIterator ("buildProfile"))
+    {
+        auto* range = profile->getChildByName ("range");
+        if (range == nullptr)
+            continue;
+        auto* features = profile->getChildByName ("features");
+        const bool own = features != nullptr && features->hasAttribute (key);
+        const int value = own ? NumberText::parseLeadingInt (features->getStringAttribute (key)) : 0;
+        if ((own && value == version) || (! own && baseValue == version))
+        {
+            const int start = range->getIntAttribute ("start", 0);
+            int end = range->getIntAttribute ("end", 0);
+            if (end == -1)
+                end = start;
+            return refuseUnstorable (std::make_unique<DeviceCaps> (baseFeatures, features, productId, start, end));
+        }
+    }
+    return refuseUnstorable (std::make_unique<DeviceCaps> (baseFeatures, nullptr, productId, 0, 0));
+}
+
+//==============================================================================
 const juce::XmlElement* DeviceCaps::findAttributeOwner (const char* key) const
 {
     if (profile != nullptr && profile->hasAttribute (key))

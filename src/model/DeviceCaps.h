@@ -69,6 +69,23 @@ public:
     static std::unique_ptr<DeviceCaps> refuseUnstorable (std::unique_ptr<DeviceCaps> caps,
                                                          juce::String* problem = nullptr);
 
+    //==============================================================================
+    // Profiles read from a product's capability document: the base definition's features
+    // and the build profiles, each with its range of builds and its own features.
+
+    // The base definition plus the first build profile whose range holds the build (an end
+    // of -1 holds every later build); the base definition alone (builds 0 to 0) when none
+    // does. Refused as refuseUnstorable says.
+    static std::unique_ptr<DeviceCaps> createForBuild (const juce::XmlElement& capsDocument, juce::uint8 productId,
+                                                       int build, juce::String* refusal = nullptr);
+
+    // The first build profile whose preset data (kind 1) or setup data (kind 2) has this
+    // version: its own value, or the base definition's when it gives none (an end of -1
+    // becomes the start). With no such profile, the base definition alone (builds 0 to 0).
+    // Null for another kind, or for a profile refused as refuseUnstorable says.
+    static std::unique_ptr<DeviceCaps> createForDataVersion (const juce::XmlElement& capsDocument,
+                                                             juce::uint8 productId, int kind, int version);
+
 private:
     // Typed lookups: build profile first, then base definition, then the built-in default.
     bool getBool (const char* key) const;

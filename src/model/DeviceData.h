@@ -5,9 +5,14 @@
 #include "model/SetupData.h"
 #include "model/VersionNumber.h"
 
+class AtomicFileWriter;
+
 // One unit's data: the preset slots, the setup, the format and firmware version
 // they belong to, and the factory-preset digests. Slot 0 exists but is not a user
 // preset: modification and change checks start at slot 1.
+//
+// The slot operations are in DeviceData.cpp, the SysEx files in DeviceDataSysEx.cpp and
+// the binary data file in DeviceDataFile.cpp.
 class DeviceData
 {
 public:
@@ -111,6 +116,8 @@ private:
     DeviceData (const VersionNumber&, const DeviceDataFormat&, const FactoryBank*, NoBankLookup);
     void initialiseSlots();
     bool hasReadableHeader() const noexcept;
+    // Writes the data file through the writer and commits it; a result as writeToFile's.
+    int writeThrough (AtomicFileWriter& writer) const;
     std::unique_ptr<Preset> copyOfPreset (const Preset& p) const;
 
     juce::String productName;

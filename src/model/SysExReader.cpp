@@ -34,6 +34,41 @@ namespace
                 return NextMessage::unreadable;
         return NextMessage::endOfData;
     }
+
+    // Walks `expected` packets from `pos` on, handing each whole message to `take` with its
+    // count, which checks and keeps it, or refuses it (false) with the reason in the flags.
+    // Bytes that end before the last packet leave an underflow; what cannot be a message
+    // ends the walk as unreadable. `outBytesUsed` follows every packet taken.
+    template <typename Take>
+    bool readPackets (const juce::uint8* data, int size, int pos, juce::int64 expected,
+                      juce::uint32& outFlags, int& outBytesUsed, Take&& take)
+    {
+        juce::int64 count = 0;
+        while (count < expected)
+        {
+            int length = 0;
+            const auto next = nextMessage (data, size, pos, length);
+            if (next == NextMessage::endOfData)
+                break;
+            if (next == NextMessage::unreadable)
+            {
+                outFlags |= SysExFlags::noMessage;
+                return false;
+            }
+            if (! take (data + pos, length, count))
+                return false;
+            pos += length;
+            outBytesUsed = pos;
+            ++count;
+        }
+
+        if (count < expected)
+        {
+            outFlags |= SysExFlags::underflow;
+            return false;
+        }
+        return true;
+    }
 }
 
 juce::uint32 classifySysExMessage (const juce::uint8* data, int size, juce::uint8 expectedProductId,
@@ -95,26 +130,15 @@ std::unique_ptr<SetupData> parseSetupMessages (const juce::uint8* data, int size
     auto setup = std::make_unique<SetupData> (format);
     outFlags = SysExFlags::setupPacket;
     const int s = format.setupPacketSize;
-    int pos = 0, count = 0;
 
-    while (count < packets)
+    const bool whole = readPackets (data, size, 0, packets, outFlags, outBytesUsed,
+                                    [&] (const juce::uint8* m, int length, juce::int64 count)
     {
-        int length = 0;
-        const auto next = nextMessage (data, size, pos, length);
-        if (next == NextMessage::endOfData)
-            break;
-        if (next == NextMessage::unreadable)
-        {
-            outFlags |= SysExFlags::noMessage;
-            return nullptr;
-        }
-
-        const juce::uint8* m = data + pos;
         if (length != format.getSetupPacketLength() || ! SysExCodec::isMakersMessage (m, length, SysExCodec::commandSetupPacket))
             outFlags |= SysExFlags::checksumMismatch;    // not a setup packet of this format: corrupt
         else if (m[5] != format.productId)
             outFlags |= SysExFlags::otherProduct;
-        else if ((m[9] & 0x7F) != (count & 0x7F))
+        else if ((m[9] & 0x7F) != (int) (count & 0x7F))
             outFlags |= SysExFlags::indexMismatch;
         else if (unpackSysEx14 (m + 7) != format.setupVersion)
             outFlags |= SysExFlags::otherVersion;
@@ -122,19 +146,13 @@ std::unique_ptr<SetupData> parseSetupMessages (const juce::uint8* data, int size
             outFlags |= SysExFlags::checksumMismatch;
 
         if (outFlags != SysExFlags::setupPacket)
-            return nullptr;
-
+            return false;
         setup->addMessage (juce::MidiMessage (m, length, 0.0));
-        pos += length;
-        outBytesUsed = pos;
-        ++count;
-    }
+        return true;
+    });
 
-    if (count < packets)
-    {
-        outFlags |= SysExFlags::underflow;
+    if (! whole)
         return nullptr;
-    }
     setup->setSetupDataVersion (format.setupVersion);
     setup->setModified (false);
     return setup;
@@ -171,26 +189,15 @@ std::unique_ptr<Preset> parsePresetMessages (const juce::uint8* data, int size, 
     auto preset = std::make_unique<Preset> (format);
     preset->setInfo (info);
     outFlags = SysExFlags::presetData;
-    int pos = length;
-    outBytesUsed = pos;
+    outBytesUsed = length;
 
     const auto expected = (juce::int64) info.stepCount * (juce::int64) juce::jmax (0, format.syxPackagesPerPresetStep);
     const int p = format.presetStepPacketSize;
-    juce::int64 count = 0;
 
-    while (count < expected)
+    const bool whole = readPackets (data, size, length, expected, outFlags, outBytesUsed,
+                                    [&] (const juce::uint8* m, int packetLength, juce::int64 count)
     {
-        const auto next = nextMessage (data, size, pos, length);
-        if (next == NextMessage::endOfData)
-            break;
-        if (next == NextMessage::unreadable)
-        {
-            outFlags |= SysExFlags::noMessage;
-            return nullptr;
-        }
-
-        const juce::uint8* m = data + pos;
-        if (length != format.getPresetPacketLength() || ! SysExCodec::isMakersMessage (m, length, SysExCodec::commandPresetData))
+        if (packetLength != format.getPresetPacketLength() || ! SysExCodec::isMakersMessage (m, packetLength, SysExCodec::commandPresetData))
             outFlags |= SysExFlags::checksumMismatch;
         else if (m[5] != format.productId)
             outFlags |= SysExFlags::otherProduct;
@@ -200,19 +207,13 @@ std::unique_ptr<Preset> parsePresetMessages (const juce::uint8* data, int size, 
             outFlags |= SysExFlags::checksumMismatch;
 
         if (outFlags != SysExFlags::presetData)
-            return nullptr;
+            return false;
+        preset->addMessage (juce::MidiMessage (m, packetLength, 0.0));
+        return true;
+    });
 
-        preset->addMessage (juce::MidiMessage (m, length, 0.0));
-        pos += length;
-        outBytesUsed = pos;
-        ++count;
-    }
-
-    if (count < expected)
-    {
-        outFlags |= SysExFlags::underflow;
+    if (! whole)
         return nullptr;
-    }
     preset->setModified (false);
     return preset;
 }

@@ -13,11 +13,6 @@ public:
     ConversionProgressDialog (const juce::String& title, const juce::String& stopButtonText, Job& job);
     ~ConversionProgressDialog() override;
 
-    // The window on the desktop and what it shows (for tests).
-    juce::AlertWindow* getAlertWindow() const noexcept { return window.get(); }
-    const juce::String& getShownStatus() const noexcept { return shownStatus; }
-    double getShownProgress() const noexcept { return progress; }
-
     // Makes the factory that the program's windows use.
     static void install();
 

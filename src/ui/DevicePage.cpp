@@ -21,12 +21,6 @@ namespace
                 return true;
         return false;
     }
-
-    bool isUnitConnected()
-    {
-        auto* devices = getDeviceManager();
-        return devices != nullptr && devices->getCurrentIndex() >= 0;
-    }
 }
 
 DevicePage::DevicePage (LarkspireContentComponent& ownerComponent)

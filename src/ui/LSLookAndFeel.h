@@ -9,6 +9,11 @@
 //
 // The UI scale is read once, at construction; a changed scale applies to look
 // and feels made afterwards.
+//
+// The theme, fonts and metrics are in LSLookAndFeel.cpp; the drawing is in
+// LSLookAndFeelControls.cpp (buttons, tick boxes, scroll bars, sliders, progress bars),
+// LSLookAndFeelWindows.cpp (title bars, alert boxes, menus, tooltips) and
+// LSLookAndFeelPanels.cpp (tabs, groups, table headers, toolbars, panel headers).
 class LSLookAndFeel : public juce::LookAndFeel_V3
 {
 public:
@@ -74,6 +79,9 @@ public:
                        juce::TextLayout&) override;
     void drawPopupMenuSectionHeader (juce::Graphics&, const juce::Rectangle<int>& area,
                                      const juce::String& sectionName) override;
+    // Every menu, a combo box's list included, has the windows below it repainted once it
+    // has gone, so that none keeps the menu's picture.
+    void preparePopupMenuWindow (juce::Component& menuWindow) override;
     void drawScrollbar (juce::Graphics&, juce::ScrollBar&, int x, int y, int width, int height,
                         bool isScrollbarVertical, int thumbStartPosition, int thumbSize,
                         bool isMouseOver, bool isMouseDown) override;

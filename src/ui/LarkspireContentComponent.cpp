@@ -154,12 +154,6 @@ LarkspireContentComponent::~LarkspireContentComponent()
         juce::LookAndFeel::setDefaultLookAndFeel (nullptr);
 }
 
-bool LarkspireContentComponent::isUnitConnected()
-{
-    auto* devices = getDeviceManager();
-    return devices != nullptr && devices->getCurrentIndex() >= 0;
-}
-
 int LarkspireContentComponent::getDeviceState() const
 {
     return appState();

@@ -95,7 +95,7 @@ public:
     void paint (juce::Graphics&) override;
 
     //==============================================================================
-    // Parts, for the window and for tests
+    // Parts of the window
     LSLookAndFeel& getLSLookAndFeel() noexcept         { return lookAndFeel; }
     StatusBar& getStatusBar() noexcept                 { return *statusBar; }
     juce::TabbedComponent& getTabs() noexcept          { return tabs; }
@@ -103,20 +103,16 @@ public:
     int getPresetsTabIndex() const noexcept            { return presetsTabIndex; }
     DevicePageView* getDevicePage() const noexcept     { return devicePage.get(); }
     DataPageView* getDataPage() const noexcept         { return dataPage.get(); }
-    ContentDialogs* getDialogs() const noexcept        { return dialogs.get(); }
     TextOnlyButton& getSignInButton() noexcept         { return signInButton; }
     juce::DrawableButton& getHelpButton() noexcept     { return helpButton; }
     juce::DrawableButton& getOptionsButton() noexcept  { return optionsButton; }
     juce::DrawableButton& getDeveloperButton() noexcept { return developerButton; }
+
+    // The firmware offer and the update that runs
     FirmwareUpdateThread* getRunningUpdate() const noexcept { return runningUpdate.get(); }
     const FirmwareUpdateElement& getOfferedUpdate() const noexcept { return offeredUpdate; }
-    bool isDownloading() const noexcept                { return downloading; }
-    bool isDeletionPending() const noexcept            { return deletionPending; }
     const juce::StringArray& getOfferedDevices() const noexcept    { return offeredDevices; }
     const juce::StringArray& getListOpenedDevices() const noexcept { return listOpenedDevices; }
-
-    // True while a unit is connected (the device manager has a current pair).
-    static bool isUnitConnected();
 
 private:
     //==============================================================================

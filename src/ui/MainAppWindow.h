@@ -2,6 +2,7 @@
 
 #include "ui/ContentParts.h"
 #include "ui/LSApplicationFrameLaf.h"
+#include "ui/PendingInputWake.h"
 
 class LarkspireContentComponent;
 
@@ -36,6 +37,7 @@ public:
     juce::TooltipWindow* getTooltipWindow() const { return tooltipWindow.get(); }
 
 private:
+    PendingInputWake pendingInputWake;
     std::unique_ptr<juce::TooltipWindow> tooltipWindow;
     std::unique_ptr<LSApplicationFrameLaf> frameLaf;
     juce::KeyListener* keyMappings = nullptr;

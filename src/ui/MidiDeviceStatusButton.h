@@ -52,14 +52,12 @@ public:
     const VersionNumber& getFirmwareVersion() const noexcept { return firmwareVersion; }
     const DeviceProfiler::Date& getManufactureDate() const noexcept { return manufactureDate; }
     int getSerialNumber() const noexcept                  { return serialNumber; }
-    bool isUpdateAvailable() const noexcept               { return updateAvailable; }
     bool isContentListed() const noexcept                 { return contentListed; }
     float getScale() const noexcept                       { return scale; }
     // Which of the seven status icons is shown (0 to 6).
     int getStatusIconIndex() const noexcept               { return statusIconIndex; }
     bool isPolling() const                                { return isTimerRunning(); }
     const juce::Image& getPicture() const noexcept        { return picture; }
-    juce::Point<int> getPicturePosition() const noexcept  { return { pictureX, pictureY }; }
     juce::Rectangle<float> getFrameArea() const noexcept  { return frameArea; }
     juce::Rectangle<float> getInnerArea() const noexcept  { return innerArea; }
     juce::Rectangle<float> getStatusIconArea() const noexcept { return statusIconArea; }

@@ -19,7 +19,6 @@ public:
     void paintButton (juce::Graphics&, bool isMouseOver, bool isButtonDown) override;
 
     virtual int getSlot() const { return slot; }
-    virtual void setSlot (int newSlot) { slot = newSlot; }
     virtual bool isEmpty() const { return empty; }
     virtual void setPreset (juce::WeakReference<DeviceData> data, bool showsDeviceData);
     virtual void setEmpty (bool shouldBeEmpty) { empty = shouldBeEmpty; }

@@ -30,13 +30,6 @@ namespace
     {
         return juce::roundToInt (label.getFont().getStringWidthFloat (label.getText())) + 1;
     }
-
-    // The connected unit, unless a disconnection message says otherwise.
-    bool unitConnected()
-    {
-        auto* devices = getDeviceManager();
-        return devices != nullptr && devices->getCurrentIndex() >= 0;
-    }
 }
 
 StatusBar::StatusBar()
@@ -211,7 +204,7 @@ void StatusBar::changeInfoCallback (const ChangeInfo& info)
         && code != InfoCode::connectedUnitLost && code != InfoCode::portListsChanged)
         return;
 
-    const bool connected = unitConnected() && ! (code == InfoCode::unitConnection && info.event.p1 == 0);
+    const bool connected = isUnitConnected() && ! (code == InfoCode::unitConnection && info.event.p1 == 0);
     showConnection (connected);
 }
 

@@ -68,7 +68,6 @@ public:
     const juce::Label& getTitleLabel() const noexcept    { return titleLabel; }
     const juce::ProgressBar& getProgressBar() const noexcept { return progressBar; }
     const juce::Drawable* getConnectionIcon() const noexcept { return shownConnectionIcon; }
-    const juce::Drawable* getWebBackground() const noexcept  { return shownWebBackground; }
     const juce::Array<int>& getSeparators() const noexcept   { return separators; }
     double getProgressValue() const noexcept        { return progressValue; }
     const juce::String& getMessage() const noexcept { return message; }

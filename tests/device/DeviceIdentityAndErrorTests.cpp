@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "device/DeviceErrors.h"
 #include "device/DeviceObject.h"
+#include "device/DeviceQuery.h"
 
 namespace
 {
@@ -18,28 +19,28 @@ TEST (DeviceIdentity, FirmwareVersionReply)
 {
     // Build type 2, major 1 in one byte; minor 3, revision 4; build 1000 as 28 bits; last 5.
     const auto r = reply (0x7F, { 0x21, 3, 4, 0, 0, 0x07, 0x68, 5 });
-    const auto v = DeviceObject::decodeFirmwareVersion (r.data());
+    const auto v = DeviceQuery::decodeFirmwareVersion (r.data());
     EXPECT_EQ (v, VersionNumber (2, 1, 3, 4, 1000, 5));
 }
 
 TEST (DeviceIdentity, SerialNumberReply)
 {
-    EXPECT_EQ (DeviceObject::decodeSerialNumber (reply (0x07, { 0, 0, 1, 2, 3, 4, 5, 6 }).data()), 123456);
-    EXPECT_EQ (DeviceObject::decodeSerialNumber (reply (0x07, { 9, 9, 9, 9, 9, 9, 9, 9 }).data()), 99999999);
+    EXPECT_EQ (DeviceQuery::decodeSerialNumber (reply (0x07, { 0, 0, 1, 2, 3, 4, 5, 6 }).data()), 123456);
+    EXPECT_EQ (DeviceQuery::decodeSerialNumber (reply (0x07, { 9, 9, 9, 9, 9, 9, 9, 9 }).data()), 99999999);
     // A byte that is no decimal digit makes the serial number 0.
-    EXPECT_EQ (DeviceObject::decodeSerialNumber (reply (0x07, { 0, 0, 1, 2, 10, 4, 5, 6 }).data()), 0);
+    EXPECT_EQ (DeviceQuery::decodeSerialNumber (reply (0x07, { 0, 0, 1, 2, 10, 4, 5, 6 }).data()), 0);
 }
 
 TEST (DeviceIdentity, ManufactureDateReply)
 {
     int y = 0, m = 0, d = 0;
-    DeviceObject::decodeManufactureDate (reply (0x09, { 24, 6, 20, 21, 0, 0, 0, 0 }).data(), y, m, d);
+    DeviceQuery::decodeManufactureDate (reply (0x09, { 24, 6, 20, 21, 0, 0, 0, 0 }).data(), y, m, d);
     EXPECT_EQ (y, 2021);
     EXPECT_EQ (m, 6);
     EXPECT_EQ (d, 24);
 
     // No year at all stands for 7 December 1941.
-    DeviceObject::decodeManufactureDate (reply (0x09, { 3, 4, 0, 0, 0, 0, 0, 0 }).data(), y, m, d);
+    DeviceQuery::decodeManufactureDate (reply (0x09, { 3, 4, 0, 0, 0, 0, 0, 0 }).data(), y, m, d);
     EXPECT_EQ (y, 1941);
     EXPECT_EQ (m, 12);
     EXPECT_EQ (d, 7);

@@ -66,27 +66,29 @@ TEST (DeviceProfiler, CapabilityProfilesByBuildAndByDataVersion)
     }
     EXPECT_EQ (DeviceProfiler::createDeviceCaps (99, 100), nullptr);
 
+    // By data version, from the capability content once it is loaded.
+    ASSERT_NE (getContentManager()->loadContent (12, ContentType::caps, false), nullptr);
     // Preset data version 2 first appears in the profile 110..129.
-    caps = DeviceProfiler::createDeviceCapsForDataVersion (17, 1, 2);
+    caps = getContentManager()->createDeviceCapsForDataVersion (17, 1, 2);
     ASSERT_NE (caps, nullptr);
     EXPECT_EQ (caps->getFirstBuild(), 110);
     EXPECT_EQ (caps->getLastBuild(), 129);
     // Setup version 2 lives in the open-ended profile: its end becomes its start.
-    caps = DeviceProfiler::createDeviceCapsForDataVersion (17, 2, 2);
+    caps = getContentManager()->createDeviceCapsForDataVersion (17, 2, 2);
     ASSERT_NE (caps, nullptr);
     EXPECT_EQ (caps->getFirstBuild(), 130);
     EXPECT_EQ (caps->getLastBuild(), 130);
     // A profile without the key matches through the base value (XT's 0..209 gives setupVersion 1 itself;
     // Piper's only profile has no features: its base setupVersion 1 matches).
-    caps = DeviceProfiler::createDeviceCapsForDataVersion (12, 2, 1);
+    caps = getContentManager()->createDeviceCapsForDataVersion (12, 2, 1);
     ASSERT_NE (caps, nullptr);
     EXPECT_EQ (caps->getFirstBuild(), 0);
     // No match: only the base features, range 0..0.
-    caps = DeviceProfiler::createDeviceCapsForDataVersion (17, 1, 7);
+    caps = getContentManager()->createDeviceCapsForDataVersion (17, 1, 7);
     ASSERT_NE (caps, nullptr);
     EXPECT_EQ (caps->getLastBuild(), 0);
     EXPECT_EQ (caps->getPresetStepPacketSize(), 32);
-    EXPECT_EQ (DeviceProfiler::createDeviceCapsForDataVersion (17, 3, 1), nullptr);
+    EXPECT_EQ (getContentManager()->createDeviceCapsForDataVersion (17, 3, 1), nullptr);
 }
 
 TEST (DeviceProfiler, FactoryBanksAreLookedUpForNewUnitData)

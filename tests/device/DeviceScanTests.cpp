@@ -135,7 +135,7 @@ TEST (DeviceScan, AProfileTheDataFileCannotHoldIsRefusedAndItsUnitIsNotUsed)
 
     // The builds whose profile a data file can hold are not touched.
     EXPECT_NE (DeviceProfiler::createDeviceCaps (DeviceWorld::merle, 120), nullptr);
-    EXPECT_EQ (DeviceProfiler::createDeviceCapsForDataVersion (DeviceWorld::merle, 2, 2), nullptr);
+    EXPECT_EQ (getContentManager()->createDeviceCapsForDataVersion (DeviceWorld::merle, 2, 2), nullptr);
 }
 
 TEST (DeviceScan, ProductsThatAnswerTheBroadcastAreAskedByIdOnlyWithScanAll)

@@ -19,10 +19,16 @@ namespace testing_support
         return nullptr;
     }
 
-    void FakeDataPage::notify (const juce::ValueTree& node, const juce::Array<int>& slots)
+    void FakeDataPage::notifyPresetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots)
     {
         for (int i = presetListeners.size(); --i >= 0;)
             presetListeners.getUnchecked (i)->presetDataChanged (node, slots);
+    }
+
+    void FakeDataPage::notifyArchiveChanged (const juce::ValueTree& node)
+    {
+        for (int i = archiveListeners.size(); --i >= 0;)
+            archiveListeners.getUnchecked (i)->archiveChanged (node, SourceIds::label);
     }
 
     bool FakeDataPage::deletePresets (const juce::ValueTree& node, const juce::Array<int>& slots, bool u, bool t)
@@ -30,9 +36,7 @@ namespace testing_support
         Call c { "delete", node, {}, slots };
         c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-        if (auto* d = getSourceNodeWorkingData (node))
-            d->removePresets (slots);
-        notify (node, slots);
+        DataPageEditOperations::deletePresets (node, slots, u, t);
         return true;
     }
 
@@ -42,17 +46,9 @@ namespace testing_support
         Call c { "copy", target, source, targetSlots, sourceSlots };
         c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-
-        auto* to = getSourceNodeWorkingData (target);
-        auto* from = getSourceNodeWorkingData (source);
-        if (to == nullptr || from == nullptr)
+        if (getSourceNodeWorkingData (target) == nullptr || getSourceNodeWorkingData (source) == nullptr)
             return false;
-
-        // Through a copy, so that overlapping ranges of one data set read the old presets.
-        auto snapshot = from->createFullCopy (false);
-        for (int i = 0; i < juce::jmin (targetSlots.size(), sourceSlots.size()); ++i)
-            to->copyPresetTo (targetSlots[i], sourceSlots[i], *snapshot);
-        notify (target, targetSlots);
+        DataPageEditOperations::copyPresets (target, targetSlots, source, sourceSlots, u, t);
         return true;
     }
 
@@ -62,14 +58,9 @@ namespace testing_support
         Call c { "paste", node, {}, slots, data.getPresetIndices() };
         c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-
-        auto* to = getSourceNodeWorkingData (node);
-        if (to == nullptr)
+        if (getSourceNodeWorkingData (node) == nullptr)
             return false;
-        const auto sources = data.getPresetIndices();
-        for (int i = 0; i < juce::jmin (slots.size(), sources.size()); ++i)
-            to->copyPresetTo (slots[i], sources[i], data);
-        notify (node, slots);
+        DataPageEditOperations::pastePresets (node, slots, data, u, t);
         return true;
     }
 
@@ -79,18 +70,7 @@ namespace testing_support
         Call c { "insert", node, {}, {}, sourceSlots, at };
         c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-
-        auto* to = getSourceNodeWorkingData (node);
-        if (to == nullptr)
-            return false;
-        auto snapshot = source.createFullCopy (false);
-        if (! to->insertPresets (at, sourceSlots, *snapshot))
-            return false;
-        juce::Array<int> touched;
-        for (int i = at; i < to->getNumSlots(); ++i)
-            touched.add (i);
-        notify (node, touched);
-        return true;
+        return DataPageEditOperations::insertPresets (node, at, source, sourceSlots, u, t);
     }
 
     bool FakeDataPage::swapPresets (const juce::ValueTree& node, int a, int b, bool u, bool t)
@@ -115,11 +95,7 @@ namespace testing_support
         Call c { "rename", node, {}, slots };
         c.text = name; c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-        if (auto* d = getSourceNodeWorkingData (node))
-            for (int s : slots)
-                if (auto* p = d->getPreset (s))
-                    p->setName (name);
-        notify (node, slots);
+        DataPageEditOperations::renamePresets (node, slots, name, u, t);
         return true;
     }
 
@@ -146,7 +122,7 @@ namespace testing_support
         Call c { "title", node };
         c.text = title; c.undoable = u; c.newTransaction = t;
         calls.push_back (c);
-        juce::ValueTree (node).setProperty (SourceIds::label, title, nullptr);
+        DataPageEditOperations::setArchiveItemTitle (node, title, u, t);
         return true;
     }
 }

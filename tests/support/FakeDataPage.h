@@ -1,14 +1,18 @@
 #pragma once
 
+#include "ui/datapage/DataPageEditOperations.h"
 #include "ui/datapage/DataPageHost.h"
 #include <vector>
 
 namespace testing_support
 {
-    // A data page for the grid and panel tests: it carries out the edits on the nodes'
-    // working copies (without undo), records every call, and tells its listeners as the
-    // real page does (last registered first).
-    class FakeDataPage : public DataPageHost
+    // A data page for the grid and panel tests. It records every call; the edits that change
+    // preset data (delete, copy, paste, insert, rename) and the title change are carried out
+    // by the page's own edit operations, through their undoable actions when the caller asks
+    // for undo, so that what the tests see is what the real page does. Listeners are told as
+    // the real page tells them (last registered first).
+    class FakeDataPage : public DataPageHost,
+                         public DataPageEditOperations
     {
     public:
         struct Call
@@ -23,6 +27,7 @@ namespace testing_support
 
         std::vector<Call> calls;
         juce::Component component;
+        juce::UndoManager undoManager;
         juce::Array<PresetDataChangeListener*> presetListeners;
         juce::Array<ArchiveChangeListener*> archiveListeners;
         bool undoAvailable = false, redoAvailable = false;
@@ -37,8 +42,8 @@ namespace testing_support
         juce::StringArray ops() const;
         const Call* last (const juce::String& op) const;
 
-        void notify (const juce::ValueTree& node, const juce::Array<int>& slots);
-
+        //==============================================================================
+        // DataPageHost
         void addPresetDataChangeListener (PresetDataChangeListener* l) override { if (l != nullptr) presetListeners.add (l); }
         void removePresetDataChangeListener (PresetDataChangeListener* l) override { presetListeners.removeFirstMatchingValue (l); }
         void addArchiveChangeListener (ArchiveChangeListener* l) override { if (l != nullptr) archiveListeners.add (l); }
@@ -70,5 +75,27 @@ namespace testing_support
         bool selectSourceInBrowser (const juce::ValueTree& node) override { browserSelections.add (node); return true; }
         void deleteSourceNodes (const juce::Array<juce::ValueTree>& nodes) override { deletedNodes.addArray (nodes); }
         void beginPresetNameEdit() override { ++nameEditRequests; }
+
+        //==============================================================================
+        // DataPageContext: what the edit operations and their actions need
+        juce::UndoManager& getUndoManager() override { return undoManager; }
+        void notifyPresetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots) override;
+        void notifyArchiveChanged (const juce::ValueTree& node) override;
+        juce::ValueTree getSourcesRoot() const override { return {}; }
+        DataSet* getDataSet() const override { return nullptr; }
+        const DeviceCaps& getCaps() const override { return connectedCaps != nullptr ? *connectedCaps : noCaps; }
+        juce::String getDeviceName() const override { return deviceName; }
+        LocalArchiveManager* getArchiveManager() const override { return nullptr; }
+        juce::Array<int> getSelectedSlots() const override { return {}; }
+        void selectSlots (const juce::ValueTree&, const juce::Array<int>&) override {}
+        void sendDataToDevice (std::unique_ptr<DeviceData>, bool) override {}
+        void syncWithWarning() override {}
+        bool invokeCommand (juce::CommandID) override { return false; }
+        void importDataFiles (const juce::ValueTree&) override {}
+        void importPresetPack (const juce::ValueTree&) override {}
+        void convertPresetPacks() override {}
+
+    private:
+        const DeviceCaps noCaps {};
     };
 }

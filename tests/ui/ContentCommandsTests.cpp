@@ -106,7 +106,7 @@ namespace
         // Piper's units answer only the query sent to every unit.
         w.devices.addUnit (product, build, serial, product == DeviceWorld::piper);
         ASSERT_TRUE (w.scan());
-        ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+        ASSERT_TRUE (isUnitConnected());
     }
 }
 

@@ -106,7 +106,7 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     ASSERT_GE (states.size(), 2u);
     EXPECT_NE (std::find (states.begin(), states.end(), 4), states.end());
     EXPECT_TRUE (pumpUntil ([&] { return u.w.devices.content.host.getApplicationState() == 0
-                                         && LarkspireContentComponent::isUnitConnected(); }));
+                                         && isUnitConnected(); }));
 }
 
 TEST (ContentFirmware, ARefusedUpdateEndsWithItsErrorText)

@@ -198,13 +198,16 @@ TEST (ContentMessages, ContentSynchronisationShowsInTheStatusBar)
     EXPECT_EQ (bar.getProgressValue(), 1.0);
 
     w.deliver (info (InfoCode::productSyncStarted, 17, 0, "Merle"));
-    EXPECT_TRUE (c.isDownloading());
     EXPECT_TRUE (bar.getTitleLabel().isVisible());
     EXPECT_EQ (bar.getTitleLabel().getText(), "Downloading");
     EXPECT_EQ (bar.getMessage(), "Merle");
+    // The device going idle meanwhile leaves the download in the status bar.
+    c.setDeviceState (3);
+    c.setDeviceState (0);
+    EXPECT_TRUE (bar.getProgressBar().isVisible());
+    EXPECT_EQ (bar.getMessage(), "Merle");
 
     w.deliver (info (InfoCode::productSyncSucceeded, 17));
-    EXPECT_FALSE (c.isDownloading());
     EXPECT_FALSE (bar.getProgressBar().isVisible());
 
     // A failure: one box, even when another failure arrives while it is up.
@@ -215,7 +218,7 @@ TEST (ContentMessages, ContentSynchronisationShowsInTheStatusBar)
     ASSERT_EQ (w.boxes.boxes.size(), 1u);
     EXPECT_EQ (w.boxes.boxes[0].title, "Download Failed");
     EXPECT_EQ (w.boxes.boxes[0].message, "Larkspire was unable to synchronize content for Merle. Please restart Larkspire. If the error persists, please contact Ardo Support.");
-    EXPECT_FALSE (c.isDownloading());
+    EXPECT_FALSE (bar.getProgressBar().isVisible());
 
     // The guard is down again once the box is closed.
     w.deliver (info (InfoCode::productSyncFailed, 12, 0, "Piper"));
@@ -354,13 +357,13 @@ TEST (ContentMessages, AUnitWhoseProfileIsRefusedIsToldOnceAndNotConnected)
     EXPECT_EQ (w.boxes.boxes[0].icon, Icon::warning);
     EXPECT_EQ (w.boxes.boxes[0].message, "Merle: the capability profile of builds 130 to 140 cannot be used: numPresets is 20000, "
                                          "above the limit of 16384, which the data file cannot hold.\n\nLarkspire does not use this device.");
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
 
     // Every scan finds the unit again; the reason is told once.
     ASSERT_TRUE (w.scan());
     pumpFor (300);
     EXPECT_EQ (w.boxes.boxes.size(), 1u);
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
 }
 
 TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
@@ -371,7 +374,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merleXT, 100, 2222);
         setSetting (SettingsKeys::lastConnectedDevice, 2222);
         ASSERT_TRUE (w.scan());
-        ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+        ASSERT_TRUE (isUnitConnected());
         EXPECT_EQ (w.manager().getSerialNumber (-1), 2222);
         EXPECT_TRUE (w.boxes.boxes.empty());
         EXPECT_EQ (w.changes.states(), (std::vector<int> { 2, 0 }));
@@ -386,7 +389,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merleXT, 100, 2222);
         setSetting (SettingsKeys::lastConnectedDevice, 9999);
         ASSERT_TRUE (w.scan());
-        ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+        ASSERT_TRUE (isUnitConnected());
         EXPECT_EQ (w.manager().getCurrentIndex(), 0);
         EXPECT_EQ (getSettingInt (SettingsKeys::lastConnectedDevice, 0), w.manager().getSerialNumber (-1));
     }
@@ -395,7 +398,7 @@ TEST (ContentMessages, TheScanConnectsTheLastUnitElseTheFirstUsableOne)
         addUnit (w, DeviceWorld::merle, 140, 1111);
         setSetting (SettingsKeys::autoConnectAtStartup, false);
         ASSERT_TRUE (w.scan());
-        EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+        EXPECT_FALSE (isUnitConnected());
         EXPECT_TRUE (w.boxes.boxes.empty());   // a unit was found: no box
     }
 }
@@ -435,7 +438,7 @@ TEST (ContentMessages, ConnectingTellsTheStatusBarAndTheListenersAndOpensThePres
     // Disconnecting: the unit closes, the pages fall back to the devices.
     w.changes.clear();
     EXPECT_TRUE (c.invokeDirectly (AppCommand::disconnectDevice, false));
-    EXPECT_FALSE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_FALSE (isUnitConnected());
     EXPECT_EQ (c.getTabs().getCurrentTabIndex(), c.getDevicesTabIndex());
     EXPECT_FALSE (c.getTabs().getTabbedButtonBar().getTabButton (c.getPresetsTabIndex())->isEnabled());
     EXPECT_FALSE (w.parts.dataPage->page.isEnabled());
@@ -450,7 +453,7 @@ TEST (ContentMessages, ConnectingTellsTheStatusBarAndTheListenersAndOpensThePres
     // Connecting the port the user picked on the device page.
     w.parts.devicePage->toggledPort = 0;
     EXPECT_TRUE (c.invokeDirectly (AppCommand::connectSelectedDevice, false));
-    EXPECT_TRUE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_TRUE (isUnitConnected());
 }
 
 TEST (ContentMessages, AUnitWithAnInvalidBuildIsWarnedAbout)
@@ -548,7 +551,7 @@ TEST (ContentMessages, AnOfferWaitsWhileAQuestionOrAnUpdateIsOpen)
     w.boxes.onBox = nullptr;
     EXPECT_EQ (w.boxes.titles(), juce::StringArray ({ "Mismatched Backup Data Found" }));
     EXPECT_EQ (w.boxes.boxes[0].message, "Convert your backups?");
-    EXPECT_TRUE (LarkspireContentComponent::isUnitConnected());
+    EXPECT_TRUE (isUnitConnected());
     EXPECT_TRUE (c.getOfferedDevices().isEmpty());
 }
 
@@ -560,7 +563,7 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     auto& host = w.devices.content.host;
     addUnit (w, DeviceWorld::merle, 140, 7777);
     ASSERT_TRUE (w.scan());
-    ASSERT_TRUE (LarkspireContentComponent::isUnitConnected());
+    ASSERT_TRUE (isUnitConnected());
 
     for (int state : { 2, 4 })
     {
@@ -584,14 +587,14 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     EXPECT_EQ (w.boxes.boxes[0].message, "The MIDI connection to your device has been lost.\nPlease rescan MIDI devices.");
     EXPECT_EQ (w.boxes.boxes[0].buttons, juce::StringArray ({ "Scan Now", "Later" }));
     EXPECT_EQ (w.changes.events (InfoCode::unitConnection).back().p1, 0);
-    EXPECT_TRUE (pumpUntil ([] { return ! LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return ! isUnitConnected(); }));
 
     // "Scan Now": a scan runs (and connects the unit again).
     host.applicationState = 0;
     const int scans = w.changes.countEvents (InfoCode::scanFinished);
     w.deliver (info (InfoCode::connectedUnitLost));
     ASSERT_TRUE (w.waitForEvents (InfoCode::scanFinished, scans + 1));
-    EXPECT_TRUE (pumpUntil ([] { return LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return isUnitConnected(); }));
 
     // While another modal component is up: no box, the unit is let go.
     juce::Component blocker;
@@ -603,7 +606,7 @@ TEST (ContentMessages, ALostUnitAsksForAScanUnlessAScanOrUpdateRuns)
     EXPECT_EQ (w.boxes.boxes.size(), boxes);
     EXPECT_EQ (host.getApplicationState(), 3);
     blocker.exitModalState (0);
-    EXPECT_TRUE (pumpUntil ([] { return ! LarkspireContentComponent::isUnitConnected(); }));
+    EXPECT_TRUE (pumpUntil ([] { return ! isUnitConnected(); }));
 }
 
 TEST (ContentMessages, APortChangeAdvisesARescan)
@@ -660,9 +663,12 @@ TEST (ContentMessages, CommandEndingsEnableThePagesAndEndTheStatus)
     w.deliver (DeviceInfoMessage (InfoCode::commandFailed, DeviceCommandMessage (DeviceCommand::writeSetupFrom)));
     EXPECT_FALSE (bar.getProgressBar().isVisible());
 
-    // A delete that ended with nothing to read back leaves nothing pending.
+    // A delete that ended with nothing to read back leaves nothing pending: the next ending
+    // gives the pages back too.
     w.deliver (DeviceInfoMessage (InfoCode::commandDone, DeviceCommandMessage (DeviceCommand::deletePresets)));
-    EXPECT_FALSE (c.isDeletionPending());
+    EXPECT_TRUE (pagesEnabled());
+    w.parts.dataPage->page.setEnabled (false);
+    w.deliver (DeviceInfoMessage (InfoCode::commandDone, DeviceCommandMessage (DeviceCommand::writePresets, { 1 })));
     EXPECT_TRUE (pagesEnabled());
 }
 

@@ -27,7 +27,7 @@ namespace
         {
             unit = w.devices.addUnit (DeviceWorld::merle, 140, 4321);
             unit->fillPresets ({ 1, 2, 3, 4, 5, 6 }, 7);
-            if (! w.scan() || ! LarkspireContentComponent::isUnitConnected())
+            if (! w.scan() || ! isUnitConnected())
                 return;
 
             const auto before = w.countEndings();
@@ -55,6 +55,16 @@ namespace
                 out.push_back (e.value14());
             return out;
         }
+
+        // Whether a deletion still holds the pages, asked as the device layer would ask: the
+        // end of another command gives disabled pages back unless a deletion is pending. The
+        // probe's ending counts among the endings.
+        bool deletionHoldsPages()
+        {
+            w.parts.dataPage->page.setEnabled (false);
+            w.deliver (DeviceInfoMessage (InfoCode::commandDone, DeviceCommandMessage (DeviceCommand::reidentify)));
+            return ! pagesEnabled();
+        }
     };
 }
 
@@ -77,7 +87,6 @@ TEST (ContentTransfers, ApplyChangesWritesThenDeletesAndReadsTheDeletedSlotsBack
 
     const auto before = s.w.countEndings();
     ASSERT_TRUE (c.invokeDirectly (AppCommand::applyChanges, false));
-    EXPECT_TRUE (c.isDeletionPending());
     EXPECT_FALSE (s.pagesEnabled());
     EXPECT_EQ (c.getStatusBar().getStepTotal(), 1 + 2 * 1);
     // The written preset went into the unit's live data first.
@@ -100,7 +109,6 @@ TEST (ContentTransfers, ApplyChangesWritesThenDeletesAndReadsTheDeletedSlotsBack
     for (auto& e : enabledAtEnding)
         EXPECT_FALSE (e.second) << std::hex << e.first;
     EXPECT_TRUE (s.pagesEnabled());
-    EXPECT_FALSE (c.isDeletionPending());
 
     // On the wire: the write, then the delete of slot 5, then exactly slot 5 asked for again.
     EXPECT_EQ (s.unit->getPreset (2).name, "Night Choir");
@@ -119,13 +127,13 @@ TEST (ContentTransfers, ApplyChangesWithOnlyDeletionsSendsOnlyTheDelete)
 
     const auto before = s.w.countEndings();
     c.invokeDirectly (AppCommand::applyChanges, false);
-    EXPECT_TRUE (c.isDeletionPending());
     EXPECT_EQ (c.getStatusBar().getStepTotal(), 2 * 2);
+    EXPECT_TRUE (s.deletionHoldsPages());
 
-    const auto del = s.w.waitForEnding (before);
+    const auto del = s.w.waitForEnding (before + 1);
     EXPECT_EQ (del.commandCode, DeviceCommand::deletePresets);
     EXPECT_EQ (del.slots, juce::Array<int> ({ 3, 6 }));
-    EXPECT_EQ (s.w.waitForEnding (before + 1).commandCode, DeviceCommand::readPresets);
+    EXPECT_EQ (s.w.waitForEnding (before + 2).commandCode, DeviceCommand::readPresets);
 
     EXPECT_EQ (s.unit->countReceived (0x20), 0);   // no preset header: nothing written
     EXPECT_EQ (s.numbersReceived (0x50), (std::vector<int> { 3, 6 }));
@@ -146,8 +154,8 @@ TEST (ContentTransfers, ApplyChangesWithNothingToApplySaysSoAndSendsNothing)
     EXPECT_EQ (s.w.boxes.boxes[0].message, "There are no changes to apply.");
     EXPECT_EQ (s.w.boxes.boxes[0].icon, DialogService::Icon::warning);
     EXPECT_FALSE (s.working().isModified());
-    EXPECT_FALSE (c.isDeletionPending());
     EXPECT_TRUE (s.pagesEnabled());
+    EXPECT_FALSE (s.deletionHoldsPages());
 
     pumpFor (200);
     EXPECT_TRUE (s.unit->getLog().empty());
@@ -180,13 +188,13 @@ TEST (ContentTransfers, RestoreToDeviceDeletesOnlyUserPresetsTheImageDoesNotRepl
     const auto before = s.w.countEndings();
     c.invokeDirectly (AppCommand::restoreToDevice, false);
     EXPECT_EQ (c.getStatusBar().getStepTotal(), 1 + 2 + 2 * 3);
-    EXPECT_TRUE (c.isDeletionPending());
+    EXPECT_TRUE (s.deletionHoldsPages());
 
-    EXPECT_EQ (s.w.waitForEnding (before).commandCode, DeviceCommand::writeWholeData);
-    const auto del = s.w.waitForEnding (before + 1);
+    EXPECT_EQ (s.w.waitForEnding (before + 1).commandCode, DeviceCommand::writeWholeData);
+    const auto del = s.w.waitForEnding (before + 2);
     EXPECT_EQ (del.commandCode, DeviceCommand::deletePresets);
     EXPECT_EQ (del.slots, juce::Array<int> ({ 4, 5, 6 }));
-    EXPECT_EQ (s.w.waitForEnding (before + 2).slots, juce::Array<int> ({ 4, 5, 6 }));
+    EXPECT_EQ (s.w.waitForEnding (before + 3).slots, juce::Array<int> ({ 4, 5, 6 }));
 
     EXPECT_EQ (s.unit->getPreset (1).name, "Image One");
     EXPECT_TRUE (s.unit->hasPreset (3));
@@ -319,10 +327,10 @@ TEST (ContentTransfers, APendingDeletionNeverOutlivesAFailureACancelOrADisconnec
     s.working().removePreset (6);
     auto before = s.w.countEndings();
     c.invokeDirectly (AppCommand::applyChanges, false);
-    ASSERT_TRUE (c.isDeletionPending());
-    EXPECT_EQ (s.w.waitForEnding (before).code, InfoCode::commandFailed);
-    EXPECT_FALSE (c.isDeletionPending());
+    ASSERT_TRUE (s.deletionHoldsPages());
+    EXPECT_EQ (s.w.waitForEnding (before + 1).code, InfoCode::commandFailed);
     EXPECT_TRUE (s.pagesEnabled());
+    EXPECT_FALSE (s.deletionHoldsPages());
     pumpUntil ([&] { return s.w.manager().getDeviceObject()->isIdle(); });
     pumpFor (200);
     EXPECT_EQ (s.w.manager().getDeviceObject()->getErrorCode(), 0);
@@ -335,20 +343,21 @@ TEST (ContentTransfers, APendingDeletionNeverOutlivesAFailureACancelOrADisconnec
     s.working().removePreset (4);
     before = s.w.countEndings();
     c.invokeDirectly (AppCommand::applyChanges, false);
-    ASSERT_TRUE (c.isDeletionPending());
+    ASSERT_TRUE (s.deletionHoldsPages());
     s.w.deliver (DeviceInfoMessage (InfoCode::commandCancelled, DeviceCommandMessage (DeviceCommand::deletePresets, { 4 })));
-    EXPECT_FALSE (c.isDeletionPending());
     EXPECT_TRUE (s.pagesEnabled());
-    // The real delete still ends (after the cancel handed in above), and its slot is read back.
-    EXPECT_EQ (s.w.waitForEnding (before + 1).commandCode, DeviceCommand::deletePresets);
-    EXPECT_EQ (s.w.waitForEnding (before + 2).commandCode, DeviceCommand::readPresets);
+    EXPECT_FALSE (s.deletionHoldsPages());
+    // The real delete still ends (after the probes and the cancel handed in above), and its
+    // slot is read back.
+    EXPECT_EQ (s.w.waitForEnding (before + 3).commandCode, DeviceCommand::deletePresets);
+    EXPECT_EQ (s.w.waitForEnding (before + 4).commandCode, DeviceCommand::readPresets);
     pumpFor (20);
 
     // A disconnect while a deletion is pending.
     s.w.parts.dataPage->dataSet = new DataSet (s.live, s.live->createFullCopy (true));   // nothing modified
     s.working().removePreset (1);
     c.invokeDirectly (AppCommand::applyChanges, false);
-    ASSERT_TRUE (c.isDeletionPending());
+    ASSERT_TRUE (s.deletionHoldsPages());
     c.connectToDevice (-1);
-    EXPECT_FALSE (c.isDeletionPending());
+    EXPECT_FALSE (s.deletionHoldsPages());
 }

@@ -147,6 +147,23 @@ int DataExchange::askReplace (const juce::File& file, bool offerApplyToAll)
                                        replaceQuestion, offerApplyToAll);
 }
 
+juce::File DataExchange::namedFile (const juce::File& folder, const juce::String& name)
+{
+    // The name as entered, separators and all.
+    return juce::File (folder.getFullPathName() + juce::File::getSeparatorString() + name);
+}
+
+int DataExchange::mayWriteNamedFile (const juce::File& file)
+{
+    if (! file.exists())
+        return 0;
+    if (file.isDirectory())
+        return writeError;
+    if ((askReplace (file, false) & FileReplaceComponent::replace) == 0)
+        return nothingWritten;
+    return 0;
+}
+
 int DataExchange::writePresetFiles (const DeviceData& data, const juce::File& folder, const juce::String& name,
                                     bool oneFile, const juce::Array<int>& slots)
 {
@@ -169,14 +186,9 @@ int DataExchange::writePresetFiles (const DeviceData& data, const juce::File& fo
         // The name as entered; an empty one would name the folder itself.
         if (name.isEmpty())
             return writeError;
-        const juce::File file (folder.getFullPathName() + juce::File::getSeparatorString() + name);
-        if (file.exists())
-        {
-            if (file.isDirectory())
-                return writeError;
-            if ((askReplace (file, false) & FileReplaceComponent::replace) == 0)
-                return nothingWritten;
-        }
+        const auto file = namedFile (folder, name);
+        if (const int refused = mayWriteNamedFile (file))
+            return refused;
         return data.exportPresetsSysEx (file, filled) ? done : writeError;
     }
 
@@ -218,14 +230,9 @@ int DataExchange::writeSetupFile (const DeviceData& data, const juce::File& fold
     if (name.isEmpty() || ! makeFolder (folder))
         return writeError;
 
-    const juce::File file (folder.getFullPathName() + juce::File::getSeparatorString() + name);
-    if (file.exists())
-    {
-        if (file.isDirectory())
-            return writeError;
-        if ((askReplace (file, false) & FileReplaceComponent::replace) == 0)
-            return nothingWritten;
-    }
+    const auto file = namedFile (folder, name);
+    if (const int refused = mayWriteNamedFile (file))
+        return refused;
     return data.exportSetupSysEx (file) ? done : writeError;
 }
 

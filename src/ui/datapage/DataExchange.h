@@ -72,6 +72,11 @@ private:
     static bool makeFolder (const juce::File& folder);
     // Asks before an existing file is replaced; the answer of FileReplaceComponent.
     int askReplace (const juce::File& file, bool offerApplyToAll);
+    // The file of a name typed in the export dialog, inside the folder.
+    static juce::File namedFile (const juce::File& folder, const juce::String& name);
+    // 0 when the file may be written: it is new, or the user agreed to replace it. Else the
+    // result to end with: a folder of that name cannot be written; a refusal writes nothing.
+    int mayWriteNamedFile (const juce::File& file);
     // The connected unit's data (live, else the workspace's working copy); null without.
     const DeviceData* getUnitData() const;
     // Converts data of another format to the unit's build; null (after the box) on failure.

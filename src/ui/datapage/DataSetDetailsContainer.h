@@ -28,8 +28,6 @@ public:
     juce::Label& getNameCaption() noexcept { return nameCaption; }
     juce::Label& getAuthorCaption() noexcept { return authorCaption; }
     juce::Label& getDateCaption() noexcept { return dateCaption; }
-    juce::Label& getAuthorValue() noexcept { return authorValue; }
-    juce::Label& getDateValue() noexcept { return dateValue; }
     juce::Rectangle<float> getIconArea() const noexcept { return iconArea; }
 
     void paintOverChildren (juce::Graphics&) override;

@@ -33,7 +33,6 @@ public:
     int getNumTiles() const noexcept { return tiles.size(); }
     juce::Button* getTile (int index) const { return tiles[index]; }
     juce::ValueTree getTileNode (int index) const { return tileNodes[index]; }
-    const DataSetDragSnapShot& getDragSnapShot() const noexcept { return dragSnapShot; }
 
     // The node of the toggled tile (invalid when none).
     juce::ValueTree getSelectedTileNode() const;

@@ -15,7 +15,6 @@ public:
     void presetDataChanged (const juce::ValueTree&, const juce::Array<int>&) override { refreshCounts(); }
     // Stays hidden while there is no unit to describe, even when a viewport shows it.
     void visibilityChanged() override;
-    bool hasUnit() const noexcept { return unitPresent; }
 
     juce::Label& getTotalValue() noexcept { return totalValue; }
     juce::Label& getUserCaption() noexcept { return userCaption; }

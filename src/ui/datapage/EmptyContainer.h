@@ -11,7 +11,6 @@ public:
     EmptyContainer();
 
     void setSyncMode (bool shouldOfferSync);
-    bool isInSyncMode() const noexcept { return syncMode; }
 
     void updateLayout (int width, int height) override;
     void resized() override;

@@ -31,8 +31,6 @@ public:
     void archiveChanged (const juce::ValueTree&, const juce::Identifier&) override {}
 
     int getScrollBarThickness() const noexcept { return scrollBarThickness; }
-    int getMarginX() const noexcept { return marginX; }
-    int getMarginY() const noexcept { return marginY; }
 
     // The UI scale of the look and feel (1.0 when it is not the program's own).
     float getUiScale();

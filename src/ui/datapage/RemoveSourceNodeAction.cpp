@@ -43,13 +43,12 @@ bool RemoveSourceNodeAction::undo()
     if (! parent.isValid())
         return false;
 
-    restoredWhole = true;
     for (auto& item : itemsIn (node))
         if (auto* archive = getSourceNodeArchive (item))
         {
             const auto meta = descriptionFileOf (*archive);
-            if (meta != juce::File() && ! archive->save (meta))
-                restoredWhole = false;
+            if (meta != juce::File())
+                archive->save (meta);
         }
 
     parent.addChild (node, juce::jmin (index, parent.getNumChildren()), nullptr);

@@ -17,12 +17,8 @@ public:
     bool undo() override;
     int getSizeInUnits() override { return 32; }
 
-    // False when an item could not be written back on undo.
-    bool wasRestoredWhole() const noexcept { return restoredWhole; }
-
 private:
     juce::ValueTree node, parent;
     std::function<void()> afterRestore;
     int index = -1;
-    bool restoredWhole = true;
 };

@@ -22,8 +22,6 @@ namespace
         DescriptionLink (const juce::String& text, const juce::String& address)
             : juce::HyperlinkButton (text, juce::URL (address)), target (address) {}
 
-        const juce::String& getTarget() const noexcept { return target; }
-
     protected:
         void clicked() override { getDialogService().openUrl (target); }
 

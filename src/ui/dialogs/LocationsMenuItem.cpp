@@ -12,8 +12,7 @@ namespace
 }
 
 LocationsMenuItem::LocationsMenuItem (int index, std::function<bool()> isOnFn, std::function<void()> clickFn)
-    : MenuToggleItem (getLocationNames()[index], std::move (isOnFn), std::move (clickFn), createLocationIcon (index)),
-      locationIndex (index)
+    : MenuToggleItem (getLocationNames()[index], std::move (isOnFn), std::move (clickFn), createLocationIcon (index))
 {
 }
 

@@ -16,9 +16,4 @@ public:
 
     // The names of the locations whose bits are set, in bit order.
     static juce::StringArray getLocationNamesForMask (int mask);
-
-    int getLocationIndex() const noexcept { return locationIndex; }
-
-private:
-    const int locationIndex;
 };

@@ -23,7 +23,6 @@ public:
     DeviceOptionsComp& getDevicesPage() noexcept   { return devicesPage; }
     DataOptionsComp& getDataPage() noexcept        { return dataPage; }
     UpdateOptionsComp& getUpdatePage() noexcept    { return updatePage; }
-    OptionsDialogLaf& getOptionsLookAndFeel() noexcept { return lookAndFeel; }
 
     void paint (juce::Graphics&) override;
     void resized() override;

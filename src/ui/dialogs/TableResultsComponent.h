@@ -49,7 +49,8 @@ public:
 
     void focusGained (FocusChangeType cause) override;
 
-    // TableListBoxModel (public so that tests can act as the user does).
+private:
+    // TableListBoxModel: the table asks its model (getModel()) for rows and reports clicks.
     int getNumRows() override;
     void paintRowBackground (juce::Graphics&, int rowNumber, int width, int height, bool rowIsSelected) override;
     void paintCell (juce::Graphics&, int rowNumber, int columnId, int width, int height, bool rowIsSelected) override;
@@ -58,7 +59,6 @@ public:
     void selectedRowsChanged (int lastRowSelected) override;
     void returnKeyPressed (int lastRowSelected) override;
 
-private:
     juce::Font getCellFont() const;
 
     SearchEngine& engine;

@@ -39,7 +39,7 @@ namespace
 
         bool connect()
         {
-            return w.scan() && LarkspireContentComponent::isUnitConnected();
+            return w.scan() && isUnitConnected();
         }
 
         bool waitForSynced()
@@ -763,7 +763,7 @@ TEST (DataPage, FindPresetSearchesTheUnitAndAChosenHitIsSelectedInTheGrid)
                                          && ! content->getEngine().isSearching(); }, 30000));
     auto& table = content->getTable();
     int row = -1;
-    for (int i = 0; i < table.getNumRows(); ++i)
+    for (int i = 0; i < table.getModel()->getNumRows(); ++i)
         if (table.getResult (i)->number == 4 && table.getResult (i)->source == s.deviceNode())
             row = i;
     ASSERT_GE (row, 0) << "the unit's preset 4 is among the hits";

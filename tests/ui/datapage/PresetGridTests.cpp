@@ -172,7 +172,7 @@ TEST_F (PresetGridTest, ButtonsShowSlotsFromOneWithTheirNames)
 
     // A preset that appears later updates its button when the page says so.
     getSourceNodeWorkingData (node)->copyPresetTo (3, 1, *makeGridData (10, { 1 }));
-    page.notify (node, { 3 });
+    page.notifyPresetDataChanged (node, { 3 });
     EXPECT_EQ (grid->getButton (3)->getButtonText(), "P1");
     EXPECT_FALSE (grid->getButton (3)->isEmpty());
 

@@ -151,7 +151,7 @@ namespace
         {
             juce::StringArray out;
             auto& table = content->getTable();
-            for (int i = 0; i < table.getNumRows(); ++i)
+            for (int i = 0; i < table.getModel()->getNumRows(); ++i)
             {
                 auto* r = table.getResult (i);
                 out.add (TableResultsComponent::getCellText (*r, 2) + " " + TableResultsComponent::getCellText (*r, 3)
@@ -244,7 +244,7 @@ TEST_F (FindPresetTest, OpensCompactAndGrowsOnTheFirstQueryShowingRankedHitsAndT
     const auto grownSize = c.getBounds();
     type ("zzqqxx");
     EXPECT_EQ (c.getBounds(), grownSize);
-    EXPECT_EQ (c.getTable().getNumRows(), 0);
+    EXPECT_EQ (c.getTable().getModel()->getNumRows(), 0);
     EXPECT_TRUE (c.getNoResultsLabel().isVisible());
 }
 
@@ -258,7 +258,7 @@ TEST_F (FindPresetTest, CellsShowNumberNameAndLocationAndAPackOrNodeHitShowsPack
 
     auto& table = content->getTable();
     int packRow = -1, presetRow = -1;
-    for (int i = 0; i < table.getNumRows(); ++i)
+    for (int i = 0; i < table.getModel()->getNumRows(); ++i)
     {
         if (table.getResult (i)->number == 0 && table.getResult (i)->source == pack)
             packRow = i;
@@ -359,7 +359,7 @@ TEST_F (FindPresetTest, LocationMenuChoosesWhereToSearchAndNoLocationMeansNoResu
     EXPECT_EQ (c.getLocationMask(), 0);
 
     type ("vocal");
-    EXPECT_EQ (c.getTable().getNumRows(), 0);
+    EXPECT_EQ (c.getTable().getModel()->getNumRows(), 0);
     EXPECT_TRUE (c.getNoResultsLabel().isVisible());
 
     auto menu = c.createLocationMenu();
@@ -433,7 +433,7 @@ TEST_F (FindPresetTest, HeaderClicksSortEachColumnBothWaysWithTieBreaksKept)
     auto& c = open();
     type ("x");
     type ("");   // every preset, all scoring 1.0
-    ASSERT_EQ (c.getTable().getNumRows(), 10);
+    ASSERT_EQ (c.getTable().getModel()->getNumRows(), 10);
 
     // Rank: equal scores go by name, then device before archive before cloud.
     EXPECT_EQ (rows().joinIntoString (" | "),
@@ -501,7 +501,7 @@ TEST_F (FindPresetTest, DoubleClickShowsTheHitAndReturnFinishesTheSearch)
     auto& c = open();
     type ("robopitch");
     auto& table = c.getTable();
-    ASSERT_GE (table.getNumRows(), 1);
+    ASSERT_GE (table.getModel()->getNumRows(), 1);
     ASSERT_EQ (table.getResult (0)->name, "Robopitch");
 
     bool finished = false;
@@ -642,9 +642,9 @@ TEST_F (FindPresetTest, ADoubleClickClosesTheDialogAfterShowingTheHit)
     const int before = c->getEngine().getGeneration();
     c->getSearchField().setText ("warm hall", true);
     ASSERT_TRUE (pumpUntil ([&] { return c->getEngine().getGeneration() != before && ! c->getEngine().isSearching(); }));
-    ASSERT_GE (c->getTable().getNumRows(), 1);
+    ASSERT_GE (c->getTable().getModel()->getNumRows(), 1);
 
-    c->getTable().cellDoubleClicked (0, 3, mouseEventAt (c->getTable(), {}, 2));
+    c->getTable().getModel()->cellDoubleClicked (0, 3, mouseEventAt (c->getTable(), {}, 2));
     ASSERT_EQ (target.shown.size(), 1u);
     EXPECT_EQ (target.shown[0].first, deviceNode);
     EXPECT_EQ (target.shown[0].second, 2);
