@@ -51,6 +51,12 @@ ImportContent::ImportContent (juce::Component*, const DeviceData* unit, const ju
     addAndMakeVisible (comboBoxPresetOrder);
     fillStartingLocations();
 
+    // Browse starts where the user keeps documents (the home folder for a new account that
+    // has none yet), not wherever the program was started from.
+    browseStart = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+    if (! browseStart.isDirectory())
+        browseStart = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+
     // The last imported file is offered again only while it still passes the check; a file
     // that no longer fits this unit only tells Browse where to start.
     if (presetFile.getFullPathName().isNotEmpty() && presetFile.existsAsFile())

@@ -97,6 +97,10 @@ TEST_F (ImportDialogTest, PresetFileOffersDestinationAndStartingLocation)
     ASSERT_EQ (service.choosers.size(), 1u);
     EXPECT_EQ (service.choosers[0].title, "Select the import file(s)");
     EXPECT_EQ (service.choosers[0].patterns, "*.syx");
+    // Nothing chosen yet: Browse starts in the user's documents, or home when there are none.
+    const auto documents = File::getSpecialLocation (File::userDocumentsDirectory);
+    EXPECT_EQ (service.choosers[0].initial,
+               documents.isDirectory() ? documents : File::getSpecialLocation (File::userHomeDirectory));
     EXPECT_TRUE (service.boxes.empty());
     EXPECT_EQ (c->labelPath.getText(), file.getFullPathName());
     EXPECT_TRUE (c->textButtonStartImport.isEnabled());
