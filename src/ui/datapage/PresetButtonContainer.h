@@ -11,6 +11,10 @@
 // set, as cells or as icons. It owns the selection, a clipboard of presets and the
 // button sizes, and starts and accepts drags of presets. Every change of data goes
 // through the page's edit operations, so it can be undone.
+// The class's work is spread over files by job: the buttons and the source they show
+// (PresetButtonContainer.cpp), views, sizes and layout (...Layout.cpp), the selection,
+// clicks and lasso (...Selection.cpp), the clipboard edits (...Clipboard.cpp), the keys
+// (...Keys.cpp), the context menu (...Menu.cpp) and drags and drops (...DragDrop.cpp).
 class PresetButtonContainer : public PanelContainerBase,
                               public juce::LassoSource<PresetButton*>,
                               public juce::Button::Listener,
@@ -41,7 +45,7 @@ public:
     void updateLayout (int width, int height) override;
     void presetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots) override;
 
-    // Selection.
+    // Selection (PresetButtonContainerSelection.cpp).
     void selectSlots (const juce::Array<int>& slots);
     const juce::Array<int>& getSelection() const noexcept { return selection; }
     bool selectPresets (bool userOnly);
@@ -50,7 +54,7 @@ public:
     DeviceData* getWorkingData() const { return data.get(); }
     bool isShowingConnectedUnit() const noexcept { return showsConnectedUnit; }
 
-    // Clipboard and edits.
+    // Clipboard and edits (PresetButtonContainerClipboard.cpp).
     bool deleteSelected();
     bool copySelected();
     bool cutSelected();
@@ -59,7 +63,7 @@ public:
     const DeviceData* getClipboard() const noexcept { return clipboard.get(); }
     int countPendingChanges() const;
 
-    // Views and sizes.
+    // Views and sizes (PresetButtonContainerLayout.cpp).
     void setViewType (int viewType);
     int getViewType() const noexcept { return viewType; }
     void zoomBy (double factor);
@@ -72,7 +76,7 @@ public:
     int getNumButtons() const noexcept { return buttons.size(); }
     PresetButton* getButton (int slot) const { return buttons[slot]; }
 
-    // Menus.
+    // Menus (PresetButtonContainerMenu.cpp).
     juce::PopupMenu createContextMenu();
     int showContextMenu (const juce::MouseEvent& e);
     void performMenuCommand (int id, const juce::MouseEvent* e);
@@ -98,9 +102,10 @@ public:
     void itemDropped (const SourceDetails&) override;
 
 private:
+    static constexpr double minScale = 0.5, maxScale = 4.0;
+
     void rebuildButtons();
-    void setCellScale (bool relayout, double scale);
-    void setIconScale (bool relayout, double scale);
+    void setViewScale (int forViewType, bool relayout, double scale);
     void relayout();
     void layoutCells (int width, int height);
     void layoutIcons (int width, int height);
@@ -109,6 +114,7 @@ private:
     void refreshFromSource();
     void restoreSelection();
     void storeSelection();
+    void addToSelection (int slot);
     void selectSingle (PresetButton* button);
     void takeLassoSelection();
     void deselectAll();

@@ -13,6 +13,9 @@ class DeviceDataArchive;
 // them to the unit and drags data between sources. Every change it makes to the tree
 // goes through the page's undo manager; every change to the backups is saved to the
 // backup index at once (each file replaced whole, the old one kept on failure).
+// The class's work is spread over files by job: the tree, its selection and its look
+// (SourceDataBrowser.cpp), the operations (SourceDataBrowserOperations.cpp), the
+// context menu (SourceDataBrowserMenu.cpp) and the drops (SourceDataBrowserDragDrop.cpp).
 class SourceDataBrowser : public juce::Component,
                           public juce::TextEditor::Listener,
                           public juce::DragAndDropTarget
@@ -38,7 +41,7 @@ public:
     void notifySelectionChanged();
 
     //==============================================================================
-    // Operations of the toolbar and the menus.
+    // Operations of the toolbar and the menus (SourceDataBrowserOperations.cpp).
     void backup (bool all, bool selected, bool user);
     void createGroup();
     void groupSelected();
@@ -49,13 +52,13 @@ public:
     void startRename (bool selectAllText);
 
     // The context menu of the current selection (empty without a selection), and what
-    // each of its items does.
+    // each of its items does (SourceDataBrowserMenu.cpp).
     juce::PopupMenu createContextMenu();
     void performContextMenuItem (int itemId);
     void showContextMenu();
 
     //==============================================================================
-    // Drops onto an item of the tree. `onto` is a drop on the item itself rather than
+    // Drops onto an item of the tree (SourceDataBrowserDragDrop.cpp). `onto` is a drop on the item itself rather than
     // between rows; `insertIndex` the place among the target's children.
     bool canDrop (const juce::ValueTree& target, const juce::DragAndDropTarget::SourceDetails&) const;
     void dropOnto (const juce::ValueTree& target, int insertIndex, bool onto,
@@ -96,6 +99,12 @@ public:
     void itemDropped (const SourceDetails&) override {}
 
 private:
+    static bool isCategoryNode (const juce::ValueTree& node, const char* category);
+    static juce::String categoryOf (const juce::ValueTree& node);
+    static juce::String subCategoryOf (const juce::ValueTree& node);
+    // The nodes without those that lie inside another of them: they travel with it.
+    static juce::Array<juce::ValueTree> outermostOf (const juce::Array<juce::ValueTree>& nodes);
+
     juce::ValueTree firstSelectedNode() const;
     bool isUnderArchive (const juce::ValueTree& node) const;
     bool isDeletable (const juce::ValueTree& node) const;
