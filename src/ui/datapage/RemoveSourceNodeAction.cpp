@@ -18,7 +18,7 @@ namespace
     }
 }
 
-RemoveSourceNodeAction::RemoveSourceNodeAction (const juce::ValueTree& n, std::function<void()> after)
+RemoveSourceNodeAction::RemoveSourceNodeAction (const juce::ValueTree& n, std::function<void (bool)> after)
     : node (n), afterRestore (std::move (after))
 {
 }
@@ -43,16 +43,17 @@ bool RemoveSourceNodeAction::undo()
     if (! parent.isValid())
         return false;
 
+    bool allWritten = true;
     for (auto& item : itemsIn (node))
         if (auto* archive = getSourceNodeArchive (item))
         {
             const auto meta = descriptionFileOf (*archive);
-            if (meta != juce::File())
-                archive->save (meta);
+            if (meta != juce::File() && ! archive->save (meta))
+                allWritten = false;
         }
 
     parent.addChild (node, juce::jmin (index, parent.getNumChildren()), nullptr);
     if (afterRestore != nullptr)
-        afterRestore();
+        afterRestore (allWritten);
     return true;
 }

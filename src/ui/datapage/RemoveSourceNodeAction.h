@@ -10,8 +10,9 @@
 class RemoveSourceNodeAction : public juce::UndoableAction
 {
 public:
-    // `afterRestore` runs once an undo has put the node back (to save the index).
-    RemoveSourceNodeAction (const juce::ValueTree& node, std::function<void()> afterRestore);
+    // `afterRestore` runs once an undo has put the node back (to save the index); it is told
+    // whether every item's files were written again, so that a failure can be reported.
+    RemoveSourceNodeAction (const juce::ValueTree& node, std::function<void (bool allWritten)> afterRestore);
 
     bool perform() override;
     bool undo() override;
@@ -19,6 +20,6 @@ public:
 
 private:
     juce::ValueTree node, parent;
-    std::function<void()> afterRestore;
+    std::function<void (bool)> afterRestore;
     int index = -1;
 };

@@ -205,12 +205,12 @@ juce::String SourceDataBrowser::makeUniqueTitle (const juce::ValueTree& target, 
     }
 }
 
-bool SourceDataBrowser::saveArchive()
+bool SourceDataBrowser::saveArchive (bool itemsWritten)
 {
     auto* manager = page != nullptr ? page->getArchiveManager() : nullptr;
     if (manager == nullptr || manager->isConversionRunning())
         return false;
-    if (manager->saveIndex())
+    if (manager->saveIndex() && itemsWritten)
         return true;
     showWarningBox (this, "File Error",
                     "Larkspire was unable to save the backups to disk. Please make sure the drive is not full.");

@@ -83,8 +83,9 @@ public:
     // is labelled with it or with it followed by " (".
     static juce::String makeUniqueTitle (const juce::ValueTree& target, const juce::String& title);
 
-    // Saves the backup index after a change; shows a warning when it could not be saved.
-    bool saveArchive();
+    // Saves the backup index after a change; shows a warning when it could not be saved, or
+    // when the items' own files were not (`itemsWritten` false): one box for either failure.
+    bool saveArchive (bool itemsWritten = true);
 
     void paint (juce::Graphics&) override;
     void resized() override;

@@ -123,9 +123,9 @@ void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
         if (! any)
             undo.beginNewTransaction();
         juce::Component::SafePointer<SourceDataBrowser> self (this);
-        any = undo.perform (new RemoveSourceNodeAction (node, [self] {
+        any = undo.perform (new RemoveSourceNodeAction (node, [self] (bool allWritten) {
                   if (self != nullptr)
-                      self->saveArchive();
+                      self->saveArchive (allWritten);
               })) || any;
     }
     if (! any)

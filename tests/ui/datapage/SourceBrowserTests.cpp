@@ -418,6 +418,14 @@ TEST (SourceBrowser, DeletingBackupsRemovesTheirFilesAndUndoBringsThemBack)
     ASSERT_TRUE (again->buildTree());
     EXPECT_EQ (again->getTree().getNumChildren(), 3);
 
+    // An undo that cannot write the files back says so.
+    w.select ({ w.studio() });
+    w.browser->deleteSelected();
+    ASSERT_TRUE (w.studioFile.createDirectory());   // the description's place is taken
+    ASSERT_TRUE (w.page.undoManager.undo());
+    EXPECT_EQ (w.dialogs.titles(), juce::StringArray ({ "File Error" }));
+    w.studioFile.deleteRecursively();
+
     // Neither the unit nor the categories can be deleted; the keys delete too.
     w.select ({ w.deviceNode });
     w.browser->deleteSelected();
