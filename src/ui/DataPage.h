@@ -13,6 +13,7 @@
 class SearchDialog;
 
 class CloudPackList;
+class DeviceManager;
 class LocalArchiveManager;
 
 // The "Presets" page: the source browser on the left, the workspace and details panels
@@ -20,6 +21,10 @@ class LocalArchiveManager;
 // decides whether the unit must be read before its data can be used, stores a finished
 // read on disk, follows every device result that concerns data, and answers the main
 // content component's questions about the selection. Message thread only.
+//
+// The page's layout, sources, selection, edits and keys are in DataPage.cpp; the device
+// and sync state machine in DataPageDevice.cpp, the toolbar in DataPageToolbar.cpp and
+// the sync and working snapshots on disk in DataPageSnapshots.cpp.
 class DataPage : public juce::Component,
                  public juce::DragAndDropContainer,
                  public juce::ChangeListener,
@@ -169,15 +174,20 @@ public:
 
 private:
     void globalFocusChanged (juce::Component*) override;
-    void handleDeviceEvent (const DeviceInfoMessage&);
-    void handleCommandDone (const DeviceCommandMessage&);
-    void handleCommandFailed (const DeviceCommandMessage&);
-    void setItemEnabled (int itemId, bool enabled);
-    bool isGridShown() const;
-    bool isSelectedSourceEditable() const;
     juce::ValueTree deviceNode() const;
     void storeBrowserWidth();
     float getUiScale();
+
+    // Device results (DataPageDevice.cpp)
+    void handleDeviceEvent (const DeviceInfoMessage&);
+    void handleCommandDone (const DeviceCommandMessage&);
+    void handleCommandFailed (const DeviceCommandMessage&);
+    // The snapshot files (DataPageSnapshots.cpp)
+    void storeDeviceSnapshots();
+    std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&);
+    // The toolbar (DataPageToolbar.cpp)
+    void setItemEnabled (int itemId, bool enabled);
+    bool isGridShown() const;
 
     juce::ValueTree sourcesRoot;
     juce::UndoManager undoManager { 30000, 30 };

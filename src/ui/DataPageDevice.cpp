@@ -1,0 +1,370 @@
+// The page's device and sync state machine: what it does when a unit comes or goes, when
+// the unit is read or written, and with every device result that concerns data.
+
+#include "ui/DataPage.h"
+#include "archive/CloudPackList.h"
+#include "archive/DataSourceTree.h"
+#include "archive/LocalArchiveManager.h"
+#include "core/AppHost.h"
+#include "core/InfoCodes.h"
+#include "core/Settings.h"
+#include "device/DeviceErrors.h"
+#include "device/DeviceManager.h"
+#include "device/DeviceObject.h"
+#include "ui/AppCommandIds.h"
+#include "ui/CommandManager.h"
+#include "ui/MessageBoxes.h"
+
+using namespace juce;
+
+namespace
+{
+    DeviceManager* devices() { return getDeviceManager(); }
+
+    // Whether the working copy holds in this slot the very preset that the unit's live data holds.
+    bool holdsTheUnitsPreset (const DeviceData& working, const DeviceData* live, int slot)
+    {
+        auto* mine = working.getPreset (slot);
+        auto* units = live != nullptr ? live->getPreset (slot) : nullptr;
+        return mine != nullptr && units != nullptr && mine->getMd5() == units->getMd5();
+    }
+}
+
+//==============================================================================
+void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool wholeImage)
+{
+    stagedData = std::move (data);
+    if (stagedData != nullptr && dataSet != nullptr && dataSet->getWorking() != nullptr)
+        invokeCommand (wholeImage ? AppCommand::restoreToDevice : AppCommand::sendDirectToDevice);
+}
+
+void DataPage::syncWithWarning()
+{
+    if (dataSet != nullptr && dataSet->hasUnsavedChanges())
+    {
+        const auto text = "Your preset edits have not been transferred to " + deviceName
+                        + " yet. If you synchronize now, these changes will be discarded. To avoid losing your"
+                          " changes use the 'Apply' or 'Backup' functions on the toolbar.";
+        if (! askOkCancel (MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost", text, false,
+                           "Continue", "Cancel"))
+            return;
+    }
+    invokeCommand (AppCommand::downloadDeviceData);
+}
+
+//==============================================================================
+void DataPage::changeInfoCallback (const ChangeInfo& info)
+{
+    if (info.kind == ChangeInfo::applicationStateChange)
+    {
+        if (info.newValue == 4 && dataSet != nullptr)
+        {
+            deleteDeviceSnapshots();
+            releaseDevice (false, false);
+        }
+        return;
+    }
+
+    if (info.kind == ChangeInfo::commandPerformed)
+    {
+        if (info.commandId != AppCommand::downloadDeviceData || dataSet == nullptr)
+            return;
+        auto* working = dataSet->getWorking();
+        if (working != nullptr)
+        {
+            working->removeAllPresets();
+            working->clearSetup();
+        }
+        // The read replaces the working copy: no earlier edit may be undone or redone into it.
+        undoManager.clearUndoHistory();
+        needSync = true;
+        busy = true;
+        showSyncButton (false);
+        ensureSourceSelected();
+        sourceSelectionChanged();
+        if (working != nullptr)
+        {
+            Array<int> slots;
+            for (int slot = 1; slot < working->getNumSlots(); ++slot)
+                slots.add (slot);
+            notifyPresetDataChanged (deviceNode(), slots);
+        }
+        return;
+    }
+
+    if (info.kind == ChangeInfo::deviceEvent)
+        handleDeviceEvent (info.event);
+}
+
+void DataPage::handleDeviceEvent (const DeviceInfoMessage& e)
+{
+    switch (e.code)
+    {
+        case InfoCode::unitConnection:
+            deviceConnectionChanged (e.p1 != 0, e.p2 != 0);
+            return;
+        case InfoCode::quitAccepted:
+            releaseDevice (appState() != 5, appState() == 5);
+            return;
+        case InfoCode::backupConversionFinished:
+            refreshSourceNode (SourceCategories::archive);
+            browser.setRoot (this, sourcesRoot);
+            ensureSourceSelected();
+            return;
+        default:
+            break;
+    }
+
+    if (dataSet == nullptr)
+        return;
+
+    switch (e.code)
+    {
+        case InfoCode::presetRead:
+        case InfoCode::presetEmpty:
+            presetTransferred (e.p1, true);
+            break;
+        case InfoCode::presetWritten:
+            presetTransferred (e.p1, false);
+            break;
+        case InfoCode::presetDeleteSent:
+            if (auto* working = dataSet->getWorking())
+            {
+                working->removePreset (e.p1);
+                notifyPresetDataChanged (deviceNode(), e.p1);
+            }
+            break;
+        case InfoCode::commandDone:
+            handleCommandDone (e.command);
+            break;
+        case InfoCode::commandFailed:
+            handleCommandFailed (e.command);
+            break;
+        default:
+            break;
+    }
+}
+
+void DataPage::presetTransferred (int slot, bool copy)
+{
+    auto* working = dataSet != nullptr ? dataSet->getWorking() : nullptr;
+    auto* live = dataSet != nullptr ? dataSet->getDevice() : nullptr;
+    if (working == nullptr || slot < 0 || slot >= working->getNumSlots())
+        return;
+
+    if (copy)
+    {
+        if (live != nullptr && slot < live->getNumSlots())
+            working->copyPresetFrom (slot, *live);
+    }
+    else if (! holdsTheUnitsPreset (*working, live, slot))
+    {
+        // Written from another source (or before the live data learnt of it): the edit
+        // here is not what the unit got; the command's end brings in what it holds.
+        return;
+    }
+    working->setPresetModified (slot, false);
+    notifyPresetDataChanged (deviceNode(), slot);
+}
+
+void DataPage::handleCommandDone (const DeviceCommandMessage& command)
+{
+    auto* working = dataSet->getWorking();
+    auto* live = dataSet->getDevice();
+
+    switch (command.code)
+    {
+        case DeviceCommand::readAll:
+            storeSync();
+            break;
+        case DeviceCommand::writePresets:
+        case DeviceCommand::readPresets:
+            // Each slot lost its mark as it went out or came back; unsent edits keep theirs.
+            if (working != nullptr)
+                working->clearModifiedFlags (true);
+            break;
+        case DeviceCommand::writePresetsFrom:
+        case DeviceCommand::writeWholeData:
+        case DeviceCommand::writeSetup:
+        case DeviceCommand::writeSetupFrom:
+        {
+            auto* payload = command.data;
+            if (payload == nullptr || working == nullptr || live == nullptr)
+                break;
+
+            auto slots = command.presetIndices;
+            if (command.code == DeviceCommand::writeWholeData)
+                slots = payload->getPresetIndices();
+
+            for (auto slot : slots)
+            {
+                if (slot < 0 || slot >= payload->getNumSlots() || slot >= live->getNumSlots())
+                    continue;
+                live->copyPresetFrom (slot, *payload);
+                presetTransferred (slot, true);
+            }
+
+            if (command.code != DeviceCommand::writePresetsFrom && payload->getSetup().isComplete())
+            {
+                const SetupData setup (payload->getSetup());
+                live->setSetup (setup, false);
+                if (working->setSetup (setup, false))
+                    working->getSetup().setModified (false);
+            }
+            // Only what was written loses its mark: every other unsent edit keeps it.
+            working->clearModifiedFlags (true);
+            if (payload == stagedData.get())
+                stagedData.reset();
+            break;
+        }
+        default:
+            break;
+    }
+    updateToolbarState (true);
+}
+
+void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
+{
+    auto* manager = devices();
+    if (manager == nullptr || manager->getCurrentIndex() < 0)
+        return;
+
+    auto device = manager->getDeviceObject();
+    const int code = device != nullptr && device->getErrorCode() != 0 ? device->getErrorCode()
+                                                                      : (int) DeviceError::internalError;
+    const auto text = getDeviceErrorText (code, deviceName);
+
+    if (command.code == DeviceCommand::readAll || command.code == DeviceCommand::readPresets
+        || command.code == DeviceCommand::readSetup)
+    {
+        for (auto* data : { dataSet->getWorking(), dataSet->getDevice() })
+            if (data != nullptr)
+            {
+                data->removeAllPresets();
+                data->clearSetup();
+            }
+        undoManager.clearUndoHistory();
+        needSync = true;
+        busy = false;
+        refreshSourceNode (SourceCategories::device);
+        browser.setRoot (this, sourcesRoot);
+        ensureSourceSelected();
+        sourceSelectionChanged();
+        showSyncButton (true);
+    }
+
+    String title = "Device Error";
+    if (code == DeviceError::internalError)        title = "Internal Error";
+    else if (code == DeviceError::memoryFull)      title = "Memory Full";
+    else if (code == DeviceError::versionConflict) title = "Incompatible Data";
+    showWarningBox (this, title, text);
+}
+
+//==============================================================================
+void DataPage::deviceConnectionChanged (bool connected, bool p2)
+{
+    if (! connected)
+    {
+        releaseDevice (true, false);
+        return;
+    }
+
+    const int state = appState();
+    if (state != 0 && state != 2)
+        return;
+
+    auto* manager = devices();
+    auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
+    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1)
+    {
+        needSync = true;
+        deviceFolder = manager->getDeviceDataFolder();
+        const int method = getDataSyncMethod();
+
+        std::unique_ptr<DeviceData> working;
+        if (method == 2)
+        {
+            working = loadDeviceSnapshots (*manager);
+            if (working != nullptr)
+                needSync = false;
+        }
+
+        attachDevice (std::move (working));
+
+        if (method == 0)
+            getCommandManager().invoke (ApplicationCommandTarget::InvocationInfo (AppCommand::downloadDeviceData), true);
+    }
+
+    showSyncButton (needSync);
+}
+
+void DataPage::attachDevice (std::unique_ptr<DeviceData> working)
+{
+    auto* manager = devices();
+    if (manager == nullptr)
+        return;
+
+    if (auto* unitCaps = manager->getDeviceCaps())
+        caps = *unitCaps;
+    auto* live = manager->getDeviceData();
+    dataSet = new DataSet (live, std::move (working));
+    deviceFolder = manager->getDeviceDataFolder();
+    deviceName = manager->getDeviceDisplayName();
+
+    if (live != nullptr)
+    {
+        archiveManager = std::make_unique<LocalArchiveManager> (live->getFormat(), deviceName);
+        archiveManager->buildTree();
+        String question;
+        if (archiveManager->getConversionQuestion (question) && question.isNotEmpty())
+            if (auto* host = getAppHost())
+                if (auto* hub = host->getHubListener())
+                    hub->postMessage (new DeviceInfoMessage (InfoCode::mismatchedBackupData, 0, 0, question));
+
+        cloudSource = std::make_unique<CloudPackList> (live->getProductId(), live->getFormat(), live->getVersion());
+    }
+    else
+    {
+        archiveManager.reset();
+        cloudSource.reset();
+    }
+
+    workspace->getGrid().setDeviceCaps (caps);
+    details->getPresetDetails().setDeviceCaps (caps);
+    workspace->resized();
+    details->resized();
+    undoManager.clearUndoHistory();
+    refreshSourceNode (SourceCategories::device);
+    refreshSourceNode (SourceCategories::archive);
+    refreshSourceNode (SourceCategories::cloud);
+    browser.setRoot (this, sourcesRoot);
+    ensureSourceSelected();
+    sourceSelectionChanged();
+    resized();
+}
+
+void DataPage::releaseDevice (bool storeSnapshots, bool skipArchiveIndex)
+{
+    if (! skipArchiveIndex && archiveManager != nullptr)
+        archiveManager->saveIndex();
+
+    if (storeSnapshots && dataSet != nullptr && deviceFolder.isNotEmpty() && ! needSync)
+        storeDeviceSnapshots();
+
+    storeBrowserWidth();
+    deviceFolder = {};
+    deviceName = {};
+    browser.setRoot (nullptr, {});
+    showSource ({}, {}, DataViewPanel::emptyView, {}, DetailsPanel::emptyDetails);
+    sourcesRoot.removeAllChildren (nullptr);
+    dataSet = nullptr;
+    stagedData.reset();
+    undoManager.clearUndoHistory();
+    browser.setRoot (this, sourcesRoot);
+    archiveManager.reset();
+    cloudSource.reset();
+    caps = DeviceCaps();
+    needSync = true;
+    busy = false;
+    updateToolbarState (true);
+}

@@ -1,0 +1,90 @@
+// The unit's data on disk: the sync snapshot (what was last read from the unit) and the
+// working snapshot (the edited copy beside it). They are written when a read ends and when
+// the unit goes, taken up again when it comes back, and deleted when they cannot serve.
+
+#include "ui/DataPage.h"
+#include "archive/DataSourceTree.h"
+#include "core/AppPaths.h"
+#include "device/DeviceManager.h"
+#include "ui/MessageBoxes.h"
+
+using namespace juce;
+
+namespace
+{
+    void showFileError (Component* page)
+    {
+        showWarningBox (page, "File Error",
+                        "Larkspire was unable to save the device's data to disk. Please make sure the drive is not full.");
+    }
+}
+
+void DataPage::storeSync()
+{
+    auto* manager = getDeviceManager();
+    auto* live = manager != nullptr ? manager->getDeviceData() : nullptr;
+    if (live != nullptr)
+    {
+        busy = false;
+        const int result = live->saveDataFile (File (deviceFolder), false);
+        if (result == 0)
+        {
+            if (auto* working = dataSet->getWorking())
+            {
+                working->setSetup (live->getSetup(), false);
+                working->clearModifiedFlags (false);
+            }
+            needSync = false;
+            refreshSourceNode (SourceCategories::device);
+            browser.setRoot (this, sourcesRoot);
+            ensureSourceSelected();
+            sourceSelectionChanged();
+        }
+        else if (result == 2)
+        {
+            showFileError (this);
+        }
+        else
+        {
+            showWarningBox (this, "Data Integrity Failure",
+                            "Larkspire has detected data corruption in the data downloaded from your device. This could be"
+                            " caused by a MIDI transmission error. Please try downloading again. If the error persists,"
+                            " please contact Ardo Support.");
+            auto node = deviceNode();
+            if (node.isValid())
+                sourcesRoot.removeChild (node, nullptr);
+            needSync = true;
+        }
+    }
+    showSyncButton (needSync);
+}
+
+void DataPage::storeDeviceSnapshots()
+{
+    // Each snapshot replaces its old file only once written whole; a failure keeps the old one.
+    const File folder (deviceFolder);
+    bool stored = true;
+    if (auto* working = dataSet->getWorking())
+        stored = working->saveDataFile (folder, true) == 0;
+    if (auto* source = dataSet->getSourceDeviceData())
+        stored = source->saveDataFile (folder, false) == 0 && stored;
+    if (! stored)
+        showFileError (this);
+}
+
+std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manager)
+{
+    // The working copy is taken up only beside the unit's data it was edited from.
+    if (manager.loadSyncSnapshot())
+        return DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
+    deleteDeviceSnapshots();
+    return {};
+}
+
+void DataPage::deleteDeviceSnapshots()
+{
+    if (deviceFolder.isEmpty())
+        return;
+    File (AppPaths::getSyncFile (deviceFolder, false)).deleteFile();
+    File (AppPaths::getWorkingFile (deviceFolder, false)).deleteFile();
+}
