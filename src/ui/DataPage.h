@@ -73,7 +73,6 @@ public:
     // Toolbar items 24 and 25: SysEx export and import (the work is the exchange's).
     virtual void exportData();
     virtual void importData();
-    DataExchange& getExchange() noexcept { return exchange; }
     // Toolbar item 11 and Ctrl+F: the Find Preset dialog over the current sources.
     virtual void findPreset();
     // A hit chosen in the Find Preset dialog: its node in the browser, its slot in the grid.
@@ -146,10 +145,8 @@ public:
     juce::DrawableButton& getSyncButton() noexcept { return syncButton; }
     SourceDataBrowser& getBrowser() noexcept { return browser; }
     DataViewPanel& getWorkspace() noexcept { return *workspace; }
-    DetailsPanel& getDetails() noexcept { return *details; }
     juce::ConcertinaPanel& getPanels() noexcept { return panels; }
     juce::StretchableLayoutResizerBar& getResizerBar() noexcept { return *resizerBar; }
-    CloudPackList* getCloudSource() const noexcept { return cloudSource.get(); }
 
     //==============================================================================
     void resized() override;
