@@ -5,6 +5,7 @@
 #include "core/LarkspireChangeListener.h"
 #include "firmware/FirmwareUpdateElement.h"
 #include "firmware/FirmwareUpdateHost.h"
+#include "firmware/FirmwareUpdateStateMachine.h"
 #include "firmware/FirmwareUpdateTimings.h"
 #include "model/DeviceCaps.h"
 #include "model/DeviceData.h"
@@ -23,46 +24,21 @@
 // the owner, which reads getResultCode() and getErrorText().
 //
 // Every path ends in one of three final states (finished, stopped, failed) that nothing
-// moves it out of. Every wait has a deadline: a command that never starts, a device that
-// stops answering or a unit that never connects again ends the update as failed with a
-// text that says what did and did not happen to the unit.
+// moves it out of (FirmwareUpdateStateMachine keeps the state and takes the device events).
+// Every wait has a deadline: a command that never starts, a device that stops answering or
+// a unit that never connects again ends the update as failed with a text that says what
+// did and did not happen to the unit.
 //
-// Threads: the state is guarded by one lock, the progress values and the status text by
-// another; the two are never held together. The change callback, the timer and the public
-// operations run on the message thread; run() and the conversion callbacks on the thread.
-class FirmwareUpdateThread : public juce::Thread,
+// Threads: the change callback, the timer and the public operations run on the message
+// thread; run() and the conversion callbacks on the thread.
+class FirmwareUpdateThread : public FirmwareUpdateStates,
+                             public juce::Thread,
                              public LarkspireChangeListener,
                              public DataConversionManager::Listener,
-                             public juce::Timer
+                             public juce::Timer,
+                             private FirmwareUpdateStateMachine::Owner
 {
 public:
-    enum State : int
-    {
-        created      = 0,
-        asking       = 1,    // a question waits for the user's answer
-        preparing    = 2,    // pre-check done; the user data is read when needed
-        converting   = 3,
-        sending      = 4,
-        applying     = 5,    // the unit applies the update and reboots
-        rescanning   = 6,
-        unitFound    = 7,
-        unitNotFound = 8,
-        askingToScan = 9,    // "Device Detection Failure"
-        restoring    = 10,   // writing the user data back
-        restored     = 11,
-        finished     = 12,
-        stopped      = 13,
-        failed       = 14
-    };
-
-    enum Result : int
-    {
-        resultNone     = 0,  // also when the user ended the update through an answer
-        resultFinished = 1,
-        resultStopped  = 2,  // the Stop button, or a cancelled device command
-        resultFailed   = 3
-    };
-
     // Takes the current unit's data (by weak reference), format and firmware version from
     // the device manager, and makes the progress window through the owner.
     FirmwareUpdateThread (FirmwareUpdateHost& owner, const FirmwareUpdateElement& target);
@@ -95,25 +71,23 @@ public:
 
     //==============================================================================
     // Readable from any thread.
-    int getState() const;
-    int getResultCode() const;
-    juce::String getErrorText() const;
+    int getState() const                    { return machine.getState(); }
+    int getResultCode() const               { return machine.getResultCode(); }
+    juce::String getErrorText() const       { return machine.getErrorText(); }
     // The thread need not exit and the state is neither stopped nor failed.
     bool isActive() const;
     // Every state the update has been in, in order, starting with `created`.
-    juce::Array<int> getStateHistory() const;
+    juce::Array<int> getStateHistory() const { return machine.getStateHistory(); }
 
-    juce::String getStatusText() const;
-    bool isStatusError() const;
-    double getPhaseFraction() const;
-    double getOverallFraction() const;
-    // The weight of phase 0 to 4 in the overall progress.
-    static double getPhaseWeight (int phase);
+    juce::String getStatusText() const      { return machine.getProgress().getStatusText(); }
+    bool isStatusError() const              { return machine.getProgress().isStatusError(); }
+    double getPhaseFraction() const         { return machine.getProgress().getPhaseFraction(); }
+    double getOverallFraction() const       { return machine.getProgress().getOverallFraction(); }
 
     // The unit being updated and the versions involved (fixed once the pre-check ran).
-    const juce::String& getDeviceName() const noexcept        { return deviceName; }
+    const juce::String& getDeviceName() const noexcept        { return machine.getDeviceName(); }
     juce::uint8 getProductId() const noexcept                 { return unitFormat.productId; }
-    int getSerialNumber() const noexcept                      { return serialNumber.load(); }
+    int getSerialNumber() const noexcept                      { return machine.getSerialNumber(); }
     const VersionNumber& getStartVersion() const noexcept     { return unitVersion; }
     const VersionNumber& getTargetVersion() const noexcept    { return targetVersion; }
     const FirmwareUpdateElement& getTarget() const noexcept   { return target; }
@@ -129,17 +103,18 @@ public:
 
 private:
     //==============================================================================
-    // State (under the state lock)
-    bool setState (int newState);
-    bool moveState (int from, int to);
-    void fail (const juce::String& text);
-    void endAsStopped (int result);
-    static bool isFinalState (int s) noexcept { return s == finished || s == stopped || s == failed; }
-    void enterState (int newState);   // with the state lock held
+    // The state and the progress, kept by the state machine
+    bool setState (int newState)                  { return machine.setState (newState); }
+    bool moveState (int from, int to)             { return machine.moveState (from, to); }
+    void fail (const juce::String& text)          { machine.fail (text); }
+    void endAsStopped (int result)                { machine.endAsStopped (result); }
+    void setPhaseFraction (double fraction)       { machine.setPhaseFraction (fraction); }
+    void setStatus (const juce::String& text, bool isError = false) { machine.setStatus (text, isError); }
 
-    // Progress (under the progress lock)
-    void setPhaseFraction (double fraction);
-    void setStatus (const juce::String& text, bool isError = false);
+    // What the state machine needs of the update
+    void wakeUp() override                        { notify(); }
+    juce::String describeUnrestoredData() const override;
+    void stopConversion() override;
 
     // The steps of run()
     bool prepare();
@@ -151,6 +126,8 @@ private:
     bool checkVersion();
     bool restore();
 
+    static juce::uint32 now();
+    static int remainingUntil (juce::uint32 deadline);
     // Waits on the thread's event; false when the thread must exit.
     bool waitFor (int ms);
     // Runs an application command on the message thread and waits for its answer; retried
@@ -161,37 +138,22 @@ private:
     bool waitForDeviceCommand (int code, bool& outSilent);
     // Puts a question to the user through the timer; true for "yes".
     bool ask (int questionState, const juce::String& text, int resumeState);
-    void noteDeviceActivity();
-    void handleDeviceEvent (const DeviceInfoMessage& e);
-    void handleStopRequest();
     void closeUpdate (bool report);
-    juce::String describeUnrestoredData() const;
 
     //==============================================================================
     FirmwareUpdateHost& owner;
     const FirmwareUpdateElement target;
     const FirmwareUpdateTimings timings;
 
-    mutable juce::CriticalSection stateLock;
-    int state = created;
-    juce::Array<int> stateHistory { (int) created };
-    int resultCode = resultNone;
-    juce::String errorText;
-    juce::String questionText;
-    int questionResumeState = created;
     std::atomic<bool> answer { false };
     std::atomic<bool> questionTaken { false };
-    std::atomic<bool> stopRequested { false };
 
-    juce::String deviceName;
-    std::atomic<int> serialNumber { -1 };
     juce::WeakReference<DeviceData> unitData;
     DeviceDataFormat unitFormat;
     VersionNumber unitVersion, targetVersion;
     std::unique_ptr<DeviceCaps> targetCaps;
     double rebootWaitSeconds = 0.0;
     double rebootWaitMs = 0.0;       // as waited (scaled in tests)
-    double rebootWaitStartMs = 0.0;  // message thread
     bool presetVersionsChange = false, setupVersionsChange = false;
     std::unique_ptr<juce::OwnedArray<juce::MidiMessage>> image;
     std::atomic<bool> imageSent { false };
@@ -201,26 +163,14 @@ private:
     juce::CriticalSection conversionLock;
     DataConversionManager* activeConversion = nullptr;
 
-    std::atomic<int> runningDeviceCommand { 0 };     // the device command the update waits for
-    std::atomic<int> deviceCommandEnding { 0 };      // how it ended (0 while it runs)
-    std::atomic<juce::uint32> lastDeviceActivity { 0 };
-    std::atomic<juce::uint32> stopRequestTime { 0 };
     std::atomic<int> commandAnswer { -1 };           // -1 pending, 0 refused, 1 ran
-    std::atomic<int> scanResults { 0 };
-    std::atomic<int> unitConnections { 0 };
     juce::WeakReference<FirmwareUpdateThread> selfReference;
-
-    mutable juce::CriticalSection progressLock;
-    double weights[5] = { 0.1, 0.05, 0.4, 0.35, 0.1 };
-    double phaseFraction = 0.0, overallFraction = 0.0;
-    juce::String statusText;
-    bool statusIsError = false;
-    int presetsWritten = 0, presetsToWrite = 0;   // message thread
 
     std::unique_ptr<FirmwareUpdateProgressView> view;
     bool closed = false;                           // message thread
 
-    friend struct FirmwareUpdateThreadProbe;   // the state-machine tests
+    FirmwareUpdateStateMachine machine { *this };
+
     JUCE_DECLARE_WEAK_REFERENCEABLE (FirmwareUpdateThread)
     JUCE_DECLARE_NON_COPYABLE (FirmwareUpdateThread)
 };

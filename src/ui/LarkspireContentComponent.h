@@ -108,10 +108,7 @@ public:
     juce::DrawableButton& getOptionsButton() noexcept  { return optionsButton; }
     juce::DrawableButton& getDeveloperButton() noexcept { return developerButton; }
 
-    // The firmware offer and the update that runs
-    FirmwareUpdateThread* getRunningUpdate() const noexcept { return runningUpdate.get(); }
-    const FirmwareUpdateElement& getOfferedUpdate() const noexcept { return offeredUpdate; }
-    const juce::StringArray& getOfferedDevices() const noexcept    { return offeredDevices; }
+    // The units whose firmware list was opened in this run; an update's usage event says so.
     const juce::StringArray& getListOpenedDevices() const noexcept { return listOpenedDevices; }
 
 private:

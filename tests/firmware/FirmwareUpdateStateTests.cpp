@@ -4,86 +4,51 @@
 
 using namespace testing_support;
 
-// Reaches into the update to put it in a state and to read what the tests check, so that
-// its reactions to the messages it listens to can be tried one by one, without a unit.
-struct FirmwareUpdateThreadProbe
-{
-    static void setState (FirmwareUpdateThread& t, int s)
-    {
-        const juce::ScopedLock sl (t.stateLock);
-        t.enterState (s);
-    }
-
-    static void setResult (FirmwareUpdateThread& t, int r)
-    {
-        const juce::ScopedLock sl (t.stateLock);
-        t.resultCode = r;
-    }
-
-    static void setRunningCommand (FirmwareUpdateThread& t, int code)
-    {
-        t.runningDeviceCommand = code;
-        t.deviceCommandEnding = 0;
-    }
-
-    static int commandEnding (FirmwareUpdateThread& t) { return t.deviceCommandEnding.load(); }
-
-    static void setUnit (FirmwareUpdateThread& t, const juce::String& name, int numPresets, juce::uint8 productId)
-    {
-        t.deviceName = name;
-        t.unitFormat.numPresets = numPresets;
-        t.unitFormat.productId = productId;
-    }
-
-    static void setPresetsToWrite (FirmwareUpdateThread& t, int n)
-    {
-        const juce::ScopedLock sl (t.progressLock);
-        t.presetsToWrite = n;
-        t.presetsWritten = 0;
-    }
-
-    static void setPhaseFraction (FirmwareUpdateThread& t, double f) { t.setPhaseFraction (f); }
-    static bool stopRequested (FirmwareUpdateThread& t)               { return t.stopRequested.load(); }
-
-};
-
 namespace
 {
     using State = FirmwareUpdateThread::State;
-    using Probe = FirmwareUpdateThreadProbe;
 
-    DeviceCommandMessage commandOf (int code) { return DeviceCommandMessage (code); }
+    // The update behind a state machine: nothing converts, nothing waits, no user data.
+    struct QuietOwner : public FirmwareUpdateStateMachine::Owner
+    {
+        void wakeUp() override {}
+        juce::String describeUnrestoredData() const override { return {}; }
+        void stopConversion() override {}
+    };
 
-    void feed (FirmwareUpdateThread& t, int code, int p1 = 0, int p2 = 0, const juce::String& text = {},
+    void feed (FirmwareUpdateStateMachine& t, int code, int p1 = 0, int p2 = 0, const juce::String& text = {},
                int commandCode = 0)
     {
         DeviceInfoMessage e (code, p1, p2, text);
-        e.command = commandOf (commandCode);
+        e.command = DeviceCommandMessage (commandCode);
         t.changeInfoCallback (ChangeInfo (e));
     }
 
-    // An update with no unit behind it: its reactions only.
+    // The state machine of an update with no unit behind it: its reactions only.
     struct Bench
     {
         Bench()
         {
-            update = std::make_unique<FirmwareUpdateThread> (host, FirmwareUpdateElement());
-            Probe::setUnit (*update, "Merle", 26, 17);
+            update.setUnit ("Merle", 17, 26, -1);
         }
 
-        ScopedFirmwareUpdateTimings timings { ScopedFirmwareUpdateTimings::fast() };
-        RecordingUpdateHost host;
-        std::unique_ptr<FirmwareUpdateThread> update;
+        QuietOwner owner;
+        FirmwareUpdateStateMachine update { owner };
     };
+
+    juce::String statusOf (const FirmwareUpdateStateMachine& t)   { return t.getProgress().getStatusText(); }
+    bool isErrorStatus (const FirmwareUpdateStateMachine& t)      { return t.getProgress().isStatusError(); }
+    double phaseOf (const FirmwareUpdateStateMachine& t)          { return t.getProgress().getPhaseFraction(); }
+    double overallOf (const FirmwareUpdateStateMachine& t)        { return t.getProgress().getOverallFraction(); }
 }
 
 TEST (FirmwareUpdateState, PhaseWeightsAndOverallProgressByState)
 {
     double sum = 0.0;
     for (int phase = 0; phase < 5; ++phase)
-        sum += FirmwareUpdateThread::getPhaseWeight (phase);
+        sum += FirmwareUpdateProgress::getPhaseWeight (phase);
     EXPECT_DOUBLE_EQ (sum, 1.0);
-    EXPECT_DOUBLE_EQ (FirmwareUpdateThread::getPhaseWeight (2), 0.4);
+    EXPECT_DOUBLE_EQ (FirmwareUpdateProgress::getPhaseWeight (2), 0.4);
 
     struct Case { int state; double phase, overall; };
     const Case cases[] = {
@@ -103,128 +68,128 @@ TEST (FirmwareUpdateState, PhaseWeightsAndOverallProgressByState)
     for (auto c : cases)
     {
         Bench b;
-        Probe::setState (*b.update, c.state);
-        Probe::setPhaseFraction (*b.update, 0.5);
-        EXPECT_DOUBLE_EQ (b.update->getPhaseFraction(), c.phase) << "state " << c.state;
-        EXPECT_DOUBLE_EQ (b.update->getOverallFraction(), c.overall) << "state " << c.state;
+        b.update.setState (c.state);
+        b.update.setPhaseFraction (0.5);
+        EXPECT_DOUBLE_EQ (phaseOf (b.update), c.phase) << "state " << c.state;
+        EXPECT_DOUBLE_EQ (overallOf (b.update), c.overall) << "state " << c.state;
     }
 
     // A question keeps the overall progress where it was.
     Bench b;
-    Probe::setState (*b.update, State::sending);
-    Probe::setPhaseFraction (*b.update, 1.0);
-    Probe::setState (*b.update, State::asking);
-    Probe::setPhaseFraction (*b.update, 0.25);
-    EXPECT_DOUBLE_EQ (b.update->getPhaseFraction(), 0.25);
-    EXPECT_DOUBLE_EQ (b.update->getOverallFraction(), 0.55);
+    b.update.setState (State::sending);
+    b.update.setPhaseFraction (1.0);
+    b.update.setState (State::asking);
+    b.update.setPhaseFraction (0.25);
+    EXPECT_DOUBLE_EQ (phaseOf (b.update), 0.25);
+    EXPECT_DOUBLE_EQ (overallOf (b.update), 0.55);
 
     // Fractions out of range are held to 0..1.
-    Probe::setState (*b.update, State::restoring);
-    Probe::setPhaseFraction (*b.update, 1.7);
-    EXPECT_DOUBLE_EQ (b.update->getOverallFraction(), 1.0);
+    b.update.setState (State::restoring);
+    b.update.setPhaseFraction (1.7);
+    EXPECT_DOUBLE_EQ (overallOf (b.update), 1.0);
 }
 
 TEST (FirmwareUpdateState, StatusTextsOfTheDeviceEvents)
 {
     Bench b;
-    auto& t = *b.update;
-    Probe::setState (t, State::preparing);
+    auto& t = b.update;
+    t.setState (State::preparing);
 
     feed (t, InfoCode::presetRead, 13, 25, "Bright Lead");
-    EXPECT_EQ (t.getStatusText(), "Analyzing preset 13: Bright Lead");
-    EXPECT_FALSE (t.isStatusError());
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 13.0 / 26.0);
+    EXPECT_EQ (statusOf (t), "Analyzing preset 13: Bright Lead");
+    EXPECT_FALSE (isErrorStatus (t));
+    EXPECT_DOUBLE_EQ (phaseOf (t), 13.0 / 26.0);
 
     feed (t, InfoCode::presetEmpty, 14, 25);
-    EXPECT_EQ (t.getStatusText(), "Analyzing preset 14: <empty>");
+    EXPECT_EQ (statusOf (t), "Analyzing preset 14: <empty>");
 
     // Retry texts carry the attempt and the device threads' limit of ten.
     feed (t, InfoCode::presetReadAttemptFailed, 15, 3);
-    EXPECT_EQ (t.getStatusText(), "Transmission error on preset 15  [retry 3/10]");
-    EXPECT_TRUE (t.isStatusError());
+    EXPECT_EQ (statusOf (t), "Transmission error on preset 15  [retry 3/10]");
+    EXPECT_TRUE (isErrorStatus (t));
     feed (t, InfoCode::presetWriteAttemptFailed, 4, 9, "Warm Double");
-    EXPECT_EQ (t.getStatusText(), "Transmission error on preset 4  [retry 9/10]");
+    EXPECT_EQ (statusOf (t), "Transmission error on preset 4  [retry 9/10]");
     feed (t, InfoCode::setupReadAttemptFailed, 0, 2);
-    EXPECT_EQ (t.getStatusText(), "Transmission error on setup data  [retry 2/10]");
-    EXPECT_TRUE (t.isStatusError());
+    EXPECT_EQ (statusOf (t), "Transmission error on setup data  [retry 2/10]");
+    EXPECT_TRUE (isErrorStatus (t));
     feed (t, InfoCode::setupWriteAttemptFailed, 0, 10);
-    EXPECT_EQ (t.getStatusText(), "Transmission error on setup data  [retry 10/10]");
+    EXPECT_EQ (statusOf (t), "Transmission error on setup data  [retry 10/10]");
 
     feed (t, InfoCode::setupPacketSent, 1, 2);
-    EXPECT_EQ (t.getStatusText(), "Updating setup");
-    EXPECT_FALSE (t.isStatusError());
+    EXPECT_EQ (statusOf (t), "Updating setup");
+    EXPECT_FALSE (isErrorStatus (t));
 
     // Written presets count up against the number to write, before this one counts.
-    Probe::setState (t, State::restoring);
-    Probe::setPresetsToWrite (t, 4);
+    t.setState (State::restoring);
+    t.getProgress().startCountingWrites (4);
     feed (t, InfoCode::presetWritten, 7, 0, "Sim 7");
-    EXPECT_EQ (t.getStatusText(), "Updating preset 7: Sim 7");
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 0.0);
+    EXPECT_EQ (statusOf (t), "Updating preset 7: Sim 7");
+    EXPECT_DOUBLE_EQ (phaseOf (t), 0.0);
     feed (t, InfoCode::presetWritten, 12, 0, "Sim 12");
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 0.25);
+    EXPECT_DOUBLE_EQ (phaseOf (t), 0.25);
 
     // Firmware blocks 2 to n of an image of n messages: the last one fills the phase, no more.
-    Probe::setState (t, State::sending);
+    t.setState (State::sending);
     feed (t, InfoCode::firmwareBlockSent, 2, 10);
-    EXPECT_EQ (t.getStatusText(), "Sending update to Merle");
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 1.0 / 9.0);
+    EXPECT_EQ (statusOf (t), "Sending update to Merle");
+    EXPECT_DOUBLE_EQ (phaseOf (t), 1.0 / 9.0);
     feed (t, InfoCode::firmwareBlockSent, 10, 10);
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 1.0);
-    EXPECT_DOUBLE_EQ (t.getOverallFraction(), 0.55);
+    EXPECT_DOUBLE_EQ (phaseOf (t), 1.0);
+    EXPECT_DOUBLE_EQ (overallOf (t), 0.55);
     feed (t, InfoCode::firmwareBlockResent, 6, 2);
-    EXPECT_EQ (t.getStatusText(), "Transmission error on packet 6, attempt 2");
-    EXPECT_TRUE (t.isStatusError());
+    EXPECT_EQ (statusOf (t), "Transmission error on packet 6, attempt 2");
+    EXPECT_TRUE (isErrorStatus (t));
 
     // A one-message image reports no fraction rather than dividing by zero.
     feed (t, InfoCode::firmwareBlockSent, 1, 1);
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 1.0);
+    EXPECT_DOUBLE_EQ (phaseOf (t), 1.0);
 
     // Events of other kinds and codes change nothing.
-    const auto before = t.getStatusText();
+    const auto before = statusOf (t);
     ChangeInfo::Ptr command = ChangeInfo::command (0x3D000);
     t.changeInfoCallback (*command);
     t.changeInfoCallback (*ChangeInfo::stateChange (4, 0));
     feed (t, InfoCode::presetDeleteSent, 3);
-    EXPECT_EQ (t.getStatusText(), before);
+    EXPECT_EQ (statusOf (t), before);
     EXPECT_EQ (t.getState(), State::sending);
 }
 
 TEST (FirmwareUpdateState, CommandEndingsMoveOnlyTheStateTheyBelongTo)
 {
     Bench b;
-    auto& t = *b.update;
+    auto& t = b.update;
 
     // The read's end moves preparing to converting; a done of another command does nothing.
-    Probe::setState (t, State::preparing);
-    Probe::setRunningCommand (t, DeviceCommand::readAll);
+    t.setState (State::preparing);
+    t.beginDeviceCommand (DeviceCommand::readAll);
     feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::readPresets);
     EXPECT_EQ (t.getState(), State::preparing);
-    EXPECT_EQ (Probe::commandEnding (t), 0);
+    EXPECT_EQ (t.getDeviceCommandEnding(), 0);
     feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::readAll);
     EXPECT_EQ (t.getState(), State::converting);
-    EXPECT_EQ (Probe::commandEnding (t), InfoCode::commandDone);
+    EXPECT_EQ (t.getDeviceCommandEnding(), InfoCode::commandDone);
 
     // The transfer's end starts the wait for the reboot.
-    Probe::setState (t, State::sending);
-    Probe::setRunningCommand (t, DeviceCommand::rawSend);
+    t.setState (State::sending);
+    t.beginDeviceCommand (DeviceCommand::rawSend);
     feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::rawSend);
     EXPECT_EQ (t.getState(), State::applying);
-    EXPECT_EQ (t.getStatusText(), "Waiting for Merle to apply the update");
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 1.0);
+    EXPECT_EQ (statusOf (t), "Waiting for Merle to apply the update");
+    EXPECT_DOUBLE_EQ (phaseOf (t), 1.0);
 
     // A late second ending of the transfer does not bring the update back to "applying".
-    Probe::setState (t, State::rescanning);
+    t.setState (State::rescanning);
     feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::rawSend);
     EXPECT_EQ (t.getState(), State::rescanning);
 
     // The write-back's end.
-    Probe::setState (t, State::restoring);
-    Probe::setRunningCommand (t, DeviceCommand::writeWholeData);
+    t.setState (State::restoring);
+    t.beginDeviceCommand (DeviceCommand::writeWholeData);
     feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::writeWholeData);
     EXPECT_EQ (t.getState(), State::restored);
 
     // The failure of the re-identification is not the update's.
-    Probe::setState (t, State::rescanning);
+    t.setState (State::rescanning);
     feed (t, InfoCode::commandFailed, 0, 0, {}, DeviceCommand::reidentify);
     EXPECT_EQ (t.getState(), State::rescanning);
 
@@ -239,18 +204,18 @@ TEST (FirmwareUpdateState, CommandEndingsMoveOnlyTheStateTheyBelongTo)
 TEST (FirmwareUpdateState, ScanResultsAreTakenOnlyWhileRescanning)
 {
     Bench b;
-    auto& t = *b.update;
+    auto& t = b.update;
 
     // Without a device manager no unit is connected: not found.
-    Probe::setState (t, State::rescanning);
+    t.setState (State::rescanning);
     feed (t, InfoCode::scanFinished, 1);
     EXPECT_EQ (t.getState(), State::unitNotFound);
-    EXPECT_DOUBLE_EQ (t.getPhaseFraction(), 1.0);
+    EXPECT_DOUBLE_EQ (phaseOf (t), 1.0);
 
     // A scan result in any other state leaves it be.
     for (int s : { (int) State::sending, (int) State::applying, (int) State::askingToScan, (int) State::restoring })
     {
-        Probe::setState (t, s);
+        t.setState (s);
         feed (t, InfoCode::scanFinished, 1);
         EXPECT_EQ (t.getState(), s);
     }
@@ -263,13 +228,13 @@ TEST (FirmwareUpdateState, StopInEachState)
                    (int) State::rescanning, (int) State::unitFound, (int) State::unitNotFound, (int) State::restoring })
     {
         Bench b;
-        auto& t = *b.update;
-        Probe::setState (t, s);
+        auto& t = b.update;
+        t.setState (s);
         feed (t, InfoCode::stopFirmwareUpdate);
-        EXPECT_EQ (t.getStatusText(), "Stopping update!!!") << "state " << s;
+        EXPECT_EQ (statusOf (t), "Stopping update!!!") << "state " << s;
         EXPECT_EQ (t.getState(), State::stopped) << "state " << s;
         EXPECT_EQ (t.getResultCode(), FirmwareUpdateThread::resultStopped) << "state " << s;
-        EXPECT_TRUE (Probe::stopRequested (t));
+        EXPECT_TRUE (t.isStopRequested());
     }
 
     // With one, the update waits for the command to end as cancelled.
@@ -278,13 +243,13 @@ TEST (FirmwareUpdateState, StopInEachState)
                     std::make_pair ((int) State::restoring, (int) DeviceCommand::writeWholeData) })
     {
         Bench b;
-        auto& t = *b.update;
-        Probe::setState (t, c.first);
-        Probe::setRunningCommand (t, c.second);
+        auto& t = b.update;
+        t.setState (c.first);
+        t.beginDeviceCommand (c.second);
         feed (t, InfoCode::stopFirmwareUpdate);
-        EXPECT_EQ (t.getStatusText(), "Stopping update!!!");
+        EXPECT_EQ (statusOf (t), "Stopping update!!!");
         EXPECT_EQ (t.getState(), c.first);
-        EXPECT_TRUE (t.isActive());
+        EXPECT_EQ (t.getResultCode(), FirmwareUpdateThread::resultNone);   // not over yet
 
         // A cancelled command of someone else is not the update's.
         feed (t, InfoCode::commandCancelled, 0, 0, {}, DeviceCommand::readPresets);
@@ -293,7 +258,7 @@ TEST (FirmwareUpdateState, StopInEachState)
         feed (t, InfoCode::commandCancelled, 0, 0, {}, c.second);
         EXPECT_EQ (t.getState(), State::stopped);
         EXPECT_EQ (t.getResultCode(), FirmwareUpdateThread::resultStopped);
-        EXPECT_EQ (Probe::commandEnding (t), InfoCode::commandCancelled);
+        EXPECT_EQ (t.getDeviceCommandEnding(), InfoCode::commandCancelled);
     }
 }
 
@@ -302,14 +267,14 @@ TEST (FirmwareUpdateState, FinalStatesStayFinal)
     // Stopped: late endings, scan results and failures change neither state nor result.
     {
         Bench b;
-        auto& t = *b.update;
-        Probe::setState (t, State::sending);
-        Probe::setRunningCommand (t, DeviceCommand::rawSend);
+        auto& t = b.update;
+        t.setState (State::sending);
+        t.beginDeviceCommand (DeviceCommand::rawSend);
         feed (t, InfoCode::stopFirmwareUpdate);
         feed (t, InfoCode::commandCancelled, 0, 0, {}, DeviceCommand::rawSend);
         ASSERT_EQ (t.getState(), State::stopped);
 
-        Probe::setRunningCommand (t, DeviceCommand::rawSend);
+        t.beginDeviceCommand (DeviceCommand::rawSend);
         feed (t, InfoCode::commandDone, 0, 0, {}, DeviceCommand::rawSend);
         feed (t, InfoCode::scanFinished, 1);
         feed (t, InfoCode::unitConnection, 1);
@@ -318,15 +283,14 @@ TEST (FirmwareUpdateState, FinalStatesStayFinal)
         EXPECT_EQ (t.getState(), State::stopped);
         EXPECT_EQ (t.getResultCode(), FirmwareUpdateThread::resultStopped);
         EXPECT_TRUE (t.getErrorText().isEmpty());
-        EXPECT_FALSE (t.isActive());
     }
 
     // Failed: a later cancel does not turn it into "stopped", nor a done into "restored".
     {
         Bench b;
-        auto& t = *b.update;
-        Probe::setState (t, State::restoring);
-        Probe::setRunningCommand (t, DeviceCommand::writeWholeData);
+        auto& t = b.update;
+        t.setState (State::restoring);
+        t.beginDeviceCommand (DeviceCommand::writeWholeData);
         feed (t, InfoCode::commandFailed, 0, 0, {}, DeviceCommand::writeWholeData);
         ASSERT_EQ (t.getState(), State::failed);
         const auto text = t.getErrorText();
@@ -342,9 +306,8 @@ TEST (FirmwareUpdateState, FinalStatesStayFinal)
     // Finished: nothing moves it either.
     {
         Bench b;
-        auto& t = *b.update;
-        Probe::setState (t, State::finished);
-        Probe::setResult (t, FirmwareUpdateThread::resultFinished);
+        auto& t = b.update;
+        ASSERT_TRUE (t.finish());
         feed (t, InfoCode::commandFailed, 0, 0, {}, DeviceCommand::writeWholeData);
         feed (t, InfoCode::stopFirmwareUpdate);
         EXPECT_EQ (t.getState(), State::finished);

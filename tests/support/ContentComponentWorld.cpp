@@ -1,6 +1,7 @@
 #include "support/ContentComponentWorld.h"
 #include <gtest/gtest.h>
 #include "content/ContentManager.h"
+#include "content/EventTracker.h"
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
 #include "ui/CommandManager.h"
@@ -92,12 +93,28 @@ namespace testing_support
         return d;
     }
 
+    namespace
+    {
+        // A recording view that clears the parts' pointer to it when its update deletes it.
+        struct PartsProgressView : public RecordingProgressView
+        {
+            explicit PartsProgressView (RecordingProgressView*& s) : slot (s) {}
+            ~PartsProgressView() override
+            {
+                if (slot == this)
+                    slot = nullptr;
+            }
+
+            RecordingProgressView*& slot;
+        };
+    }
+
     std::unique_ptr<FirmwareUpdateProgressView> RecordingParts::createUpdateProgressView (juce::MessageListener& owner)
     {
         progressOwner = &owner;
         if (noProgressView)
             return {};
-        auto view = std::make_unique<RecordingProgressView>();
+        auto view = std::make_unique<PartsProgressView> (progressView);
         progressView = view.get();
         return view;
     }
@@ -121,6 +138,8 @@ namespace testing_support
 
     ContentComponentWorld::~ContentComponentWorld()
     {
+        if (tracking)
+            setEventTracker (nullptr);
         // The device threads post to the component: they go first.
         setDeviceManager (nullptr);
         pumpFor (20);
@@ -151,6 +170,27 @@ namespace testing_support
                                .findChildFiles (juce::File::findFiles, false, "*.syx"))
             ASSERT_TRUE (image.copyFileTo (target.getChildFile (image.getFileName())));
         ASSERT_TRUE (getContentManager()->loadStoredContent (productId));
+    }
+
+    void ContentComponentWorld::trackUsage()
+    {
+        setEventTracker (new EventTracker());
+        tracking = true;
+    }
+
+    juce::StringArray ContentComponentWorld::waitForUsageEvents (const juce::String& script, int count, int timeoutMs)
+    {
+        const auto path = "/lark-spire-2/php/tracking-1.0/" + script;
+        auto bodies = [&]
+        {
+            juce::StringArray found;
+            for (auto& r : devices.content.server.getRequests())
+                if (r.method == "POST" && r.path == path)
+                    found.add (r.body);
+            return found;
+        };
+        pumpUntil ([&] { return bodies().size() >= count; }, timeoutMs);
+        return bodies();
     }
 
     size_t ContentComponentWorld::countEndings() const

@@ -101,7 +101,7 @@ namespace testing_support
         RecordingDevicePage* devicePage = nullptr;
         RecordingDataPage* dataPage = nullptr;
         RecordingContentDialogs* dialogs = nullptr;
-        RecordingProgressView* progressView = nullptr;   // the last one made
+        RecordingProgressView* progressView = nullptr;   // the last one made, until its update deletes it
         juce::MessageListener* progressOwner = nullptr;
 
         std::unique_ptr<DevicePageView> createDevicePage (LarkspireContentComponent&) override;
@@ -137,6 +137,12 @@ namespace testing_support
         // stored content as the hub does offline: the product's firmware list is usable.
         void installFirmware (juce::uint8 productId, const juce::String& productName);
 
+        // Sends usage events to the web stand-in from now on (until the world goes).
+        void trackUsage();
+        // The bodies of the usage events that reached the web stand-in for this script, waiting
+        // until there are at least `count`.
+        juce::StringArray waitForUsageEvents (const juce::String& script, int count, int timeoutMs = 30000);
+
         DeviceWorld devices;
         RecordingDialogService boxes;
         RecordingParts parts;
@@ -144,6 +150,7 @@ namespace testing_support
 
     private:
         struct Settings { Settings(); ~Settings(); } settings;
+        bool tracking = false;
         std::unique_ptr<LarkspireContentComponent> content;
     };
 }

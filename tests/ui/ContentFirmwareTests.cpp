@@ -46,10 +46,11 @@ namespace
             return {};
         }
 
+        // Until the end is reported and the update is gone with its window.
         bool waitForTheEnd (int timeoutMs = 120000)
         {
             return pumpUntil ([this] { return w.changes.countEvents (InfoCode::firmwareUpdateEnded) > 0
-                                              && c().getRunningUpdate() == nullptr; }, timeoutMs);
+                                              && w.parts.progressView == nullptr; }, timeoutMs);
         }
     };
 
@@ -70,12 +71,12 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     dialogs.chooseUpdate = true;
     dialogs.updateToChoose = u.entry (140);
     ASSERT_TRUE (dialogs.updateToChoose.isUsable());
+    u.w.trackUsage();
 
     // The same build again: the question says so.
     ASSERT_TRUE (c.invokeDirectly (AppCommand::showFirmwareUpdates, false));
     ASSERT_EQ (dialogs.chooserCalls.size(), 1u);
     EXPECT_EQ (dialogs.chooserCalls[0], std::make_pair ((int) DeviceWorld::merle, false));
-    EXPECT_TRUE (c.getListOpenedDevices().contains (u.name));
     ASSERT_EQ (u.w.boxes.boxes.size(), 1u);
     EXPECT_EQ (u.w.boxes.boxes[0].title, "Firmware Update!");
     EXPECT_EQ (u.w.boxes.boxes[0].icon, Icon::question);
@@ -83,11 +84,10 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     EXPECT_EQ (u.w.boxes.boxes[0].buttons, juce::StringArray ({ "Start Update", "Cancel" }));
 
     // "Start Update": the update runs, listening first, with the application in state 4.
-    ASSERT_NE (c.getRunningUpdate(), nullptr);
-    EXPECT_EQ (u.w.devices.content.host.getApplicationState(), 4);
-    EXPECT_EQ (c.getChangeListeners().getLast(), c.getRunningUpdate());
     ASSERT_NE (u.w.parts.progressView, nullptr);
     EXPECT_TRUE (u.w.parts.progressView->modal);
+    EXPECT_EQ (u.w.devices.content.host.getApplicationState(), 4);
+    EXPECT_NE (dynamic_cast<FirmwareUpdateThread*> (c.getChangeListeners().getLast()), nullptr);
     EXPECT_EQ (u.w.parts.progressOwner, &c);
 
     ASSERT_TRUE (u.waitForTheEnd());
@@ -95,7 +95,6 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     EXPECT_EQ (u.w.boxes.boxes[1].title, "Firmware Update Complete");
     EXPECT_EQ (u.w.boxes.boxes[1].message, u.name + " updated successfully.");
     EXPECT_EQ (u.w.boxes.boxes[1].icon, Icon::info);
-    EXPECT_TRUE (c.getOfferedDevices().contains (u.name));
     EXPECT_FALSE (c.getChangeListeners().contains (nullptr));
     EXPECT_EQ (c.getChangeListeners().size(), 4);   // the update left
 
@@ -107,6 +106,18 @@ TEST (ContentFirmware, AnUpdateChosenFromTheListRunsToTheEnd)
     EXPECT_NE (std::find (states.begin(), states.end(), 4), states.end());
     EXPECT_TRUE (pumpUntil ([&] { return u.w.devices.content.host.getApplicationState() == 0
                                          && isUnitConnected(); }));
+
+    // The usage event of the update says that the list was opened for the unit.
+    const auto updates = u.w.waitForUsageEvents ("db_device_update.php", 1);
+    ASSERT_EQ (updates.size(), 1);
+    EXPECT_TRUE (updates[0].contains ("start_build=140&target_build=140&exit_code=1&description_read=1")) << updates[0];
+
+    // A unit that was just updated is not offered a newer build (a beta, for developers) again.
+    u.w.devices.content.host.developer = true;
+    u.w.boxes.boxes.clear();
+    ASSERT_TRUE (c.connectToDevice (-1));
+    ASSERT_TRUE (c.connectToDevice (u.w.manager().findDevice (DeviceWorld::merle, 40123)));
+    EXPECT_FALSE (u.w.boxes.titles().contains ("New Firmware Available"));
 }
 
 TEST (ContentFirmware, ARefusedUpdateEndsWithItsErrorText)
@@ -142,8 +153,10 @@ TEST (ContentFirmware, StopDuringTheRebootWaitInterruptsTheUpdate)
     ASSERT_TRUE (c.startFirmwareUpdate (u.entry (140)));
 
     // Once the image is on the unit, the user presses Stop in the progress window.
-    ASSERT_TRUE (pumpUntil ([&] { return c.getRunningUpdate() != nullptr
-                                         && c.getRunningUpdate()->getState() == FirmwareUpdateThread::applying; }, 60000));
+    ASSERT_TRUE (pumpUntil ([&] { return u.w.parts.progressView != nullptr
+                                         && ! u.w.parts.progressView->statuses.empty()
+                                         && u.w.parts.progressView->statuses.back().text
+                                                == "Waiting for " + u.name + " to apply the update"; }, 60000));
     c.postMessage (new DeviceInfoMessage (InfoCode::stopFirmwareUpdate, 0, 0, {}));
     ASSERT_TRUE (u.waitForTheEnd (60000));
     // (The scan that follows the end may already have found the unit still rebooting and said so.)
@@ -151,14 +164,21 @@ TEST (ContentFirmware, StopDuringTheRebootWaitInterruptsTheUpdate)
     EXPECT_EQ (u.w.boxes.boxes[0].title, "Firmware Update Interrupted");
     EXPECT_EQ (u.w.boxes.boxes[0].message, "You should power cycle " + u.name
                + " and you may have to restart Larkspire before trying the update again.");
-    EXPECT_FALSE (c.getOfferedDevices().contains (u.name));
+
+    // The unit was not updated: once it is back from its reboot and connected again, a newer
+    // build (a beta, for developers) is offered.
+    ASSERT_TRUE (pumpUntil ([&] { return u.unit->getRebootCount() == 1 && u.unit->isPresent(); }));
+    u.w.devices.content.host.developer = true;
+    u.w.boxes.answerWith ({ 2, 2, 2 });   // "No" (a box of the scan that followed the end may come first)
+    ASSERT_TRUE (u.w.scan());
+    EXPECT_TRUE (pumpUntil ([&] { return u.w.boxes.titles().contains ("New Firmware Available"); }))
+        << u.w.boxes.titles().joinIntoString ("|");
 }
 
 TEST (ContentFirmware, TheUpdateQuestionOffersItsDetails)
 {
     UpdateWorld u (120);
     auto& c = u.c();
-    ASSERT_EQ (c.getOfferedUpdate().getBuild(), 140);   // offered at connection
 
     // "Cancel": nothing starts.
     u.w.boxes.answerWith ({ 2 });
@@ -167,14 +187,14 @@ TEST (ContentFirmware, TheUpdateQuestionOffersItsDetails)
     EXPECT_EQ (u.w.boxes.boxes[0].title, "Firmware Update!");
     EXPECT_EQ (u.w.boxes.boxes[0].message, "Are you sure you would like to update your firmware?" + warning (u.name));
     EXPECT_EQ (u.w.boxes.boxes[0].buttons, juce::StringArray ({ "Show Details...", "Start Update", "Cancel" }));
-    EXPECT_EQ (c.getRunningUpdate(), nullptr);
+    EXPECT_EQ (u.w.parts.progressView, nullptr);
 
     // "Show Details...": the list opens, custom images allowed.
     u.w.boxes.answerWith ({ 0 });
     c.invokeDirectly (AppCommand::updateFirmware, false);
     ASSERT_TRUE (pumpUntil ([&] { return ! u.w.parts.dialogs->chooserCalls.empty(); }));
     EXPECT_EQ (u.w.parts.dialogs->chooserCalls[0], std::make_pair ((int) DeviceWorld::merle, true));
-    EXPECT_EQ (c.getRunningUpdate(), nullptr);
+    EXPECT_EQ (u.w.parts.progressView, nullptr);
 
     // Unsaved preset edits: the update asks first, and "Cancel" keeps them.
     u.w.parts.dataPage->dataSet = new DataSet (u.w.manager().getDeviceData(), nullptr);
@@ -183,15 +203,15 @@ TEST (ContentFirmware, TheUpdateQuestionOffersItsDetails)
     u.w.boxes.answerWith ({ 1 });
     c.invokeDirectly (AppCommand::updateFirmwareNow, false);
     EXPECT_TRUE (u.w.boxes.boxes.empty());   // the offered update runs without asking...
-    EXPECT_NE (c.getRunningUpdate(), nullptr);
+    EXPECT_NE (u.w.parts.progressView, nullptr);
     c.stopFirmwareUpdate();
-    EXPECT_EQ (c.getRunningUpdate(), nullptr);
+    EXPECT_EQ (u.w.parts.progressView, nullptr);
 
     u.w.boxes.answerWith ({ 1 });
     c.invokeDirectly (AppCommand::updateFirmware, false);   // ...but the asking form checks the edits
     ASSERT_EQ (u.w.boxes.boxes.size(), 1u);
     EXPECT_EQ (u.w.boxes.boxes[0].title, "Changes Will Be Lost");
-    EXPECT_EQ (c.getRunningUpdate(), nullptr);
+    EXPECT_EQ (u.w.parts.progressView, nullptr);
 }
 
 TEST (ContentFirmware, WithoutAProgressWindowTheUpdateIsRefused)
@@ -207,7 +227,7 @@ TEST (ContentFirmware, WithoutAProgressWindowTheUpdateIsRefused)
         if (e.getBuild() == 140)
             entry = e;
     ASSERT_TRUE (c.startFirmwareUpdate (entry));
-    ASSERT_TRUE (pumpUntil ([&] { return c.getRunningUpdate() == nullptr && ! w.boxes.boxes.empty(); }));
+    ASSERT_TRUE (pumpUntil ([&] { return w.devices.content.host.getApplicationState() == 0 && ! w.boxes.boxes.empty(); }));
     EXPECT_EQ (w.boxes.boxes[0].title, "Firmware Update Error");
     EXPECT_EQ (w.boxes.boxes[0].message, "Memory allocation error. Code: 3");
 }

@@ -493,6 +493,7 @@ TEST (ContentMessages, ANewerFirmwareIsOfferedOncePerUnit)
     ASSERT_TRUE (w.scan());
     w.installFirmware (DeviceWorld::merle, "Merle");
     ASSERT_TRUE (getContentManager()->isFirmwareUpdateAvailable (DeviceWorld::merle, 120));
+    w.trackUsage();
 
     w.boxes.answerWith ({ 2 });   // "No"
     ASSERT_TRUE (c.connectToDevice (0));
@@ -504,9 +505,13 @@ TEST (ContentMessages, ANewerFirmwareIsOfferedOncePerUnit)
     EXPECT_EQ (box.buttons, juce::StringArray ({ "Show Details...", "Yes", "No" }));
     EXPECT_EQ (box.message, "There is a new version of firmware available for " + name + ". Do you want to update now?\n\rWARNING:  Do not stop the update once it starts. Halting the transfer or turning off "
                + name + " before it completes could result in data loss or an inoperative device. " + name + " will restart on its own after the update is complete.");
-    EXPECT_EQ (c.getOfferedUpdate().getBuild(), getContentManager()->getLatestFirmware (DeviceWorld::merle).getBuild());
-    EXPECT_TRUE (c.getOfferedDevices().contains (name));
     EXPECT_EQ (w.changes.events (InfoCode::unitConnection).back().p2, 0);
+    // The declined offer of the latest build goes out as a usage event.
+    const auto offers = w.waitForUsageEvents ("db_device_update.php", 1);
+    ASSERT_EQ (offers.size(), 1);
+    EXPECT_TRUE (offers[0].contains ("start_build=120&target_build="
+                                     + juce::String (getContentManager()->getLatestFirmware (DeviceWorld::merle).getBuild())
+                                     + "&exit_code=0&description_read=0")) << offers[0];
 
     // The same unit again: no second offer.
     c.connectToDevice (-1);
@@ -552,7 +557,12 @@ TEST (ContentMessages, AnOfferWaitsWhileAQuestionOrAnUpdateIsOpen)
     EXPECT_EQ (w.boxes.titles(), juce::StringArray ({ "Mismatched Backup Data Found" }));
     EXPECT_EQ (w.boxes.boxes[0].message, "Convert your backups?");
     EXPECT_TRUE (isUnitConnected());
-    EXPECT_TRUE (c.getOfferedDevices().isEmpty());
+
+    // The offer was not used up: the next connection makes it.
+    ASSERT_TRUE (c.connectToDevice (-1));
+    w.boxes.answerWith ({ 2 });   // "No"
+    ASSERT_TRUE (c.connectToDevice (0));
+    EXPECT_EQ (w.boxes.titles(), juce::StringArray ({ "Mismatched Backup Data Found", "New Firmware Available" }));
 }
 
 //==============================================================================
