@@ -359,8 +359,7 @@ void DeviceObject::readAll()
         return;
 
     auto* data = getDeviceData();
-    data->removeAllPresets();
-    data->clearSetup();
+    data->clear();
 
     juce::Array<int> numbers;
     for (int n = 1; n < data->getNumSlots(); ++n)

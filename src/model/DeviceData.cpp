@@ -86,6 +86,12 @@ void DeviceData::removeAllPresets()
         removePreset (i);
 }
 
+void DeviceData::clear()
+{
+    removeAllPresets();
+    clearSetup();
+}
+
 int DeviceData::countPresets() const
 {
     int n = 0;

@@ -41,6 +41,8 @@ public:
     void removePreset (int index);
     void removePresets (const juce::Array<int>& indices);
     void removeAllPresets();
+    // No presets and no setup: what a read starts from.
+    void clear();
     int countPresets() const;
     juce::Array<int> getPresetIndices() const;
     juce::Array<int> getPresetIndices (int first, int last) const;

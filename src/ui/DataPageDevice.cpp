@@ -71,10 +71,7 @@ void DataPage::changeInfoCallback (const ChangeInfo& info)
             return;
         auto* working = dataSet->getWorking();
         if (working != nullptr)
-        {
-            working->removeAllPresets();
-            working->clearSetup();
-        }
+            working->clear();
         // The read replaces the working copy: no earlier edit may be undone or redone into it.
         undoManager.clearUndoHistory();
         needSync = true;
@@ -239,10 +236,7 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
     {
         for (auto* data : { dataSet->getWorking(), dataSet->getDevice() })
             if (data != nullptr)
-            {
-                data->removeAllPresets();
-                data->clearSetup();
-            }
+                data->clear();
         undoManager.clearUndoHistory();
         needSync = true;
         busy = false;
