@@ -19,24 +19,8 @@ namespace journey
 
         void add (juce::StringArray& command, Point p) { command.addArray ({ juce::String (p.x), juce::String (p.y) }); }
 
-        juce::File makeFolder (const juce::String& prefix)
-        {
-            auto f = juce::File::getSpecialLocation (juce::File::tempDirectory)
-                         .getNonexistentChildFile (prefix + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()),
-                                                   {}, false);
-            f.createDirectory();
-            return f;
-        }
-
         bool isStatusStrip (juce::Colour c) { return c.getARGB() == 0xff00435au; }
 
-        void writePng (const juce::Image& image, const juce::File& file)
-        {
-            file.deleteFile();
-            juce::FileOutputStream stream (file);
-            if (stream.openedOk())
-                juce::PNGImageFormat().writeImageToStream (image, stream);
-        }
     }
 
     //==============================================================================
@@ -284,7 +268,7 @@ namespace journey
 
     //==============================================================================
     Journey::Journey()
-        : home (makeFolder ("larkspire-journey-home-"))
+        : home (makeUniqueTempFolder ("larkspire-journey-home-"))
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         output = juce::File::getCurrentWorkingDirectory().getChildFile ("journey-output")

@@ -3,7 +3,7 @@
 
 namespace testing_support
 {
-    static juce::File makeUniqueTempFolder (const juce::String& prefix)
+    juce::File makeUniqueTempFolder (const juce::String& prefix)
     {
         auto base = juce::File::getSpecialLocation (juce::File::tempDirectory);
         auto f = base.getNonexistentChildFile (prefix + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);

@@ -122,12 +122,7 @@ TEST (ContentProgram, ConnectsTheRememberedSimulatedUnitAndShowsItInTheStatusBar
                strip.getWidth() * 29 / 2);
 
     if (auto* keep = std::getenv ("LARKSPIRE_KEEP_CONNECTED_SCREENSHOT"))
-    {
-        juce::File out (keep);
-        out.deleteFile();
-        juce::FileOutputStream stream (out);
-        juce::PNGImageFormat().writeImageToStream (shot, stream);
-    }
+        writePng (shot, juce::File (keep));
 
     EXPECT_EQ (app.stop(), 0);
     // The unit it connected is the one it remembers for the next start.

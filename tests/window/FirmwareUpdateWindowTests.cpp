@@ -117,12 +117,7 @@ TEST (UpdateProgressWindow, ShownDuringATransferToASimulatedUnit)
 
     const auto shot = takeScreenshot();
     ASSERT_TRUE (shot.isValid());
-    {
-        screenshotFile().deleteFile();
-        juce::FileOutputStream out (screenshotFile());
-        ASSERT_TRUE (out.openedOk());
-        ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (shot, out));
-    }
+    ASSERT_TRUE (writePng (shot, screenshotFile()));
     std::cout << "Screenshot: " << screenshotFile().getFullPathName() << std::endl;
 
     // The window's text is drawn, and the phase bar is filled part of the way.

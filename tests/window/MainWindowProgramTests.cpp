@@ -76,12 +76,7 @@ namespace
             return strip && ink.pixels > 60 && ink.pixels < 300 * 31 / 4;
         }, 30000) || [&] {
             if (auto* keep = std::getenv ("LARKSPIRE_DEBUG_SHOT"))
-            {
-                juce::File out (keep);
-                out.deleteFile();
-                juce::FileOutputStream stream (out);
-                juce::PNGImageFormat().writeImageToStream (takeScreenshot(), stream);
-            }
+                writePng (takeScreenshot(), juce::File (keep));
             return false;
         }();
     }
@@ -188,11 +183,6 @@ TEST (MainWindowProgram, ScreenshotShowsInkedText)
     EXPECT_EQ (shot.getPixelAt (area.getX() + 10, area.getCentreY()).getARGB(), 0xffdae1e6u);
 
     if (auto* keep = std::getenv ("LARKSPIRE_KEEP_SCREENSHOT"))
-    {
-        juce::File out (keep);
-        out.deleteFile();
-        juce::FileOutputStream stream (out);
-        juce::PNGImageFormat().writeImageToStream (shot, stream);
-    }
+        writePng (shot, juce::File (keep));
     EXPECT_EQ (app.stop(), 0);
 }

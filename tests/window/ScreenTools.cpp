@@ -88,11 +88,8 @@ namespace testing_support
             g.drawImage (crop, big.getBounds().toFloat());
         }
         juce::TemporaryFile file (".png");
-        {
-            juce::FileOutputStream out (file.getFile());
-            if (! out.openedOk() || ! juce::PNGImageFormat().writeImageToStream (big, out))
-                return {};
-        }
+        if (! writePng (big, file.getFile()))
+            return {};
         return runTool ({ "tesseract", file.getFile().getFullPathName(), "-", "--psm", "7" }).trim();
     }
 
@@ -151,6 +148,13 @@ namespace testing_support
         runTool ({ "xdotool", "type", "--delay", "40", text });
     }
 
+    bool writePng (const juce::Image& image, const juce::File& file)
+    {
+        file.deleteFile();
+        juce::FileOutputStream out (file);
+        return out.openedOk() && juce::PNGImageFormat().writeImageToStream (image, out);
+    }
+
     void saveScreenshot (const juce::String& name)
     {
         const auto shot = takeScreenshot();
@@ -159,10 +163,6 @@ namespace testing_support
         const auto* dir = std::getenv ("LARKSPIRE_SCREENSHOT_DIR");
         const juce::File folder = dir != nullptr ? juce::File (dir) : juce::File::getCurrentWorkingDirectory();
         folder.createDirectory();
-        const auto file = folder.getChildFile (juce::File::createLegalFileName (name) + ".png");
-        file.deleteFile();
-        juce::FileOutputStream out (file);
-        if (out.openedOk())
-            juce::PNGImageFormat().writeImageToStream (shot, out);
+        writePng (shot, folder.getChildFile (juce::File::createLegalFileName (name) + ".png"));
     }
 }

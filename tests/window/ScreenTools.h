@@ -56,6 +56,9 @@ namespace testing_support
     void pressKeys (const juce::String& keys);
     void typeText (const juce::String& text);
 
+    // Writes an image as a PNG file, replacing the file; false when it could not.
+    bool writePng (const juce::Image& image, const juce::File& file);
+
     // Saves a screenshot as a PNG into the folder named by LARKSPIRE_SCREENSHOT_DIR (when
     // set), else the current folder, for a test that failed.
     void saveScreenshot (const juce::String& name);
