@@ -267,3 +267,47 @@ TEST (ContentStartup, AUnitOfAProductOnlyTheLateWebCopyListsIsFoundAndReadAtOnce
         saveScreenshot ("ContentStartup-late-web");
     EXPECT_EQ (app.stop(), 0);
 }
+
+// Offline, with the web service refusing late and a unit waiting whose stored capability
+// profile marks its build invalid: the start-up's "No Internet Connection" comes before the
+// scan's "Firmware Version". Each box, the queued one too, gives the keyboard back to where
+// it was when it closes: with the pointer away from the window, Ctrl+Q then reaches the
+// program.
+TEST (ContentStartup, OfflineTheFirstBoxSaysSoAndEachBoxGivesTheKeyboardBack)
+{
+    TempHome home;
+    storeDescriptorWithout (home, {});
+    const auto storedCaps = dataFolder (home).getChildFile ("Merle/caps.xml");
+    ASSERT_TRUE (storedCaps.getParentDirectory().createDirectory());
+    ASSERT_TRUE (sampleContent().getChildFile ("Merle/caps.xml").copyFileTo (storedCaps));
+    editServedFile (storedCaps, "<range start=\"130\" end=\"-1\"/>\n    <features ",
+                    "<range start=\"130\" end=\"-1\"/>\n    <features isBuildValid=\"0\" ");
+    LocalHttpServer server;
+    server.reply (descriptorPath, 503, "Service Unavailable", 6000);
+    WebRoot root (server.getRootAddress());
+    WaitingUnits units;
+
+    AppProcess app;
+    auto& merle = units.plugIn ("Merle");
+
+    juce::String first;
+    ASSERT_TRUE (pumpUntil ([&]
+    {
+        for (auto title : { "No Internet Connection", "Firmware Version" })
+            if (first.isEmpty() && findVisibleWindow (title) != 0)
+                first = title;
+        return first.isNotEmpty() || ! app.isRunning();
+    }, 90000)) << "no box came";
+    EXPECT_EQ (first, "No Internet Connection");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Firmware Version") != 0; }, 60000));
+    EXPECT_GT (merle.countReceived (0x7E), 0);
+
+    // The user answers both boxes with the Return key, the pointer away from the window.
+    runTool ({ "xdotool", "mousemove", "0", "0" });
+    pressKeys ("Return");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Firmware Version") == 0; }, 20000));
+    pressKeys ("Return");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 20000));
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (app.waitForExit (30000), 0) << "the keys did not reach the program";
+}
