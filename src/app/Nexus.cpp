@@ -56,20 +56,15 @@ void Nexus::startUp()
     mainWindow.reset();
     mainWindow = std::make_unique<MainAppWindow>();
 
-    // The web copy of the control descriptor arrives later, from a worker. The devices start
-    // on the copy on disk; without one they wait for the web copy, since no unit could be
-    // identified before it. The start-up ends when the outcome of the fetch is known, so
-    // that the main content component knows whether the program is online.
-    auto* content = getContentManager();
-    const bool fromDisk = content->hasControlDescriptor();
-    if (fromDisk && ! startDevices())
-        return;
-
+    // The web copy of the control descriptor is fetched by a worker while the window shows.
+    // The devices start once the fetch has ended, on the descriptor it leaves in force (the
+    // web copy, else the one on disk): the first scan identifies by that descriptor's products,
+    // and the start-up's end, which tells whether the program is online, follows that scan.
     juce::WeakReference<juce::MessageListener> self (this);
-    content->callWhenDescriptorFetched ([self, fromDisk]
+    getContentManager()->callWhenDescriptorFetched ([self]
     {
         auto* hub = dynamic_cast<Nexus*> (self.get());
-        if (hub == nullptr || (! fromDisk && ! hub->startDevices()))
+        if (hub == nullptr || ! hub->startDevices())
             return;
 
         // 7. The end of the start-up, relayed to the main content component.
@@ -98,6 +93,7 @@ bool Nexus::startDevices()
         return false;
     }
     getDeviceManager()->startThread();
+    getCommandManager().commandStatusChanged();
 
     // 6. "Scan for Devices", invoked asynchronously through the main content component's
     //    command target; it posts the scan to the device manager.
@@ -167,7 +163,13 @@ bool Nexus::prepareProductContent (juce::uint8 productId)
         return false;
 
     if (! content->isOnline())
-        return content->loadStoredContent (productId);
+    {
+        const bool loaded = content->loadStoredContent (productId);
+        // The fetch of the web copy may have ended online while this product was read from
+        // disk, too late to see it: it is prepared online below.
+        if (! content->isOnline())
+            return loaded;
+    }
 
     // Content that synchronised in this run is in place: nothing to do.
     if (content->isProductSynced (productId))

@@ -325,28 +325,30 @@ void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> we
         seedProductFolders();
     }
 
+    const bool inForce = hasControlDescriptor();
+    const bool nowOnline = inForce && arrived;
+    if (! inForce)
+        appRaiseFatalError (2);
+    else if (nowOnline)
+        startDownloadThread();
+
+    // The fetch ends, and the program goes online, in the same step as the list of products
+    // read from disk meanwhile is taken: a product read from disk is either on that list or
+    // read once the program's state is known (see Nexus::prepareProductContent).
     juce::Array<juce::uint8> wanted;
     {
         const juce::ScopedLock sl (lock);
         wanted.swapWith (wantedOnline);
+        online.store (nowOnline);
+        fetching.store (false);
     }
 
-    if (! hasControlDescriptor())
-    {
-        appRaiseFatalError (2);
-    }
-    else if (arrived)
-    {
-        startDownloadThread();
-        online.store (true);
-
-        // What was read from disk while the fetch ran is brought up to date now.
+    // What was read from disk while the fetch ran is brought up to date now.
+    if (nowOnline)
         for (auto id : wanted)
             if (findProductIndex (id) >= 0)
                 downloadThread->queueProduct (id, true);
-    }
 
-    fetching.store (false);
     auto callbacks = std::move (fetchCallbacks);
     fetchCallbacks.clear();
     for (auto& callback : callbacks)

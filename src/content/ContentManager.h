@@ -15,8 +15,9 @@ class DeviceCaps;
 // profiles, firmware lists and images, conversion rules and scripts, preset packs) in the
 // product's folder. One instance per run, reached through getContentManager().
 //
-// The message thread never waits on the web: the program starts on the copy on disk while a
-// worker fetches the web copy, which is put in force on the message thread when it arrives.
+// The message thread never waits on the web: the copy on disk is in force while a worker
+// fetches the web copy, which is put in force on the message thread when it arrives. The hub
+// starts the devices once the fetch has ended (callWhenDescriptorFetched).
 //
 // Every record field is guarded by one lock; lists and content XML are handed out as
 // copies or shared pointers, never as references into a record.
@@ -48,9 +49,6 @@ public:
     // True once a web copy of the descriptor has arrived in this run.
     bool isOnline() const noexcept        { return online.load(); }
     bool hasControlDescriptor() const;
-
-    // True from loading until the web copy has arrived or failed and the outcome is in force.
-    bool isFetchingDescriptor() const noexcept { return fetching.load(); }
 
     // Calls `callback` on the message thread once the outcome of the fetch is in force (at once
     // when it is already). Dropped when the manager goes first.
@@ -185,7 +183,9 @@ private:
     bool developerCopyInForce = false;
     std::vector<std::function<void()>> fetchCallbacks;
     FetchReceiver fetchReceiver { *this };
-    juce::Array<juce::uint8> wantedOnline;   // products read from disk while the fetch ran; under the lock
+    // Products read from disk while the fetch ran; under the lock, which also covers the end of
+    // the fetch (the online state and the fetching flag change together with this list).
+    juce::Array<juce::uint8> wantedOnline;
     ByteCounter transferCounter { 0 };
     ByteCounter bytesFetched { 0 };
     std::atomic<bool> online { false };

@@ -138,10 +138,12 @@ namespace
                 window->addButton (texts[i], i + 1, key, second);
             }
 
+            // Where the keyboard is now, before the box takes it, is where it goes back to.
+            auto keeper = std::make_shared<RepaintWhenClosed>();
             const int count = texts.size();
-            window->enterModalState (true, juce::ModalCallbackFunction::create ([onClose, count] (int r)
+            window->enterModalState (true, juce::ModalCallbackFunction::create ([onClose, count, keeper] (int r) mutable
             {
-                RepaintWhenClosed repaint;
+                keeper.reset();
                 if (onClose)
                     onClose (r >= 1 && r <= count ? r - 1 : -1);
             }), true);

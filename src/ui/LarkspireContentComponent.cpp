@@ -209,6 +209,12 @@ void LarkspireContentComponent::getCommandInfo (juce::CommandID commandID, juce:
             result.setActive (connected && isDialogAvailable (ContentDialogs::Kind::firmwareChooser));
             break;
 
+        // The start-up makes the device manager once the control descriptor is settled; a scan
+        // asked for before would go nowhere.
+        case AppCommand::scanForDevices:
+            result.setActive (getDeviceManager() != nullptr);
+            break;
+
         case AppCommand::connectSelectedDevice:
             result.setActive (state == 0 || state == 4);
             break;

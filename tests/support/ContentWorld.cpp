@@ -71,7 +71,9 @@ namespace testing_support
 
     ContentManager& awaitDescriptor (ContentManager& manager)
     {
-        if (! pumpUntil ([&] { return ! manager.isFetchingDescriptor(); }, 60000))
+        auto fetched = std::make_shared<bool> (false);
+        manager.callWhenDescriptorFetched ([fetched] { *fetched = true; });
+        if (! pumpUntil ([&] { return *fetched; }, 60000))
             ADD_FAILURE() << "the web copy of the control descriptor never arrived nor failed";
         return manager;
     }

@@ -82,8 +82,6 @@ TEST (ContentProgram, ConnectsTheRememberedSimulatedUnitAndShowsItInTheStatusBar
     EXPECT_TRUE (connected) << "the status bar never showed a connected unit";
 
     // Without the web service the program says so; a click on its button closes the box.
-    // The box comes when the content check gives up, which under load may be after the
-    // unit is connected.
     unsigned long box = 0;
     pumpUntil ([&] { box = findVisibleWindow ("No Internet Connection"); return box != 0; }, 60000);
     EXPECT_NE (box, 0ul);

@@ -4,6 +4,7 @@
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
 #include "device/DeviceManager.h"
+#include "device/DeviceProfiler.h"
 #include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
 #include "ui/LarkspireContentComponent.h"
@@ -88,16 +89,19 @@ TEST (HubContent, TheMainContentGetsTheScanTheWorkersMessagesAndTheQuitQuestion)
     deleteApplicationProperties();
 }
 
-// While the web service keeps the control descriptor waiting, the start-up runs on the copy on
-// disk: the window and the devices are there and the first scan is done. The start-up ends
-// when the web copy has come, and the program is then online.
-TEST (HubContent, TheStartUpRunsOnTheContentOnDiskAndEndsWhenTheWebCopyHasCome)
+// While the web service keeps the control descriptor waiting, the window is there and the
+// devices wait: no registry, no device manager, no scan (nor a scan the user asks for), no
+// end of the start-up. Once the web copy has come it is in force for the first scan, and the
+// start-up ends after that scan was invoked, online.
+TEST (HubContent, TheDevicesStartOnTheWebCopyOnceItHasCome)
 {
     ContentWorld w;
     configureApplicationProperties();
     w.host.applicationState = 1;   // starting
     w.installSampleContent();
     const juce::String descriptorPath = "/Larkspire2/masterDescriptor.xml";
+    editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "</devices>",
+                    "<product name=\"Wren\" sysexId=\"40\"/></devices>");
     w.server.stall (descriptorPath);
     RecordingDialogService boxes;
     {
@@ -105,21 +109,39 @@ TEST (HubContent, TheStartUpRunsOnTheContentOnDiskAndEndsWhenTheWebCopyHasCome)
         hub.startUp();
         auto* content = hub.getMainContent();
         ASSERT_NE (content, nullptr);
-        ASSERT_NE (getDeviceManager(), nullptr);
-        Seen seen;
+
+        // What the scan command finds in force when it runs.
+        struct AtTheScan : Seen
+        {
+            void changeInfoCallback (const ChangeInfo& i) override
+            {
+                if (i.kind == ChangeInfo::commandPerformed && i.commandId == AppCommand::scanForDevices)
+                    webCopyInForce = getContentManager()->findProductIndex (40) >= 0 && getContentManager()->isOnline();
+                Seen::changeInfoCallback (i);
+            }
+            bool webCopyInForce = false;
+        } seen;
         content->addChangeListener (&seen);
 
-        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::scanFinished) == 1
-                                             && w.server.countRequests ("GET", descriptorPath) == 1; }, 60000));
-        EXPECT_TRUE (getContentManager()->isFetchingDescriptor());
-        EXPECT_EQ (getContentManager()->getProductName (17), "Merle");
-        EXPECT_EQ (seen.count (3, InfoCode::startUpDone), 0);
+        ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", descriptorPath) == 1; }, 60000));
+        pumpFor (300);
+        EXPECT_EQ (getDeviceProfiler(), nullptr);
+        EXPECT_EQ (getDeviceManager(), nullptr);
+        EXPECT_FALSE (content->invokeDirectly (AppCommand::scanForDevices, false));
+        EXPECT_TRUE (seen.kinds.isEmpty());
+        EXPECT_FALSE (content->getStatusBar().isTimerRunning());
         EXPECT_TRUE (boxes.boxes.empty());
 
         w.server.clearBehaviour (descriptorPath);
-        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::startUpDone) == 1; }, 60000));
+        ASSERT_TRUE (pumpUntil ([&] { return seen.count (3, InfoCode::scanFinished) == 1
+                                             && seen.count (3, InfoCode::startUpDone) == 1; }, 60000));
+        EXPECT_TRUE (seen.webCopyInForce);
+        EXPECT_EQ (seen.count (2, AppCommand::scanForDevices), 1);
+        EXPECT_EQ (seen.kinds[0], 2);   // the scan command came first
+        ASSERT_NE (getDeviceProfiler(), nullptr);
         EXPECT_TRUE (getContentManager()->isOnline());
         EXPECT_EQ (content->getSignInButton().getCommandID(), AppCommand::signIn);
+        EXPECT_TRUE (content->getStatusBar().isTimerRunning());
         pumpFor (100);
         EXPECT_TRUE (boxes.boxes.empty()) << boxes.titles().joinIntoString (", ");
 
