@@ -33,6 +33,24 @@ namespace
         return juce::MessageBoxIconType::NoIcon;
     }
 
+    // Every box stands centred on the window it belongs to: the framework would centre it on
+    // the component it is given (a panel at one side), or, for one that is not on screen (a
+    // page whose tab is not shown), place it by that component's own coordinates, far from
+    // the window. Such a box centres on the window the user sees instead.
+    juce::Component* boxAnchor (juce::Component* associated)
+    {
+        if (associated == nullptr)
+            return nullptr;   // the framework takes the active window
+        if (associated->isShowing())
+            return associated->getTopLevelComponent();
+        if (auto* active = juce::TopLevelWindow::getActiveTopLevelWindow(); active != nullptr && active->isShowing())
+            return active;
+        for (int i = 0; i < juce::TopLevelWindow::getNumTopLevelWindows(); ++i)
+            if (auto* window = juce::TopLevelWindow::getTopLevelWindow (i); window->isShowing())
+                return window;
+        return nullptr;
+    }
+
     class FrameworkDialogService final : public DialogService
     {
     public:
@@ -41,6 +59,7 @@ namespace
         {
             RepaintWhenClosed repaint;
             const auto type = toIconType (icon);
+            associated = boxAnchor (associated);
             if (buttons.size() <= 1)
             {
                 juce::AlertWindow::showMessageBox (type, title, message,
@@ -123,7 +142,7 @@ namespace
             // with two, Return the first and Escape the second; with three, a letter the
             // first, Return the second and Escape the third.
             const auto texts = buttons.isEmpty() ? juce::StringArray ("OK") : buttons;
-            auto* window = new juce::AlertWindow (title, message, toIconType (icon), associated);
+            auto* window = new juce::AlertWindow (title, message, toIconType (icon), boxAnchor (associated));
             for (int i = 0; i < texts.size(); ++i)
             {
                 juce::KeyPress key, second;
@@ -214,7 +233,7 @@ int DialogService::showTextInputBox (const juce::String& title, const juce::Stri
                                      const juce::StringArray& buttons, juce::Component* associated)
 {
     RepaintWhenClosed repaint;   // declared first: it runs after the box is gone
-    juce::AlertWindow window (title, message, juce::MessageBoxIconType::QuestionIcon, associated);
+    juce::AlertWindow window (title, message, juce::MessageBoxIconType::QuestionIcon, boxAnchor (associated));
     window.addTextEditor ("text", text, fieldLabel);
     for (int i = 0; i < buttons.size(); ++i)
     {

@@ -49,6 +49,7 @@ public:
     juce::Array<int> getSelectedSlots() const override;
     DeviceData* getStagedData() const override { return stagedData.get(); }
     LocalArchiveManager* getArchiveManager() const override { return archiveManager.get(); }
+    void discardUnsentEdits() override;
 
     void changeInfoCallback (const ChangeInfo&) override;
 
@@ -179,9 +180,15 @@ private:
     void handleDeviceEvent (const DeviceInfoMessage&);
     void handleCommandDone (const DeviceCommandMessage&);
     void handleCommandFailed (const DeviceCommandMessage&);
+    // "Changes Will Be Lost" before a read replaces unsent edits; true for "Continue".
+    bool confirmReadOverEdits (const juce::String& unitName);
+    // Tells the preset-data listeners that every slot of the unit's working copy changed.
+    void notifyEverySlotChanged();
     // The snapshot files (DataPageSnapshots.cpp)
     void storeDeviceSnapshots();
     std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&);
+    // The unit's stored working copy holds edits that the data stored beside it lacks.
+    bool hasUnsentEditsOnDisk() const;
     // The toolbar (DataPageToolbar.cpp)
     void setItemEnabled (int itemId, bool enabled);
     bool isGridShown() const;
@@ -196,6 +203,7 @@ private:
     juce::String deviceName, deviceFolder;
     bool needSync = true;
     bool busy = false;
+    int connectionChanges = 0;   // counts the unit's comings and goings, across a question's modal loop
     DataToolbarItemFactory toolbarFactory;
     juce::Toolbar toolbar;
     juce::DrawableButton syncButton { "Click To Sync", juce::DrawableButton::ImageAboveTextLabel };

@@ -38,18 +38,48 @@ void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool wholeIma
         invokeCommand (wholeImage ? AppCommand::restoreToDevice : AppCommand::sendDirectToDevice);
 }
 
+bool DataPage::confirmReadOverEdits (const String& unitName)
+{
+    const auto text = "Your preset edits have not been transferred to " + unitName
+                    + " yet. If you synchronize now, these changes will be discarded. To avoid losing your"
+                      " changes use the 'Apply' or 'Backup' functions on the toolbar.";
+    return askOkCancel (MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost", text, false,
+                        "Continue", "Cancel");
+}
+
 void DataPage::syncWithWarning()
 {
-    if (dataSet != nullptr && dataSet->hasUnsavedChanges())
-    {
-        const auto text = "Your preset edits have not been transferred to " + deviceName
-                        + " yet. If you synchronize now, these changes will be discarded. To avoid losing your"
-                          " changes use the 'Apply' or 'Backup' functions on the toolbar.";
-        if (! askOkCancel (MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost", text, false,
-                           "Continue", "Cancel"))
-            return;
-    }
+    if (dataSet != nullptr && dataSet->hasUnsavedChanges() && ! confirmReadOverEdits (deviceName))
+        return;
     invokeCommand (AppCommand::downloadDeviceData);
+}
+
+void DataPage::discardUnsentEdits()
+{
+    auto* working = dataSet != nullptr ? dataSet->getWorking() : nullptr;
+    auto* source = dataSet != nullptr ? dataSet->getSourceDeviceData() : nullptr;
+    if (working == nullptr || source == nullptr)
+        return;
+
+    working->clear();
+    for (auto slot : source->getPresetIndices())
+        working->copyPresetFrom (slot, *source);
+    working->setSetup (source->getSetup(), false);
+    working->clearModifiedFlags (false);
+    undoManager.clearUndoHistory();
+    notifyEverySlotChanged();
+    updateToolbarState (true);
+}
+
+void DataPage::notifyEverySlotChanged()
+{
+    auto* working = dataSet != nullptr ? dataSet->getWorking() : nullptr;
+    if (working == nullptr)
+        return;
+    Array<int> slots;
+    for (int slot = 1; slot < working->getNumSlots(); ++slot)
+        slots.add (slot);
+    notifyPresetDataChanged (deviceNode(), slots);
 }
 
 //==============================================================================
@@ -79,13 +109,7 @@ void DataPage::changeInfoCallback (const ChangeInfo& info)
         showSyncButton (false);
         ensureSourceSelected();
         sourceSelectionChanged();
-        if (working != nullptr)
-        {
-            Array<int> slots;
-            for (int slot = 1; slot < working->getNumSlots(); ++slot)
-                slots.add (slot);
-            notifyPresetDataChanged (deviceNode(), slots);
-        }
+        notifyEverySlotChanged();
         return;
     }
 
@@ -257,6 +281,7 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
 //==============================================================================
 void DataPage::deviceConnectionChanged (bool connected, bool p2)
 {
+    const int connectionChange = ++connectionChanges;
     if (! connected)
     {
         releaseDevice (true, false);
@@ -275,8 +300,17 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
         deviceFolder = manager->getDeviceDataFolder();
         const int method = getDataSyncMethod();
 
+        // Edits the unit took away unsent (it was unplugged before they all went) are not
+        // read over without the user's word; kept, they wait beside the data they were made on.
+        const bool keepStoredWork = method == 2
+                                    || (method == 0 && hasUnsentEditsOnDisk()
+                                        && ! confirmReadOverEdits (manager->getDeviceDisplayName()));
+        // The unit went (or another came) while the question was up: that change has been handled.
+        if (connectionChange != connectionChanges)
+            return;
+
         std::unique_ptr<DeviceData> working;
-        if (method == 2)
+        if (keepStoredWork)
         {
             working = loadDeviceSnapshots (*manager);
             if (working != nullptr)
@@ -285,7 +319,7 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
         attachDevice (std::move (working));
 
-        if (method == 0)
+        if (method == 0 && needSync)
             getCommandManager().invoke (ApplicationCommandTarget::InvocationInfo (AppCommand::downloadDeviceData), true);
     }
 

@@ -81,6 +81,18 @@ std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manage
     return {};
 }
 
+bool DataPage::hasUnsentEditsOnDisk() const
+{
+    if (deviceFolder.isEmpty())
+        return false;
+    auto sync = DeviceData::createFromFile (AppPaths::getSyncFile (deviceFolder, false));
+    auto working = DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
+    if (sync == nullptr || working == nullptr)
+        return false;
+    const DataSet stored (sync.get(), std::move (working));
+    return stored.hasUnsavedChanges();
+}
+
 void DataPage::deleteDeviceSnapshots()
 {
     if (deviceFolder.isEmpty())

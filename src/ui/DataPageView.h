@@ -33,4 +33,8 @@ public:
 
     // The connected product's local backups; null when no unit is attached.
     virtual LocalArchiveManager* getArchiveManager() const = 0;
+
+    // The user let the unsent edits go: the working copy becomes the unit's data as last read,
+    // so that what the unit leaves on disk holds no edits to offer again.
+    virtual void discardUnsentEdits() = 0;
 };

@@ -28,6 +28,7 @@ public:
     // DevicePageView
     juce::Component& getPageComponent() override { return *this; }
     int getFirstToggledPortIndex() const override;
+    void showConnectedUnit() override { portPanel.refreshButtons(); }
     void changeInfoCallback (const ChangeInfo& info) override;
 
     void buttonClicked (juce::Button*) override;

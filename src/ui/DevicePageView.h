@@ -15,4 +15,8 @@ public:
 
     // The port index of the first port button toggled on, in panel order; -1 when none.
     virtual int getFirstToggledPortIndex() const = 0;
+
+    // The port buttons show again which unit's ports are open (after a click on another
+    // unit whose connection did not come about).
+    virtual void showConnectedUnit() = 0;
 };

@@ -460,6 +460,10 @@ void LarkspireContentComponent::showFirmwareList (bool allowCustomImage)
 
 void LarkspireContentComponent::scanForDevices()
 {
+    // A scan closes the current unit.
+    if (! confirmDiscardEdits (EditsAtRisk::scan))
+        return;
+
     // A scan asked for while the program starts finds nothing worth a box.
     startUpScan = getDeviceState() == 1;
 
@@ -487,7 +491,9 @@ void LarkspireContentComponent::connectSelectedDevice()
     if (index < 0 || index == devices->getCurrentIndex() || ! devices->isDeviceReady (index))
         return;
 
-    connectToDevice (index);
+    // Called off (the unit kept): the tiles show the connected unit again, not the one clicked.
+    if (! connectToDevice (index) && devicePage != nullptr)
+        devicePage->showConnectedUnit();
 }
 
 void LarkspireContentComponent::syncDeviceData()

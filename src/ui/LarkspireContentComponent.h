@@ -70,7 +70,13 @@ public:
     // Asked when the program is about to quit; unless forced, unsaved preset edits bring up
     // a box that can refuse it.
     bool requestQuit (bool force);
-    bool confirmDiscardEdits (bool forFirmwareUpdate);
+
+    // What would drop the connected unit's unsent preset edits.
+    enum class EditsAtRisk { quit, firmwareUpdate, connectAnother, disconnect, scan };
+    // Asks before the edits are dropped; true when they may go (or there are none). Only a
+    // firmware update asks while the edits are kept on disk between sessions. "Anyway" for
+    // anything but a firmware update drops them at once, so that they never come back.
+    bool confirmDiscardEdits (EditsAtRisk action);
     bool confirmSendSetup (bool fromAnotherSource, const juce::String& sourceName);
 
     bool showNewFirmwareAvailable();

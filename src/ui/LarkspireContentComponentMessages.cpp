@@ -120,6 +120,11 @@ bool LarkspireContentComponent::connectToDevice (int index)
     if (devices == nullptr)
         return false;
 
+    // Closing the current unit drops its unsent edits: the user says so first.
+    if (devices->getCurrentIndex() >= 0
+        && ! confirmDiscardEdits (index < 0 ? EditsAtRisk::disconnect : EditsAtRisk::connectAnother))
+        return false;
+
     if (index < 0)
     {
         devices->closeCurrentDevice();
@@ -179,7 +184,7 @@ bool LarkspireContentComponent::connectToDevice (int index)
 //==============================================================================
 bool LarkspireContentComponent::requestQuit (bool force)
 {
-    if (! force && ! confirmDiscardEdits (false))
+    if (! force && ! confirmDiscardEdits (EditsAtRisk::quit))
         return false;
 
     ChangeInfo::Ptr change (new ChangeInfo (DeviceInfoMessage (InfoCode::quitAccepted, force ? 1 : 0, 0, {})));
@@ -187,7 +192,7 @@ bool LarkspireContentComponent::requestQuit (bool force)
     return true;
 }
 
-bool LarkspireContentComponent::confirmDiscardEdits (bool forFirmwareUpdate)
+bool LarkspireContentComponent::confirmDiscardEdits (EditsAtRisk action)
 {
     if (! isUnitConnected())
         return true;
@@ -197,14 +202,34 @@ bool LarkspireContentComponent::confirmDiscardEdits (bool forFirmwareUpdate)
 
     if (! unsaved)
         return true;
-    if (! forFirmwareUpdate && getDataSyncMethod() == 2)
+    if (action != EditsAtRisk::firmwareUpdate && getDataSyncMethod() == 2)
         return true;   // the edits are kept for the next session
 
-    return askOkCancel (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
-                        "Your preset edits have not been transferred to " + displayName() + " yet. If you "
-                        + (forFirmwareUpdate ? "update your firmware" : "quit")
-                        + " now, these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
-                        false, forFirmwareUpdate ? "Update Anyway" : "Quit Anyway", "Cancel");
+    struct Wording { const char* ifYou; const char* anyway; };
+    const Wording wording = [action]() -> Wording
+    {
+        switch (action)
+        {
+            case EditsAtRisk::firmwareUpdate: return { "update your firmware", "Update Anyway" };
+            case EditsAtRisk::connectAnother: return { "connect another unit", "Connect Anyway" };
+            case EditsAtRisk::disconnect:     return { "disconnect", "Disconnect Anyway" };
+            case EditsAtRisk::scan:           return { "scan for devices", "Scan Anyway" };
+            case EditsAtRisk::quit:           break;
+        }
+        return { "quit", "Quit Anyway" };
+    }();
+
+    const bool discard = askOkCancel (juce::MessageBoxIconType::WarningIcon, this, "Changes Will Be Lost",
+                                      "Your preset edits have not been transferred to " + displayName() + " yet. If you "
+                                      + wording.ifYou
+                                      + " now, these changes will be discarded. To avoid losing your changes use the 'Apply' or 'Backup' functions on the toolbar.",
+                                      false, wording.anyway, "Cancel");
+
+    // The firmware question may still be called off after this one; the update itself
+    // deletes what the unit left on disk.
+    if (discard && action != EditsAtRisk::firmwareUpdate && dataPage != nullptr)
+        dataPage->discardUnsentEdits();
+    return discard;
 }
 
 bool LarkspireContentComponent::confirmSendSetup (bool fromAnotherSource, const juce::String& sourceName)
@@ -279,7 +304,7 @@ bool LarkspireContentComponent::showNewFirmwareAvailable()
 
 bool LarkspireContentComponent::confirmFirmwareUpdate (const FirmwareUpdateElement& element, bool withDetailsButton)
 {
-    if (! element.isUsable() || ! confirmDiscardEdits (true))
+    if (! element.isUsable() || ! confirmDiscardEdits (EditsAtRisk::firmwareUpdate))
         return false;
 
     auto* devices = getDeviceManager();

@@ -1,5 +1,8 @@
 #include "JourneyHarness.h"
 #include "device/SysExFileAnalysis.h"
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 using namespace journey;
 using namespace testing_support;
@@ -23,6 +26,52 @@ namespace
     {
         return dataFolder.getChildFile (product + "/data").getNumberOfChildFiles (juce::File::findFiles, "*.ard");
     }
+
+    // A small disk of its own mounted over a folder while the journey runs, only where the
+    // journey runs in a mount namespace of its own (the test runner starts it so).
+    class SmallDisk
+    {
+    public:
+        SmallDisk (const juce::File& folder, int megabytes) : where (folder)
+        {
+            const bool ownNamespace = juce::SystemStats::getEnvironmentVariable ("LARKSPIRE_TEST_OWN_MOUNTS", {}) == "1";
+            mounted = ownNamespace && where.createDirectory().wasOk()
+                      && ::mount ("tmpfs", where.getFullPathName().toRawUTF8(), "tmpfs", 0,
+                                  ("size=" + juce::String (megabytes) + "m").toRawUTF8()) == 0;
+        }
+
+        ~SmallDisk()
+        {
+            if (mounted)
+                ::umount2 (where.getFullPathName().toRawUTF8(), MNT_DETACH);
+        }
+
+        bool isMounted() const noexcept { return mounted; }
+        juce::File getFiller() const    { return where.getChildFile (".filler"); }
+
+        // Takes every byte left with a file of its own; whether the disk is full now.
+        bool fill()
+        {
+            const int fd = ::open (getFiller().getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+            if (fd < 0)
+                return false;
+            std::vector<char> zeros (64 * 1024, 0);
+            for (size_t chunk = zeros.size(); chunk > 0; chunk /= 2)
+                while (::write (fd, zeros.data(), chunk) == (ssize_t) chunk) {}
+            ::fsync (fd);
+            ::close (fd);
+            const int probe = ::open (where.getChildFile (".probe").getFullPathName().toRawUTF8(), O_WRONLY | O_CREAT, 0600);
+            const bool full = probe >= 0 && ::write (probe, zeros.data(), 1) != 1;
+            if (probe >= 0)
+                ::close (probe);
+            where.getChildFile (".probe").deleteFile();
+            return full;
+        }
+
+    private:
+        juce::File where;
+        bool mounted = false;
+    };
 }
 
 // Backups: "Backup All" and "Backup User" each make a backup that the browser lists by its
@@ -207,4 +256,59 @@ TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
     waitForText (Area (workspace().getX(), workspace().getY() - 18, 400, 18), "Studio Voices");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+}
+
+// A full disk: "Backup All" cannot write the backup's files, so the backup is not made. The
+// "File Error" box says so and stands centred on the window, as does the one of the unit's
+// data that cannot be stored when it is disconnected; the browser does not list the backup,
+// and every file that was there before stays byte for byte.
+TEST_F (Journey, ABackupOnAFullDiskIsNotListedAndTheEarlierOnesStayWhole)
+{
+    // The product's data folder (the backups, their index and the unit's stored data) on a disk
+    // of one megabyte.
+    const auto merleData = dataFolder().getChildFile ("Merle/data");
+    SmallDisk disk (merleData, 1);
+    if (! disk.isMounted())
+        GTEST_SKIP() << "no mount namespace of its own to mount a small disk in";
+
+    startWithMerle();
+    showPresets();
+    const auto centredOnTheWindow = [&] (Area box)
+    {
+        const auto window = mainWindow();
+        return std::abs (box.getCentreX() - window.getCentreX()) <= 40 && std::abs (box.getCentreY() - window.getCentreY()) <= 40;
+    };
+
+    step ("Backup All");
+    clickToolbarItem ("Backup All");
+    waitForText (browser(), "(All)");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 1; }, "the backup on disk");
+    const auto before = filesUnder (merleData);
+
+    step ("the disk fills up; Backup All again");
+    ASSERT_TRUE (disk.fill());
+    clickToolbarItem ("Backup All");
+    const auto box = getWindowGeometry (waitForWindow ("File Error"));
+    EXPECT_TRUE (waitForText (box, "added to your backups"));
+    EXPECT_TRUE (centredOnTheWindow (box)) << box.toString() << " in " << mainWindow().toString();
+    answer ("File Error", "OK");
+    EXPECT_FALSE (textIn (browser()).contains ("(2)")) << textIn (browser());
+    EXPECT_TRUE (filesUnder (merleData) == before);
+
+    step ("disconnect: the unit's data cannot be stored either");
+    clickText (tabStrip(), "Devices");
+    clickToolbarItem ("Disconnect");
+    const auto stored = getWindowGeometry (waitForWindow ("File Error"));
+    EXPECT_TRUE (centredOnTheWindow (stored)) << stored.toString() << " in " << mainWindow().toString();
+    answer ("File Error", "OK");
+    waitForText (statusText(), "Nothing Connected");
+    EXPECT_TRUE (filesUnder (merleData) == before);
+
+    step ("room again; quit");
+    ASSERT_TRUE (disk.getFiller().deleteFile());
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+    EXPECT_EQ (backupTitles (dataFolder(), "Merle").size(), 1);
+    EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 1);
+    EXPECT_TRUE (filesUnder (merleData) == before);
 }

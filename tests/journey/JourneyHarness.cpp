@@ -266,6 +266,14 @@ namespace journey
         }
     }
 
+    std::map<juce::String, juce::MemoryBlock> filesUnder (const juce::File& folder, const juce::String& pattern)
+    {
+        std::map<juce::String, juce::MemoryBlock> files;
+        for (auto& f : folder.findChildFiles (juce::File::findFiles | juce::File::ignoreHiddenFiles, true, pattern))
+            f.loadFileAsData (files[f.getRelativePathFrom (folder)]);
+        return files;
+    }
+
     //==============================================================================
     Journey::Journey()
         : home (makeUniqueTempFolder ("larkspire-journey-home-"))
@@ -523,17 +531,22 @@ namespace journey
         auto identity = unit->getIdentity();
         identity.serial = serial;
         unit->setIdentity (identity);
+        return connect (unit);
+    }
 
+    SocketUnit& Journey::connect (std::shared_ptr<SimulatedUnit> unit)
+    {
         // The program listens once it has started; a unit waiting for it tries again.
+        const auto name = unit->getInputName();
         std::unique_ptr<SocketUnit> connected;
         waitFor ([&]
         {
-            connected = std::make_unique<SocketUnit> (unit, socketPort, product + " MIDI");
+            connected = std::make_unique<SocketUnit> (unit, socketPort, name);
             if (connected->isConnected())
                 return true;
             juce::Thread::sleep (10);
             return false;
-        }, "the program takes the connection of " + product);
+        }, "the program takes the connection of " + name);
         units.push_back (std::move (connected));
         return *units.back();
     }
@@ -542,6 +555,12 @@ namespace journey
     {
         step ("unplug " + unit.unit().getInputName());
         unit.disconnect();
+    }
+
+    SocketUnit& Journey::plugBackIn (SocketUnit& unit)
+    {
+        step ("plug " + unit.unit().getInputName() + " in again");
+        return connect (unit.getUnit());
     }
 
     //==============================================================================

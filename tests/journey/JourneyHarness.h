@@ -7,6 +7,7 @@
 #include "window/ScreenTools.h"
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <functional>
+#include <map>
 
 // A user's journeys through the real program: the binary started as the README starts it,
 // with a fresh HOME, the local web stand-in and simulated units, worked only through the X
@@ -44,6 +45,10 @@ namespace journey
         int count (const juce::Image& image, Area area, const std::function<bool (juce::Colour)>& test);
         bool near (juce::Colour c, juce::uint32 rgb, int tolerance = 12);
     }
+
+    // The files under a folder whose names match the pattern: their bytes by their path there
+    // (hidden files left out), to tell afterwards whether each is still what it was.
+    std::map<juce::String, juce::MemoryBlock> filesUnder (const juce::File& folder, const juce::String& pattern = "*");
 
     //==============================================================================
     // One journey: a fresh HOME, the web stand-in serving the installed sample content, the
@@ -112,6 +117,8 @@ namespace journey
         // the sample units run, with its own serial number; it connects once the program listens.
         testing_support::SocketUnit& plugIn (const juce::String& product, int serial);
         void unplug (testing_support::SocketUnit& unit);
+        // The same unit plugged in again after it was unplugged: it holds what it held.
+        testing_support::SocketUnit& plugBackIn (testing_support::SocketUnit& unit);
 
         //==============================================================================
         // Waits (they poll; deadlines are generous). A wait that fails ends the journey (with an
@@ -148,6 +155,8 @@ namespace journey
     private:
         // The main window's place when it shows its content now, else empty.
         Area mainWindowNow();
+        // Connects a unit on the socket ports once the program takes it.
+        testing_support::SocketUnit& connect (std::shared_ptr<SimulatedUnit> unit);
         // Notes a failed step, keeps the last screenshot beside it, and ends the journey.
         [[noreturn]] void failed (const juce::String& what);
 

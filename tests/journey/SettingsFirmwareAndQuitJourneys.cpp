@@ -97,11 +97,16 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
     EXPECT_EQ (waitForExit(), 0);
 }
 
-// Quitting with edits that were not sent: the question comes; "Cancel" keeps the program and
-// the edits, which "Apply Changes" then sends to the unit.
-TEST_F (Journey, QuitWithUnsentChangesAndCancel)
+// Unsent edits are never dropped without asking: with every preset deleted and not yet
+// applied, a click on another unit's tile and quitting each ask first; "Cancel" keeps the unit
+// connected, the program running and the edits, which "Apply Changes" then sends.
+TEST_F (Journey, UnsentChangesAskBeforeAnotherUnitOrQuitAndCancelKeepsThem)
 {
-    auto& unit = startWithMerle();
+    start ("socket");
+    auto& unit = plugIn ("Merle", 20100).unit();
+    auto& piper = plugIn ("Piper", 22100).unit();
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
     const int presets = unit.getPresetNumbers().size();
 
     step ("delete every preset with keys");
@@ -112,6 +117,19 @@ TEST_F (Journey, QuitWithUnsentChangesAndCancel)
     pressKeys ("Delete");
     waitForScreen ([&] (const juce::Image& shot) { return screen::count (shot, page(), isFilledTile) < 500; },
                    "the grid without presets");
+
+    step ("click Piper's tile, and cancel");
+    clickText (tabStrip(), "Devices");
+    piper.clearLog();
+    clickText (page(), "Piper");
+    const auto box = getWindowGeometry (waitForWindow ("Changes Will Be Lost"));
+    EXPECT_TRUE (waitForText (box, "If you connect another unit now"));
+    answer ("Changes Will Be Lost", "Cancel");
+    EXPECT_TRUE (textIn (statusText()).contains ("Merle 1.4.00 build 140"));
+    EXPECT_EQ (piper.countReceived (0x45), 0) << "Piper was read";
+    clickText (tabStrip(), "Presets");
+    waitForEnabled ("Apply Changes");
+    EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
 
     step ("quit, and cancel");
     pressKeys ("ctrl+q");

@@ -1,6 +1,5 @@
 #include "JourneyHarness.h"
 #include "model/DeviceData.h"
-#include <map>
 
 using namespace journey;
 using namespace testing_support;
@@ -65,18 +64,6 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     EXPECT_EQ (waitForExit(), 0);
 }
 
-namespace
-{
-    // Every stored data file of the program: its bytes by its path in the data folder.
-    std::map<juce::String, juce::MemoryBlock> storedData (const juce::File& dataFolder)
-    {
-        std::map<juce::String, juce::MemoryBlock> files;
-        for (auto& f : dataFolder.findChildFiles (juce::File::findFiles, true, "*.ard"))
-            f.loadFileAsData (files[f.getRelativePathFrom (dataFolder)]);
-        return files;
-    }
-}
-
 // The Devices page: a click on another unit's tile connects it; "Disconnect" lets it go; a
 // unit plugged in later is found through the device change box's "Scan Now"; a unit
 // unplugged in the middle of a read ends the read with the device error box, and every file
@@ -110,7 +97,7 @@ TEST_F (Journey, DevicesPage)
     waitForText (statusText(), "Merle XT 2.1.00 build 210");
 
     step ("connect Merle, and unplug it while it is read");
-    const auto before = storedData (dataFolder());
+    const auto before = filesUnder (dataFolder(), "*.ard");
     const auto merleFiles = dataFolder().getChildFile ("Merle/data/20100");
     ASSERT_TRUE (merleFiles.getChildFile ("sync.ard").existsAsFile());
     auto faults = merle.unit().getFaults();
@@ -133,7 +120,7 @@ TEST_F (Journey, DevicesPage)
     waitForText (statusText(), "Nothing Connected");
 
     // Merle's stored data is as it was, and every stored file is whole.
-    const auto after = storedData (dataFolder());
+    const auto after = filesUnder (dataFolder(), "*.ard");
     for (auto name : { "sync.ard", "working.ard" })
     {
         const auto path = merleFiles.getChildFile (name).getRelativePathFrom (dataFolder());
@@ -145,6 +132,85 @@ TEST_F (Journey, DevicesPage)
     for (auto& f : dataFolder().findChildFiles (juce::File::findFiles, true, "*.xml"))
         EXPECT_NE (juce::parseXML (f), nullptr) << f.getFullPathName();
 
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// A unit unplugged while "Apply Changes" sends nine renamed presets: the program reports the
+// error and keeps the edits not sent. When the unit comes back, the program asks before its
+// automatic read would replace them; "Cancel" keeps them, and "Apply Changes" sends the rest.
+TEST_F (Journey, AUnitUnpluggedDuringApplyComesBackWithItsEditsKept)
+{
+    start ("socket");
+    auto& socket = plugIn ("Merle", 20100);
+    auto& unit = socket.unit();
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
+    showPresets();
+
+    // Slots 1 to 11 hold nine presets (4 and 8 are empty).
+    const juce::Array<int> nine { 1, 2, 3, 5, 6, 7, 9, 10, 11 };
+    auto renamedOnTheUnit = [&]
+    {
+        int n = 0;
+        for (auto slot : nine)
+            n += unit.hasPreset (slot) && unit.getPreset (slot).name == "Renamed" ? 1 : 0;
+        return n;
+    };
+
+    step ("rename the nine presets of slots 1 to 11 at once");
+    clickAt (tile (1));
+    waitForText (nameField(), "Sim 1");
+    clickAt (tile (11), 1, { "shift" });
+    waitForText (nameField(), "<multiple selected>");
+    clickAt (nameField().getCentre());
+    typeText ("Renamed");
+    pressKeys ("Return");
+    waitForText (workspace(), "Renamed");
+
+    step ("Apply Changes, and unplug the unit after four writes");
+    auto faults = unit.getFaults();
+    faults.replyDelayMs = 400;
+    unit.setFaults (faults);
+    clickToolbarItem ("Apply Changes");
+    waitFor ([&] { return renamedOnTheUnit() >= 4; }, "four presets written", 120000);
+    unplug (socket);
+    ASSERT_LT (renamedOnTheUnit(), nine.size()) << "every preset was written before the unplug";
+    faults.replyDelayMs = 0;
+    unit.setFaults (faults);
+
+    // The send ends with the error box; the unit is let go, at once or through the box that
+    // says it was lost, which may stand over the first: the top one is answered first.
+    waitForWindow ("Device Error", 180000);
+    bool errorTold = false;
+    waitFor ([&]
+    {
+        if (findVisibleWindow ("USB Device Connection Lost") != 0)
+            answer ("USB Device Connection Lost", "Later");
+        else if (findVisibleWindow ("Device Error") != 0)
+            errorTold = answer ("Device Error", "OK");
+        return errorTold && findVisibleWindow ("USB Device Connection Lost") == 0
+               && textIn (statusText()).contains ("Nothing Connected");
+    }, "the error told and the lost unit let go");
+    const int writtenBefore = renamedOnTheUnit();
+
+    step ("the unit comes back: the question before the read, and Cancel");
+    unit.clearLog();
+    plugBackIn (socket);
+    answer ("USB Device Change", "Scan Now");
+    const auto box = getWindowGeometry (waitForWindow ("Changes Will Be Lost"));
+    EXPECT_TRUE (waitForText (box, "If you synchronize now"));
+    answer ("Changes Will Be Lost", "Cancel");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    EXPECT_EQ (unit.countReceived (0x45), 0) << "the unit was read over the edits";
+    EXPECT_EQ (renamedOnTheUnit(), writtenBefore);
+
+    step ("Apply Changes sends the rest");
+    clickText (tabStrip(), "Presets");
+    waitForEnabled ("Apply Changes");
+    clickToolbarItem ("Apply Changes");
+    waitFor ([&] { return renamedOnTheUnit() == nine.size(); }, "the unit holds all nine renamed");
+    waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

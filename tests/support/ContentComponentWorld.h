@@ -47,6 +47,7 @@ namespace testing_support
         juce::Array<int> getSelectedSlots() const override { return selectedSlots; }
         DeviceData* getStagedData() const override { return staged.get(); }
         LocalArchiveManager* getArchiveManager() const override { return archive; }
+        void discardUnsentEdits() override { ++discards; }
         void changeInfoCallback (const ChangeInfo& info) override { ChangeRecorder::changeInfoCallback (info); }
 
         juce::Component page;
@@ -56,6 +57,7 @@ namespace testing_support
         juce::Array<int> selectedSlots;
         std::unique_ptr<DeviceData> staged;
         LocalArchiveManager* archive = nullptr;
+        int discards = 0;
     };
 
     // A stand-in for the device page.
@@ -64,6 +66,7 @@ namespace testing_support
     public:
         juce::Component& getPageComponent() override { return page; }
         int getFirstToggledPortIndex() const override { return toggledPort; }
+        void showConnectedUnit() override { toggledPort = -1; }
         void changeInfoCallback (const ChangeInfo& info) override { ChangeRecorder::changeInfoCallback (info); }
 
         juce::Component page;

@@ -10,6 +10,7 @@
 #include "device/SysExFileAnalysis.h"
 #include "model/SysExReader.h"
 #include "ui/MessageBoxes.h"
+#include "ui/datapage/NewBackups.h"
 #include "ui/dialogs/ExportDialog.h"
 #include "ui/dialogs/ImportDialog.h"
 #include "ui/dialogs/WarnFileReplaceDialog.h"
@@ -424,20 +425,19 @@ bool DataExchange::appendNodes (juce::ValueTree target, const juce::Array<juce::
     if (nodes.isEmpty())
         return true;
 
+    if (archive.isValid() && isUnder (target, archive))
+    {
+        const bool added = addNewBackups (page, target, nodes, owner);
+        page.notifyArchiveChanged (target);
+        return added;
+    }
+
     auto& undo = page.getUndoManager();
     undo.beginNewTransaction();
     for (auto& node : nodes)
         target.appendChild (node, &undo);
     page.notifyArchiveChanged (target);
-
-    if (! archive.isValid() || ! isUnder (target, archive))
-        return true;
-    auto* manager = page.getArchiveManager();
-    if (manager != nullptr && ! manager->isConversionRunning() && manager->saveIndex())
-        return true;
-    showWarningBox (owner, "File Error",
-                    "Larkspire was unable to save the backups to disk. Please make sure the drive is not full.");
-    return false;
+    return true;
 }
 
 void DataExchange::importDataFiles (const juce::ValueTree& target)

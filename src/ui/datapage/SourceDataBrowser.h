@@ -112,8 +112,9 @@ private:
     void backupInto (juce::ValueTree target, bool all, bool selected, bool user);
     juce::String nextGroupLabel();
     juce::ValueTree addGroupTo (juce::ValueTree target);
-    void addArchiveCopy (juce::ValueTree target, const DeviceDataArchive& item, DeviceData* working,
-                         const juce::String& title);
+    static juce::ValueTree makeArchiveCopy (const DeviceDataArchive& item, DeviceData* working, const juce::String& title);
+    // Copies of the archive items among the nodes, added to the target as new backups.
+    void copyIntoBackups (juce::ValueTree target, const juce::Array<juce::ValueTree>& nodes);
     void commitRename();
     bool unitHasPresets() const;
     juce::Array<juce::ValueTree> draggedNodesOf (const SourceDetails&) const;

@@ -174,17 +174,7 @@ void SourceDataBrowser::dropOnto (const juce::ValueTree& target, int insertIndex
         return;
     }
 
-    page->getUndoManager().beginNewTransaction();
-    bool any = false;
-    for (auto& node : nodes)
-        if (auto* item = getSourceNodeArchive (node))
-        {
-            addArchiveCopy (target, *item, getSourceNodeWorkingData (node),
-                            makeUniqueTitle (target, item->getTitle() + " copy"));
-            any = true;
-        }
-    if (any)
-        saveArchive();
+    copyIntoBackups (target, nodes);
 }
 
 void SourceDataBrowser::dropPresetsOnDevice (const juce::ValueTree& sourceNode, const juce::Array<int>& slots)

@@ -4,6 +4,7 @@
 
 #include "ui/datapage/SourceDataBrowser.h"
 #include "archive/DataSourceTree.h"
+#include "ui/datapage/NewBackups.h"
 #include "ui/datapage/RemoveSourceNodeAction.h"
 
 void SourceDataBrowser::backup (bool all, bool selected, bool user)
@@ -39,11 +40,7 @@ void SourceDataBrowser::backupInto (juce::ValueTree target, bool all, bool selec
     const char* kind = all ? " (All)" : (user && ! selected) ? " (User)" : (selected && ! user) ? " (Selected)" : " (\?\?\?)";
     item->setTitle (makeUniqueTitle (target, item->getDateText() + kind));
 
-    auto node = createArchiveSourceNode (std::move (item));
-    auto& undo = page->getUndoManager();
-    undo.beginNewTransaction();
-    target.appendChild (node, &undo);
-    saveArchive();
+    addNewBackups (*page, target, { createArchiveSourceNode (std::move (item)) }, this);
 }
 
 juce::String SourceDataBrowser::nextGroupLabel()
@@ -137,8 +134,8 @@ void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
     selectSource (next);
 }
 
-void SourceDataBrowser::addArchiveCopy (juce::ValueTree target, const DeviceDataArchive& item, DeviceData* working,
-                                        const juce::String& title)
+juce::ValueTree SourceDataBrowser::makeArchiveCopy (const DeviceDataArchive& item, DeviceData* working,
+                                                    const juce::String& title)
 {
     auto copy = std::make_unique<DeviceDataArchive> (item);
     // The copy has no files of its own yet: the index gives it a new name in the backups.
@@ -147,7 +144,26 @@ void SourceDataBrowser::addArchiveCopy (juce::ValueTree target, const DeviceData
     if (working != nullptr)
         copy->setData (*working);
     copy->setTitle (title);
-    target.appendChild (createArchiveSourceNode (std::move (copy)), &page->getUndoManager());
+    return createArchiveSourceNode (std::move (copy));
+}
+
+void SourceDataBrowser::copyIntoBackups (juce::ValueTree target, const juce::Array<juce::ValueTree>& nodes)
+{
+    // Each copy's title is made unique among the target's children and the copies before it.
+    juce::ValueTree titles ("titles");
+    for (const auto& child : target)
+        titles.appendChild (juce::ValueTree (SourceIds::node, { { SourceIds::label, child[SourceIds::label] } }), nullptr);
+
+    juce::Array<juce::ValueTree> copies;
+    for (auto& node : nodes)
+        if (auto* item = getSourceNodeArchive (node))
+        {
+            const auto title = makeUniqueTitle (titles, item->getTitle() + " copy");
+            titles.appendChild (juce::ValueTree (SourceIds::node, { { SourceIds::label, title } }), nullptr);
+            copies.add (makeArchiveCopy (*item, getSourceNodeWorkingData (node), title));
+        }
+    if (! copies.isEmpty())
+        addNewBackups (*page, target, copies, this);
 }
 
 void SourceDataBrowser::duplicateSelected()
@@ -157,20 +173,8 @@ void SourceDataBrowser::duplicateSelected()
     const auto first = firstSelectedNode();
     auto target = categoryOf (first) == SourceCategories::archive ? getArchiveTarget()
                                                                    : findSourceNodeByCategory (root, SourceCategories::archive);
-    if (! target.isValid())
-        return;
-
-    bool began = false;
-    for (auto& node : getSelectedNodes())
-        if (auto* item = getSourceNodeArchive (node))
-        {
-            if (! began)
-                page->getUndoManager().beginNewTransaction();
-            began = true;
-            addArchiveCopy (target, *item, getSourceNodeWorkingData (node), makeUniqueTitle (target, item->getTitle() + " copy"));
-        }
-    if (began)
-        saveArchive();
+    if (target.isValid())
+        copyIntoBackups (target, getSelectedNodes());
 }
 
 void SourceDataBrowser::startRename (bool selectAllText)

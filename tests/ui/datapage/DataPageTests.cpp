@@ -217,15 +217,31 @@ TEST (DataPage, PreviousSyncComesBackFromDiskWithoutReadingAndABrokenOneIsDelete
     PageWorld s;
     ASSERT_TRUE (s.connect());
     ASSERT_TRUE (s.waitForSynced());
-    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Kept Edit", false, false));
     const auto folder = s.page->getDeviceFolder();
+
+    // "Disconnect Anyway" lets the edit go: the working copy stored holds none.
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Dropped Edit", false, false));
+    s.w.boxes.answerWith ({ 0 });
     ASSERT_TRUE (s.disconnect());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Changes Will Be Lost"));
+    auto dropped = DeviceData::createFromFile (AppPaths::getWorkingFile (folder, false));
+    ASSERT_NE (dropped, nullptr);
+    EXPECT_EQ (dropped->getPreset (4)->getName(), s.unit->getPreset (4).name);
+    EXPECT_FALSE (dropped->isModified());
+
+    // With "previous" the edits are kept on disk, and nothing asks.
+    setDataSyncMethod (2);
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 4 }, "Kept Edit", false, false));
+    s.w.boxes.boxes.clear();
+    ASSERT_TRUE (s.disconnect());
+    EXPECT_TRUE (s.w.boxes.boxes.empty());
     ASSERT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).existsAsFile());
     ASSERT_TRUE (juce::File (AppPaths::getWorkingFile (folder, false)).existsAsFile());
 
     // Connecting again with "previous": the stored read and working copy come back, the
     // unit is not read.
-    setDataSyncMethod (2);
     s.unit->clearLog();
     ASSERT_TRUE (s.connect());
     ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
@@ -345,6 +361,40 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
     EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Undo"));
     EXPECT_TRUE (s.working()->hasPreset (3));
+    EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+
+    // A unit that comes back while unsent edits wait on disk beside its data asks before
+    // the automatic read: "Cancel" keeps them, "Continue" reads.
+    const auto storeUnsentEdit = [&]
+    {
+        ASSERT_TRUE (s.page->renamePresets (s.deviceNode(), { 2 }, "Unsent Two", false, false));
+        setDataSyncMethod (2);   // kept on disk without a question
+        ASSERT_TRUE (s.disconnect());
+        setDataSyncMethod (0);
+        s.w.boxes.boxes.clear();
+        s.unit->clearLog();
+    };
+    storeUnsentEdit();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    pumpFor (200);
+    ASSERT_EQ (s.w.boxes.boxes.size(), 1u);
+    EXPECT_EQ (s.w.boxes.boxes[0].title, "Changes Will Be Lost");
+    EXPECT_EQ (s.w.boxes.boxes[0].buttons, juce::StringArray ({ "Continue", "Cancel" }));
+    EXPECT_TRUE (s.w.boxes.boxes[0].message.contains ("If you synchronize now"));
+    EXPECT_EQ (s.presetRequests(), 0);
+    EXPECT_FALSE (s.page->needsSync());
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), "Unsent Two");
+    EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
+
+    storeUnsentEdit();
+    s.w.boxes.answerWith ({ 0 });   // Continue
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Changes Will Be Lost"));
+    EXPECT_GE (s.presetRequests(), 6);
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), s.unit->getPreset (2).name);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
 }
 
