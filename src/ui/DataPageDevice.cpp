@@ -302,9 +302,10 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
         // Edits the unit took away unsent (it was unplugged before they all went) are not
         // read over without the user's word; kept, they wait beside the data they were made on.
+        // With manual reads nothing is read now: they are shown, so a later read asks first.
         const bool keepStoredWork = method == 2
-                                    || (method == 0 && hasUnsentEditsOnDisk()
-                                        && ! confirmReadOverEdits (manager->getDeviceDisplayName()));
+                                    || (hasUnsentEditsOnDisk()
+                                        && (method == 1 || ! confirmReadOverEdits (manager->getDeviceDisplayName())));
         // The unit went (or another came) while the question was up: that change has been handled.
         if (connectionChange != connectionChanges)
             return;

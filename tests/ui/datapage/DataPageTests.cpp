@@ -388,6 +388,21 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     EXPECT_EQ (s.working()->getPreset (2)->getName(), "Unsent Two");
     EXPECT_TRUE (s.page->getDataSet()->hasUnsavedChanges());
 
+    // With manual reads they are shown at once, without a read, and "Get Data" asks first.
+    storeUnsentEdit();
+    setDataSyncMethod (1);
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    pumpFor (200);
+    EXPECT_TRUE (s.w.boxes.boxes.empty());
+    EXPECT_FALSE (s.page->needsSync());
+    EXPECT_EQ (s.working()->getPreset (2)->getName(), "Unsent Two");
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    s.click (DataToolbarItemFactory::getDataItem);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Changes Will Be Lost"));
+    EXPECT_EQ (s.presetRequests(), 0);
+    setDataSyncMethod (0);
+
     storeUnsentEdit();
     s.w.boxes.answerWith ({ 0 });   // Continue
     ASSERT_TRUE (s.connect());
