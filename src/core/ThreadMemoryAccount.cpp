@@ -25,7 +25,7 @@ struct ThreadMemoryLedger
     };
 
     static constexpr size_t numShards = 16;
-    static constexpr size_t firstCapacity = 1024;
+    static constexpr size_t firstCapacity = 256;
 
     Shard shards[numShards];
     std::atomic<size_t> entries { 0 };
@@ -153,18 +153,20 @@ struct ThreadMemoryLedger
         for (auto& s : shards)
         {
             const std::lock_guard<std::mutex> guard (s.lock);
-            for (size_t i = 0; i < s.capacity;)
+            for (size_t i = 0; i < s.capacity && s.used > 0;)
             {
                 if (s.slots[i].address != 0 && s.slots[i].account == &account)
                     clearSlot (s, i);   // slot i may now hold a later entry: look again
                 else
                     ++i;
             }
-            if (s.used == 0)
+            // The table is kept for the next run; one that a big run grew goes back to its
+            // first size.
+            if (s.used == 0 && s.capacity > firstCapacity)
             {
                 freeSlots (s.slots, s.capacity);
-                s.slots = nullptr;
-                s.capacity = 0;
+                s.slots = makeSlots (firstCapacity);
+                s.capacity = s.slots != nullptr ? firstCapacity : 0;
             }
         }
     }
