@@ -64,7 +64,6 @@ public:
             auto* j = job.exchange (nullptr);
             if (j == nullptr)
                 continue;
-            memory.startCounting();
             execute (*j);
             releaseDeepPages();
             jobDone.signal();
@@ -74,6 +73,8 @@ public:
 private:
     void execute (Job& j)
     {
+        // The budget counts what this thread takes while the script runs.
+        memory.startCounting();
         try
         {
             j.result = j.engine->execute (j.code);
