@@ -1,5 +1,4 @@
 #include "core/ThreadMemoryAccount.h"
-#include <cstring>
 #include <mutex>
 #include <sys/mman.h>
 
