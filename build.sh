@@ -24,7 +24,7 @@ packages=(
     fonts-dejavu-core xvfb xauth
 )
 if [ "$mode" = test ]; then
-    packages+=(googletest libgtest-dev xdotool imagemagick tesseract-ocr libclang-rt-dev)
+    packages+=(googletest libgtest-dev xdotool imagemagick tesseract-ocr libclang-rt-dev locales)
 fi
 
 missing=()

@@ -29,6 +29,21 @@ add_library(larkspire_core STATIC ${LARKSPIRE_SOURCES} ${LARKSPIRE_RESOURCE_SOUR
     $<TARGET_OBJECTS:larkspire_juce>)
 larkspire_instrument(larkspire_core)
 
+# A rule script's memory budget counts what its own thread allocates
+# (src/core/ThreadMemoryAccount.cpp). Every program that links the library has the
+# allocation functions its own code calls wrapped, so that they can be counted.
+set(LARKSPIRE_WRAPPED_ALLOCATION_FUNCTIONS
+    malloc calloc realloc free posix_memalign aligned_alloc memalign
+    _Znwm _Znam _ZnwmRKSt9nothrow_t _ZnamRKSt9nothrow_t
+    _ZnwmSt11align_val_t _ZnamSt11align_val_t
+    _ZnwmSt11align_val_tRKSt9nothrow_t _ZnamSt11align_val_tRKSt9nothrow_t
+    _ZdlPv _ZdaPv _ZdlPvm _ZdaPvm _ZdlPvRKSt9nothrow_t _ZdaPvRKSt9nothrow_t
+    _ZdlPvSt11align_val_t _ZdaPvSt11align_val_t _ZdlPvmSt11align_val_t _ZdaPvmSt11align_val_t
+    _ZdlPvSt11align_val_tRKSt9nothrow_t _ZdaPvSt11align_val_tRKSt9nothrow_t)
+foreach(symbol IN LISTS LARKSPIRE_WRAPPED_ALLOCATION_FUNCTIONS)
+    target_link_options(larkspire_core INTERFACE "LINKER:--wrap=${symbol}")
+endforeach()
+
 set(LARKSPIRE_JUCE_DEFINITIONS
     JUCE_GLOBAL_MODULE_SETTINGS_INCLUDED=1
     JUCE_MODAL_LOOPS_PERMITTED=1

@@ -166,22 +166,19 @@ void getSourceNodeCategory (const juce::ValueTree& node, juce::String& category,
     if (! path.isEmpty())
         subCategory = path.getReference (0)[SourceIds::subCategory].toString();
 
-    // An upload folder may sit directly below the top level or inside a user's branch;
-    // everything in it is the user's own, writable data.
-    for (auto& t : path)
-        if (t[SourceIds::subCategory].toString() == SourceCategories::uploadFolder)
-            subCategory = SourceCategories::uploadFolder;
+    // The user's upload folders lie inside the user's branch (where the lookup by category
+    // finds them): everything in one is the user's own data.
+    if (subCategory == SourceCategories::user && path.size() > 1
+        && path.getReference (1)[SourceIds::subCategory].toString() == SourceCategories::uploadFolder)
+        subCategory = SourceCategories::uploadFolder;
 }
 
 bool isReadOnlySourceNode (const juce::ValueTree& node)
 {
     juce::String category, subCategory;
     getSourceNodeCategory (node, category, subCategory);
-    if (category == SourceCategories::archive || category == SourceCategories::device)
-        return false;
-    // An upload folder is the user's own, writable data only in the user's own source; one
-    // that arrives in any other source (the cloud's content included) stays read-only.
-    return ! (category == SourceCategories::user && subCategory == SourceCategories::uploadFolder);
+    return category != SourceCategories::archive && category != SourceCategories::device
+        && subCategory != SourceCategories::uploadFolder;
 }
 
 juce::String makeSourceNodeTitle (const juce::ValueTree& node)

@@ -66,11 +66,12 @@ juce::ValueTree findSourceNodeByCategory (const juce::ValueTree& root, const juc
 juce::ValueTree findDeviceSourceNode (const juce::ValueTree& root);
 
 // The category of the node's top-level source and the sub-category of the branch it
-// lies in; a node in (or inside) an upload folder reports "upload-folder".
+// lies in; a node that is or lies in an upload folder of the "user" branch reports
+// "upload-folder".
 void getSourceNodeCategory (const juce::ValueTree& node, juce::String& category, juce::String& subCategory);
 
-// Sources other than the unit, the backups and the upload folders of the "user" source are
-// shown read-only.
+// Sources other than the unit, the backups and the upload folders are read-only. The one
+// rule for the grid, the details, the toolbar and the browser.
 bool isReadOnlySourceNode (const juce::ValueTree& node);
 
 // "<top-level label> - <node label>", as far as present.

@@ -288,6 +288,11 @@ void DeviceDataArchive::computeMd5()
 //==============================================================================
 std::unique_ptr<juce::XmlElement> DeviceDataArchive::createMetaXml() const
 {
+    return createMetaXml (linkData);
+}
+
+std::unique_ptr<juce::XmlElement> DeviceDataArchive::createMetaXml (const juce::String& dataLink) const
+{
     auto root = std::make_unique<juce::XmlElement> ("ARCHIVE");
 
     auto addText = [&root] (const char* tag, const juce::String& text)
@@ -308,13 +313,18 @@ std::unique_ptr<juce::XmlElement> DeviceDataArchive::createMetaXml() const
     addText ("description", description);
     addText ("pubDate", juce::String (pubDate));
     addText ("linkImage", linkImage);
-    addText ("linkData", linkData);
+    addText ("linkData", dataLink);
     return root;
 }
 
 juce::File DeviceDataArchive::getDataFile (const juce::File& metaFile) const
 {
-    const auto file = ConfinedFiles::resolve (linkData, metaFile.getParentDirectory());
+    return dataFileOf (linkData, metaFile);
+}
+
+juce::File DeviceDataArchive::dataFileOf (const juce::String& link, const juce::File& metaFile)
+{
+    const auto file = ConfinedFiles::resolve (link, metaFile.getParentDirectory());
     return file == juce::File() ? file : file.withFileExtension ("ard");
 }
 
@@ -328,28 +338,32 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
         || (confined && ! ConfinedFiles::isWritableFile (metaFile, homeFolder)))
         return false;
 
+    // The data link the new description names. The item takes it only once both files are
+    // in place, so that after a failure it still names the files on disk.
+    auto link = linkData;
+    juce::File dataFile;
     if (data != nullptr)
     {
         // Without a data file name yet, the data goes beside the description.
-        if (linkData.trim().isEmpty())
-            linkData = metaFile.withFileExtension ("ard").getFullPathName();
+        if (link.trim().isEmpty())
+            link = metaFile.withFileExtension ("ard").getFullPathName();
 
-        const auto dataFile = getDataFile (metaFile);
+        dataFile = dataFileOf (link, metaFile);
         if (dataFile == juce::File() || (confined && ! ConfinedFiles::isWritableFile (dataFile, homeFolder)))
             return false;
 
         // The data goes to the ".ard" file whatever the link ended in: the description must
         // name that file, in the form the link had, or it never reads back.
         const auto folder = metaFile.getParentDirectory();
-        if (ConfinedFiles::resolve (linkData, folder) != dataFile)
-            linkData = juce::File::isAbsolutePath (linkData.trim()) ? dataFile.getFullPathName()
-                                                                    : dataFile.getRelativePathFrom (folder);
+        if (ConfinedFiles::resolve (link, folder) != dataFile)
+            link = juce::File::isAbsolutePath (link.trim()) ? dataFile.getFullPathName()
+                                                            : dataFile.getRelativePathFrom (folder);
 
         if (! dataFile.getParentDirectory().createDirectory())
             return false;
     }
 
-    auto xml = createMetaXml();
+    auto xml = createMetaXml (link);
     if (xml == nullptr)
         return false;
 
@@ -360,7 +374,7 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
     std::unique_ptr<AtomicFileWriter> dataWriter;
     if (data != nullptr)
     {
-        dataWriter = std::make_unique<AtomicFileWriter> (getDataFile (metaFile), dataTemporaryFor (metaFile));
+        dataWriter = std::make_unique<AtomicFileWriter> (dataFile, dataTemporaryFor (metaFile));
         auto* out = dataWriter->getStream();
         if (out == nullptr || data->writeToStream (*out) != 0 || ! dataWriter->finish())
             return false;
@@ -379,6 +393,7 @@ bool DeviceDataArchive::save (const juce::File& metaFile)
     if (! metaWriter.commit())
         return false;
 
+    linkData = link;
     if (data != nullptr)
         data->clearModifiedFlags (false);
     modified = false;
@@ -395,6 +410,11 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
     const auto dataTemporary = dataTemporaryFor (metaFile);
     const auto metaTemporary = AtomicFileWriter::temporaryFor (metaFile);
 
+    // The temporaries of a save of this description still running in this process are that
+    // save's own: wait until it has ended (whole, or undone) instead of taking them. Claimed
+    // in the order a save claims them.
+    const AtomicFileWriter::ScopedClaim dataClaim (dataTemporary), metaClaim (metaTemporary);
+
     // The temporaries are plain files of the program's own: a link by such a name (which
     // content could bring along) is removed, never followed.
     for (auto& temporary : { dataTemporary, metaTemporary })
@@ -404,8 +424,8 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
     // The data's temporary is still there: nothing was replaced yet, the old pair stands.
     if (dataTemporary.existsAsFile())
     {
-        AtomicFileWriter::discardLeftover (dataTemporary);
-        AtomicFileWriter::discardLeftover (metaTemporary);
+        dataTemporary.deleteFile();
+        metaTemporary.deleteFile();
         return;
     }
 
@@ -415,7 +435,7 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
         return;
     auto xml = metaTemporary.getSize() <= maxDescriptionBytes ? juce::parseXML (metaTemporary) : nullptr;
     if (xml == nullptr || ! xml->hasTagName ("ARCHIVE") || ! metaTemporary.replaceFileIn (metaFile))
-        AtomicFileWriter::discardLeftover (metaTemporary);
+        metaTemporary.deleteFile();
 }
 
 void DeviceDataArchive::deleteFiles()

@@ -126,6 +126,9 @@ public:
 private:
     // Where save writes the data before it replaces the data file.
     static juce::File dataTemporaryFor (const juce::File& metaFile);
+    // The data file a data link names, for a description at metaFile.
+    static juce::File dataFileOf (const juce::String& link, const juce::File& metaFile);
+    std::unique_ptr<juce::XmlElement> createMetaXml (const juce::String& dataLink) const;
     void resolvePicture();
     void changed();
     bool isUsableLocalFile (const juce::File& file) const;

@@ -8,14 +8,6 @@
 
 namespace
 {
-    juce::CriticalSection sourceLock;
-
-    EventStartup::LocaleCountrySource& sourceHolder()
-    {
-        static EventStartup::LocaleCountrySource source;
-        return source;
-    }
-
     juce::String readSystemCountry()
     {
        #if defined (__GLIBC__)
@@ -60,22 +52,14 @@ juce::String EventStartup::getOperatingSystemName (juce::SystemStats::OperatingS
     }
 }
 
-void EventStartup::setLocaleCountrySource (LocaleCountrySource source)
-{
-    const juce::ScopedLock sl (sourceLock);
-    sourceHolder() = std::move (source);
-}
-
 juce::String EventStartup::getRegion()
 {
-    LocaleCountrySource source;
-    {
-        const juce::ScopedLock sl (sourceLock);
-        source = sourceHolder();
-    }
-    const auto code = source ? source() : readSystemCountry();
+    return regionFromCountry (readSystemCountry());
+}
 
-    const bool isCode = code.length() == 2
-                     && code.containsOnly ("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    return isCode ? code : juce::String ("US");
+juce::String EventStartup::regionFromCountry (const juce::String& country)
+{
+    const bool isCode = country.length() == 2
+                     && country.containsOnly ("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    return isCode ? country : juce::String ("US");
 }

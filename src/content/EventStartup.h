@@ -1,7 +1,6 @@
 #pragma once
 
 #include "content/TrackableEvent.h"
-#include <functional>
 
 // A run of the program; the service answers it with the session key.
 class EventStartup : public TrackableEvent
@@ -16,8 +15,7 @@ public:
     // when the system gives none (or anything else).
     static juce::String getRegion();
 
-    // Where the locale's country text is read; tests stand in a locale of their own. An
-    // empty function restores the system's.
-    using LocaleCountrySource = std::function<juce::String()>;
-    static void setLocaleCountrySource (LocaleCountrySource source);
+    // The region told for a locale's country text: the text when it is two upper-case ASCII
+    // letters, else "US".
+    static juce::String regionFromCountry (const juce::String& country);
 };

@@ -1,18 +1,11 @@
 #include "conversion/RuleScriptRunner.h"
 #include "conversion/ScriptValues.h"
+#include "core/ThreadMemoryAccount.h"
 
 #if JUCE_LINUX
- #include <malloc.h>
  #include <pthread.h>
  #include <sys/mman.h>
  #include <unistd.h>
-#endif
-
-#if defined (__has_feature)
- #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
-  #define LARKSPIRE_SANITIZER_HEAP 1
-  #include <sanitizer/allocator_interface.h>
- #endif
 #endif
 
 class RuleScriptRunner::ScriptThread : public juce::Thread
@@ -42,6 +35,9 @@ public:
     }
 
     bool waitForJob (int milliseconds) { return jobDone.wait (milliseconds); }
+
+    // What the running script holds now.
+    size_t getScriptMemory() const noexcept { return memory.getBytesHeld(); }
 
     // True once the script thread's stack has been used down to the depth limit.
     bool isTooDeep() const
@@ -75,8 +71,10 @@ public:
     }
 
 private:
-    static void execute (Job& j)
+    void execute (Job& j)
     {
+        // The budget counts what this thread takes while the script runs.
+        memory.startCounting();
         try
         {
             j.result = j.engine->execute (j.code);
@@ -85,6 +83,7 @@ private:
         {
             j.result = juce::Result::fail (juce::String ("The script could not run: ") + e.what());
         }
+        memory.stopCounting();
 
         // Whatever the script built is taken apart here, without recursion, so that
         // destroying the engine later cannot recurse through deeply nested values.
@@ -137,6 +136,7 @@ private:
     void releaseDeepPages() {}
    #endif
 
+    ThreadMemoryAccount memory;
     std::atomic<uintptr_t> probe { 0 };
     std::atomic<Job*> job { nullptr };
     juce::WaitableEvent jobReady, jobDone;
@@ -144,19 +144,6 @@ private:
 
 RuleScriptRunner::RuleScriptRunner() = default;
 RuleScriptRunner::~RuleScriptRunner() = default;
-
-size_t RuleScriptRunner::getHeapInUse()
-{
-   #if LARKSPIRE_SANITIZER_HEAP
-    // A sanitizer's allocator serves every allocation; the C library's figures stay empty.
-    return __sanitizer_get_current_allocated_bytes();
-   #elif JUCE_LINUX
-    const auto info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-   #else
-    return 0;
-   #endif
-}
 
 RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, const juce::String& code,
                                                 const std::function<bool()>& shouldStop)
@@ -177,7 +164,6 @@ RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, 
     ScriptThread::Job job;
     job.engine = &engine;
     job.code = code;
-    const auto heapAtStart = getHeapInUse();
     thread->post (job);
 
     bool interrupted = false;
@@ -189,7 +175,7 @@ RuleScriptRunner::Result RuleScriptRunner::run (juce::JavascriptEngine& engine, 
                 outcome.outcome = Outcome::stopped;
             else if (thread->isTooDeep())
                 outcome.outcome = Outcome::tooDeep;
-            else if (getHeapInUse() > heapAtStart + memoryBudget)
+            else if (thread->getScriptMemory() > memoryBudget)
                 outcome.outcome = Outcome::outOfMemory;
             interrupted = outcome.outcome != Outcome::finished;
         }

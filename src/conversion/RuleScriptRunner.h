@@ -48,14 +48,12 @@ public:
     static constexpr size_t depthLimit = (size_t) 4 << 20;
     static constexpr int pollIntervalMs = 5;
 
-    // The memory one script run may take: the growth of the process's heap while it runs.
-    // Rule scripts convert one preset or setup at a time and need a tiny part of this; a
-    // script that grows arrays, objects or texts without end is stopped when it is used up
-    // (within one poll interval, so it may overshoot by what it takes in that time).
+    // The memory one script run may take: what the script's thread allocates while it runs
+    // and still holds (what other threads of the program take or give back meanwhile does
+    // not count). Rule scripts convert one preset or setup at a time and need a tiny part of
+    // this; a script that grows arrays, objects or texts without end is stopped when it is
+    // used up (within one poll interval, so it may overshoot by what it takes in that time).
     static constexpr size_t memoryBudget = (size_t) 128 << 20;
-
-    // Bytes of heap the process has in use now.
-    static size_t getHeapInUse();
 
 private:
     class ScriptThread;

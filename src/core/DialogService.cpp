@@ -274,15 +274,11 @@ DialogService& getDialogService()
 void setDialogService (DialogService* service)
 {
     installedService.store (service);
+    dialogsRefused.store (false);
 }
 
-void refuseFurtherDialogs (bool refuse)
+void refuseFurtherDialogs()
 {
-    dialogsRefused.store (refuse);
-}
-
-bool areDialogsRefused()
-{
-    return dialogsRefused.load();
+    dialogsRefused.store (true);
 }
 

@@ -71,7 +71,8 @@ public:
 // menu item, no file, not opened) and shows nothing.
 DialogService& getDialogService();
 
-// Installs a service (null restores the default). The caller keeps ownership.
+// Installs a service (null restores the default). The caller keeps ownership. The service
+// installed starts out answering: an earlier refusal (below) ends with it.
 void setDialogService (DialogService* service);
 
 // Repaints every window of the program. An X server without backing store keeps the pixels
@@ -80,7 +81,6 @@ void repaintAllWindows();
 
 // Once the program ends after a fatal error, no box or dialog may open but the one that
 // reports the error, which goes through getFatalErrorDialogService (the service in force,
-// refused or not). Safe from any thread; `refuse` false lifts the refusal (for tests).
-void refuseFurtherDialogs (bool refuse = true);
-bool areDialogsRefused();
+// refused or not). Safe from any thread.
+void refuseFurtherDialogs();
 DialogService& getFatalErrorDialogService();

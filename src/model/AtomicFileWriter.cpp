@@ -74,6 +74,17 @@ void AtomicFileWriter::discardLeftover (const juce::File& temp)
         temp.deleteFile();
 }
 
+AtomicFileWriter::ScopedClaim::ScopedClaim (const juce::File& t)
+    : temporary (t)
+{
+    claim (temporary);
+}
+
+AtomicFileWriter::ScopedClaim::~ScopedClaim()
+{
+    release (temporary);
+}
+
 void AtomicFileWriter::openStream()
 {
     auto s = std::make_unique<juce::FileOutputStream> (temporary, 16384);

@@ -44,6 +44,19 @@ public:
     // process is using it right now.
     static void discardLeftover (const juce::File& temporary);
 
+    // Holds a temporary as a writer does, for clearing up after a save cut short: waits
+    // until no writer of this process uses it, and keeps writers from it until destroyed.
+    class ScopedClaim
+    {
+    public:
+        explicit ScopedClaim (const juce::File& temporary);
+        ~ScopedClaim();
+
+    private:
+        juce::File temporary;
+        JUCE_DECLARE_NON_COPYABLE (ScopedClaim)
+    };
+
 private:
     void openStream();
 

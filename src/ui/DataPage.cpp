@@ -661,12 +661,15 @@ void DataPage::restoreKeyboardFocus (bool claimWindow)
     if (peer == nullptr || (! claimWindow && ! peer->isFocused()))
         return;
 
-    // A component that is not on the screen (in a window that has just closed) holds
-    // the keyboard for no one.
+    // The keyboard stays where the user can have it: in the page, in another window, or
+    // with another control of this window that takes it (the header's buttons, reached by
+    // Tab). A component that is not on the screen (in a window that has just closed) or is
+    // disabled holds it for no one, nor does the window itself.
     auto* focused = getCurrentlyFocusedComponent();
-    if (focused != nullptr && focused->isShowing()
-        && (isParentOf (focused) || dynamic_cast<TextEditor*> (focused) != nullptr
-            || focused->getTopLevelComponent() != getTopLevelComponent()))
+    auto* window = getTopLevelComponent();
+    if (focused != nullptr && focused->isShowing() && focused->isEnabled()
+        && (isParentOf (focused) || focused->getTopLevelComponent() != window
+            || (focused != window && focused->getWantsKeyboardFocus())))
         return;
 
     auto& grid = workspace->getGrid();

@@ -156,10 +156,10 @@ public:
     void visibilityChanged() override;
     void enablementChanged() override;
     void focusGained (FocusChangeType) override;
-    // Gives the keyboard back to the page when it went nowhere or out of the page (a
-    // disabled or deleted component had it, a box or menu closed), so that the page's
-    // keys work at once. Does nothing while a modal box has the keyboard, or (unless
-    // `claimWindow`) while the page's window does not have it.
+    // Gives the keyboard back to the page when it went nowhere (a disabled or deleted
+    // component had it, a box or menu closed), so that the page's keys work at once; the
+    // window's other controls keep it. Does nothing while a modal box has the keyboard, or
+    // (unless `claimWindow`) while the page's window does not have it.
     void restoreKeyboardFocus (bool claimWindow = false);
     void changeListenerCallback (juce::ChangeBroadcaster*) override;
     void buttonClicked (juce::Button*) override;

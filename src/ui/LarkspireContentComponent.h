@@ -114,9 +114,6 @@ public:
     juce::DrawableButton& getOptionsButton() noexcept  { return optionsButton; }
     juce::DrawableButton& getDeveloperButton() noexcept { return developerButton; }
 
-    // The units whose firmware list was opened in this run; an update's usage event says so.
-    const juce::StringArray& getListOpenedDevices() const noexcept { return listOpenedDevices; }
-
 private:
     //==============================================================================
     // Commands
@@ -172,6 +169,7 @@ private:
     bool downloading = false;
     bool deletionPending = false;
     juce::StringArray offeredDevices;
+    // The units whose firmware list was opened in this run; an update's usage event says so.
     juce::StringArray listOpenedDevices;
     bool backupQuestionOpen = false;
     bool downloadErrorOpen = false;

@@ -4,7 +4,9 @@
 #include "core/DeviceInfoMessage.h"
 #include "core/DialogService.h"
 #include "core/InfoCodes.h"
+#include "support/RecordingDialogService.h"
 #include "support/TestEnvironment.h"
+#include "ui/MessageBoxes.h"
 #include <thread>
 
 TEST (Larkspire, NameAndVersion)
@@ -38,6 +40,7 @@ TEST (Larkspire, FatalTexts)
 
 TEST (Larkspire, FirstFatalCodeWinsAcrossThreads)
 {
+    testing_support::RecordingDialogService dialogs;
     Larkspire app;
     std::vector<std::thread> threads;
     for (int code = 1; code <= 8; ++code)
@@ -50,8 +53,10 @@ TEST (Larkspire, FirstFatalCodeWinsAcrossThreads)
     EXPECT_EQ (app.getFatalErrorCode(), first);
 
     // From the first code on, no box opens but the error's own.
-    EXPECT_TRUE (areDialogsRefused());
-    refuseFurtherDialogs (false);
+    showWarningBox (nullptr, "After the error", "x");
+    EXPECT_FALSE (askYesNo (nullptr, "Go on?", "y"));
+    getFatalErrorDialogService().showMessageBox (DialogService::Icon::warning, "Error", "e", { "OK" }, nullptr);
+    EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "Error" }));
 }
 
 TEST (Larkspire, ShutdownWithoutInitialiseTouchesNothing)

@@ -157,9 +157,9 @@ TEST_F (SourceTreeTest, CategoriesAndReadOnlyRule)
         { "Studio Voices", "cloud", "", true },
         { "Pack", "cloud", "", true },
         { "Me", "cloud", "user", true },
-        // Upload folders are writable only in the user's own source.
-        { "Uploads", "cloud", "upload-folder", true },
-        { "Mine", "cloud", "upload-folder", true },
+        // The user's upload folders in the cloud hold writable data.
+        { "Uploads", "cloud", "upload-folder", false },
+        { "Mine", "cloud", "upload-folder", false },
         { "Account", "user", "", true },
         { "My uploads", "user", "upload-folder", false },
         { "Own", "user", "upload-folder", false },

@@ -3,6 +3,8 @@
 #include "model/SysExCodec.h"
 #include "support/ArchiveFixtures.h"
 #include "support/TestEnvironment.h"
+#include "model/AtomicFileWriter.h"
+#include <thread>
 
 using namespace testing_support;
 
@@ -363,6 +365,17 @@ TEST_F (ArchiveItemTest, AFailedSaveLeavesTheOldFilesByteIdentical)
     EXPECT_TRUE (fresh.isModified());
     folder.child ("dir.xml").deleteRecursively();
     EXPECT_EQ (snapshotFolder (folder.get()), before);
+
+    // A write that fails leaves the item naming the files on disk: a new one still names none.
+    const auto blocked = folder.child (".new.xml.data.tmp");
+    ASSERT_TRUE (blocked.getChildFile ("in the way").create());
+    DeviceDataArchive made (d.get(), "New", "");
+    made.setHomeFolder (folder.get());
+    EXPECT_FALSE (made.save (folder.child ("new.xml")));
+    EXPECT_TRUE (made.getLinkData().isEmpty()) << made.getLinkData();
+    EXPECT_TRUE (made.isModified());
+    blocked.deleteRecursively();
+    EXPECT_EQ (snapshotFolder (folder.get()), before);
 }
 
 TEST_F (ArchiveItemTest, ASaveCutShortIsCompletedOrUndoneBeforeTheItemIsRead)
@@ -406,6 +419,25 @@ TEST_F (ArchiveItemTest, ASaveCutShortIsCompletedOrUndoneBeforeTheItemIsRead)
     EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
     EXPECT_FALSE (metaTemporary.isSymbolicLink());
     EXPECT_EQ (fileBytes (outside.child ("other.xml")), oldFiles.at ("pair.xml"));
+
+    // A save of the description still running in this process (its data in place, its whole
+    // description in its temporary): the check on another thread waits for it and takes none
+    // of its files, so the save ends whole.
+    writeFile (meta, oldFiles.at ("pair.xml"));
+    std::atomic<bool> checked { false };
+    std::thread check;
+    {
+        AtomicFileWriter running (meta);
+        ASSERT_NE (running.getStream(), nullptr);
+        running.getStream()->write (whole.data(), whole.size());
+        ASSERT_TRUE (running.finish());
+        check = std::thread ([&] { DeviceDataArchive::finishInterruptedSave (meta); checked = true; });
+        pumpUntil ([&] { return checked.load(); }, 1000);   // the check's chance to interfere
+        EXPECT_TRUE (running.commit());
+    }
+    check.join();
+    EXPECT_TRUE (checked);
+    EXPECT_EQ (snapshotFolder (folder.get()), newFiles);
 }
 
 TEST_F (ArchiveItemTest, FilesNamedByADescriptionStayInsideTheItemsFolder)

@@ -2,6 +2,17 @@
 #include "conversion/DataConversionManager.h"
 #include "conversion/RuleScriptRunner.h"
 #include "support/ConversionFixtures.h"
+#include <cstring>
+#include <malloc.h>
+#include <thread>
+
+#if defined (__has_feature)
+ #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+  // A sanitizer's allocator serves every allocation; the C library's figures stay empty.
+  #define LARKSPIRE_TEST_SANITIZER_HEAP 1
+  #include <sanitizer/allocator_interface.h>
+ #endif
+#endif
 
 using namespace testing_support;
 
@@ -72,6 +83,17 @@ namespace
         std::atomic<int> presets { 0 };
         std::atomic<bool> finished { false };
     };
+
+    // Bytes of heap the whole process has in use.
+    size_t heapInUse()
+    {
+       #if LARKSPIRE_TEST_SANITIZER_HEAP
+        return __sanitizer_get_current_allocated_bytes();
+       #else
+        const auto info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+       #endif
+    }
 
     bool waitFor (const std::function<bool()>& condition, int timeoutMs)
     {
@@ -523,7 +545,7 @@ TEST (DataConversionManager, AScriptThatGrowsWithoutEndIsStoppedAtItsMemoryBudge
     auto unit = versionUnit (versionFormat (veloce, 1, 1), { 1, 2 });
     const auto before = stored (*unit);
     DataConversionManager m (w);
-    const auto heapBefore = RuleScriptRunner::getHeapInUse();
+    const auto heapBefore = heapInUse();
 
     for (auto script : { "var a = []; while (true) a.push([1, 2, 3, 4]);",
                          "var o = {}; while (true) o = { next: o, values: [1, 2, 3, 4] };",
@@ -537,9 +559,64 @@ TEST (DataConversionManager, AScriptThatGrowsWithoutEndIsStoppedAtItsMemoryBudge
     }
 
     // What the scripts took is given back, and the next script runs.
-    EXPECT_LT (RuleScriptRunner::getHeapInUse(), heapBefore + RuleScriptRunner::memoryBudget / 8);
+    EXPECT_LT (heapInUse(), heapBefore + RuleScriptRunner::memoryBudget / 8);
     w.rewrite ("p12.js", presetScript (2, { "0" }));
     EXPECT_NE (m.convertDeviceData (*unit, veloce, build200), nullptr) << m.getErrorText();
+}
+
+// Only what the script's own thread takes counts: memory that other threads of the program
+// hold, take or give back while it runs neither stops a script nor hides its growth.
+TEST (RuleScriptRunner, TheBudgetCountsOnlyTheScriptsOwnMemory)
+{
+    constexpr size_t elsewhere = (size_t) 200 << 20;
+    struct Block
+    {
+        std::unique_ptr<char[]> bytes;
+        void take() { bytes.reset (new char[elsewhere]); std::memset (bytes.get(), 1, elsewhere); }
+    };
+
+    // Another thread takes 200 MB while the script runs and holds it until the end.
+    Block held;
+    juce::WaitableEvent scriptStarted, memoryTaken;
+    std::thread other ([&] { scriptStarted.wait (-1); held.take(); memoryTaken.signal(); });
+
+    // A block taken before the run, which the script's thread gives back (through a native
+    // call) before the script grows.
+    Block given;
+    given.take();
+
+    // Each run has an engine of its own, as conversions do.
+    auto engineWithTest = [&]
+    {
+        auto engine = std::make_unique<juce::JavascriptEngine>();
+        engine->maximumExecutionTime = juce::RelativeTime::seconds (20);
+        juce::DynamicObject::Ptr test (new juce::DynamicObject());
+        test->setMethod ("started", [&] (const juce::var::NativeFunctionArgs&)
+        {
+            scriptStarted.signal();
+            memoryTaken.wait (-1);
+            return juce::var();
+        });
+        test->setMethod ("giveBack", [&] (const juce::var::NativeFunctionArgs&)
+        {
+            given.bytes.reset();
+            return juce::var();
+        });
+        engine->registerNativeObject ("Test", test.get());
+        return engine;
+    };
+    RuleScriptRunner runner;
+
+    // A counting script that takes almost nothing runs for a while beside the 200 MB.
+    auto small = runner.run (*engineWithTest(), "Test.started(); var n = 0; for (var i = 0; i < 200000; ++i) n = n + i;", {});
+    other.join();
+    EXPECT_EQ (small.outcome, RuleScriptRunner::Outcome::finished) << small.message;
+
+    // A script that grows is stopped, although more than it takes was given back on its thread.
+    auto growing = runner.run (*engineWithTest(), "Test.giveBack(); var s = \"0123456789\";"
+                                                  "while (s.length < 100000000) s = s + s; while (true) {}", {});
+    EXPECT_EQ (growing.outcome, RuleScriptRunner::Outcome::outOfMemory) << growing.message;
+    EXPECT_EQ (given.bytes, nullptr);
 }
 
 TEST (DataConversionManager, StopInterruptsARunningScriptAndLosesNothing)

@@ -9,6 +9,7 @@
 #include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
 #include "support/ContentComponentWorld.h"
+#include "support/FirmwareUpdateRig.h"
 
 using namespace testing_support;
 using Icon = DialogService::Icon;
@@ -521,20 +522,28 @@ TEST (ContentMessages, ANewerFirmwareIsOfferedOncePerUnit)
 
 TEST (ContentMessages, ShowDetailsOpensTheFirmwareChooser)
 {
+    ScopedFirmwareUpdateTimings timings { ScopedFirmwareUpdateTimings::fast() };
     ContentComponentWorld w;
     auto& c = w.component();
     setSetting (SettingsKeys::autoConnectAtStartup, false);
     addUnit (w, DeviceWorld::merle, 120, 6666);
     ASSERT_TRUE (w.scan());
     w.installFirmware (DeviceWorld::merle, "Merle");
+    w.trackUsage();
 
-    w.boxes.answerWith ({ 0 });   // "Show Details...", then nothing chosen
+    // "Show Details...", and the latest build chosen in the list: the update runs.
+    w.parts.dialogs->chooseUpdate = true;
+    w.parts.dialogs->updateToChoose = getContentManager()->getLatestFirmware (DeviceWorld::merle);
+    w.boxes.answerWith ({ 0 });
     ASSERT_TRUE (c.connectToDevice (0));
-    const auto name = w.manager().getDeviceDisplayName();
     ASSERT_EQ (w.parts.dialogs->chooserCalls.size(), 1u);
     EXPECT_EQ (w.parts.dialogs->chooserCalls[0].first, DeviceWorld::merle);
-    EXPECT_TRUE (c.getListOpenedDevices().contains (name));
-    EXPECT_EQ (w.changes.events (InfoCode::unitConnection).back().p2, 0);
+
+    // Its usage event says that the list was opened for the unit.
+    ASSERT_TRUE (pumpUntil ([&] { return w.changes.countEvents (InfoCode::firmwareUpdateEnded) > 0; }, 120000));
+    const auto updates = w.waitForUsageEvents ("db_device_update.php", 1);
+    ASSERT_EQ (updates.size(), 1);
+    EXPECT_TRUE (updates[0].contains ("&description_read=1")) << updates[0];
 }
 
 TEST (ContentMessages, AnOfferWaitsWhileAQuestionOrAnUpdateIsOpen)

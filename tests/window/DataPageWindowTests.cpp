@@ -18,6 +18,12 @@ namespace
         return std::abs (c.getRed() - 105) < 20 && std::abs (c.getGreen() - 153) < 20 && std::abs (c.getBlue() - 211) < 20;
     }
 
+    // The background of selected text in a text field.
+    bool isSelectedTextBlue (juce::Colour c)
+    {
+        return c.getARGB() == 0xff98b8dau;
+    }
+
     int countPixels (const juce::Image& image, juce::Rectangle<int> area, bool (*test) (juce::Colour))
     {
         int n = 0;
@@ -63,10 +69,12 @@ TEST (DataPageWindow, PresetsTabShowsTheSyncedUnitsPresets)
     {
         runTool ({ "xdotool", "mousemove", juce::String (area.getX() + 157), juce::String (area.getY() + 14),
                    "click", "1" });
-        pumpFor (500);
-        const auto shot = takeScreenshot();
-        tilePixels = shot.isValid() ? countPixels (shot, workspace, isFilledTileBlue) : 0;
-        return tilePixels > 8000;
+        return pumpUntil ([&]
+        {
+            const auto shot = takeScreenshot();
+            tilePixels = shot.isValid() ? countPixels (shot, workspace, isFilledTileBlue) : 0;
+            return tilePixels > 8000;
+        }, 3000);
     }, 90000);
 
     EXPECT_TRUE (shown) << "filled tile pixels: " << tilePixels;
@@ -146,9 +154,7 @@ namespace
             return pumpUntil ([&]
             {
                 clickAt (at (157, 14));
-                pumpFor (300);
-                const auto grid = tiles();
-                return grid.rows.size() >= 3 && grid.columns.size() >= 3;
+                return pumpUntil ([&] { const auto grid = tiles(); return grid.rows.size() >= 3 && grid.columns.size() >= 3; }, 3000);
             }, 60000);
         }
 
@@ -170,6 +176,32 @@ namespace
             pumpUntil ([&] { grid = tiles(); return grid.columns.size() >= 4 && grid.rows.size() >= 3; }, 60000);
             const int columns = juce::jmax (1, grid.columns.size());
             return grid.centreOf ((slot - 1) % columns, (slot - 1) / columns);
+        }
+
+        // Whether the tile at a point shows a preset (in full colour).
+        static bool tileFilled (juce::Point<int> tile)
+        {
+            const auto shot = takeScreenshot();
+            return shot.isValid() && countPixels (shot, juce::Rectangle<int> (21, 21).withCentre (tile), isFilledTileBlue) > 300;
+        }
+
+        // Whether a popup menu shows with a corner at the pointer (it opens leftwards in the
+        // right half of the window), inside the window.
+        bool menuAt (juce::Point<int> pointer) const
+        {
+            auto isWhite = [] (juce::Colour c) { return c.getARGB() == 0xffffffffu; };
+            const auto shot = takeScreenshot();
+            // Below the first item, which the pointer may highlight.
+            const juce::Rectangle<int> right (pointer.x + 1, pointer.y + 20, 120, 30), left (pointer.x - 121, pointer.y + 20, 120, 30);
+            return shot.isValid() && (countPixels (shot, right, isWhite) > 2500 || countPixels (shot, left, isWhite) > 2500)
+                   && window.contains (pointer.translated (0, 60));
+        }
+
+        // Waits until the page has finished its work with the unit: the grid shows its
+        // tiles in full colour again.
+        bool waitUntilIdle() const
+        {
+            return pumpUntil ([&] { const auto grid = tiles(); return grid.columns.size() >= 2 && grid.rows.size() >= 2; }, 60000);
         }
 
         // What the name field of the details panel shows.
@@ -207,7 +239,7 @@ TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
     pressKeys ("Delete");
     clickAt (w.at (94, 60));   // "Apply Changes"
     EXPECT_TRUE (pumpUntil ([&] { return w.deletedPresets().size() >= 4; }, 60000));
-    pumpFor (500);
+    EXPECT_TRUE (w.waitUntilIdle());
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 2, 4, 5, 6 }));
     EXPECT_FALSE (w.unit->hasPreset (5));
     EXPECT_TRUE (w.unit->hasPreset (3));
@@ -215,19 +247,11 @@ TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
     // A right click opens the menu with a corner at the pointer (it opens leftwards in the
     // right half of the window), inside the window.
     const auto pointer = w.tileOf (9);
-    auto isWhite = [] (juce::Colour c) { return c.getARGB() == 0xffffffffu; };
-    auto menuAtPointer = [&]
-    {
-        const auto shot = takeScreenshot();
-        // Below the first item, which the pointer may highlight.
-        const juce::Rectangle<int> right (pointer.x + 1, pointer.y + 20, 120, 30), left (pointer.x - 121, pointer.y + 20, 120, 30);
-        return shot.isValid() && (countPixels (shot, right, isWhite) > 2500 || countPixels (shot, left, isWhite) > 2500)
-               && w.window.contains (pointer.translated (0, 60));
-    };
     clickAt (pointer, 3);
-    const bool menuShown = pumpUntil (menuAtPointer, 20000);
+    const bool menuShown = pumpUntil ([&] { return w.menuAt (pointer); }, 20000);
     EXPECT_TRUE (menuShown) << (saveScreenshot ("DataPageWindow-menu"), "no menu at the pointer");
     pressKeys ("Escape");
+    EXPECT_TRUE (pumpUntil ([&] { return ! w.menuAt (pointer); }, 20000));
 
     // A plain click selects one preset alone, and only that one is deleted.
     w.unit->clearLog();
@@ -236,7 +260,7 @@ TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
     pressKeys ("Delete");
     clickAt (w.at (94, 60));
     EXPECT_TRUE (pumpUntil ([&] { return ! w.deletedPresets().isEmpty(); }, 60000));
-    pumpFor (500);
+    EXPECT_TRUE (w.waitUntilIdle());
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 9 }));
 
     // A lasso drawn from an empty slot (2) over the tiles of 3, 6 and 7 selects the
@@ -250,15 +274,16 @@ TEST (DataPageWindow, ClicksSelectAndTheUnitDeletesExactlyTheSelection)
     pressKeys ("Delete");
     clickAt (w.at (94, 60));
     EXPECT_TRUE (pumpUntil ([&] { return w.deletedPresets().size() >= 2; }, 60000));
-    pumpFor (500);
+    EXPECT_TRUE (w.waitUntilIdle());
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 3, 7 }));
     if (::testing::Test::HasFailure())
         saveScreenshot ("DataPageWindow-clicks");
 }
 
-// The page's keys work at once after a toolbar click whose item disables itself, after a
-// popup menu, and after a hit picked in Find Preset, whose query field takes the typing as
-// it opens; "Rename" from a backup's menu gives its editor the typing.
+// Tab goes on from the page to the header's buttons. The page's keys work at once after a
+// toolbar click whose item disables itself, after a popup menu, and after a hit picked in
+// Find Preset, whose query field takes the typing as it opens; "Rename" from a backup's menu
+// gives its editor the typing.
 TEST (DataPageWindow, TheKeyboardStaysWithThePageAndGoesWhereTheUserTypes)
 {
     UnitAtTheWindow w;
@@ -267,23 +292,45 @@ TEST (DataPageWindow, TheKeyboardStaysWithThePageAndGoesWhereTheUserTypes)
     {
         clickAt (w.at (94, 60));   // "Apply Changes"
         EXPECT_TRUE (pumpUntil ([&] { return w.deletedPresets().size() >= count; }, 60000));
-        pumpFor (500);
+        EXPECT_TRUE (w.waitUntilIdle());
     };
+    const auto tile3 = w.tileOf (3), tile7 = w.tileOf (7);
 
-    // Delete, "Undo" on the toolbar (which then disables itself), Ctrl+Y redoes the delete.
-    clickAt (w.tileOf (3));
+    // From the grid (nothing selected), Tab goes to the details' view and then to the
+    // header's "Options", whose Return opens the Options dialog.
+    pressKeys ("Tab");
+    pressKeys ("Tab");
+    pressKeys ("Return");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Options") != 0; }, 20000))
+        << (saveScreenshot ("DataPageKeys-tab"), "Tab never reached the header's Options button");
+    pumpUntil ([&]
+    {
+        if (findVisibleWindow ("Options") == 0)
+            return true;
+        pressKeys ("Escape");
+        return pumpUntil ([&] { return findVisibleWindow ("Options") == 0; }, 2000);
+    }, 30000);
+
+    // Delete, "Undo" on the toolbar (which then disables itself), Ctrl+Y redoes the delete:
+    // the grid shows each step, and the unit gets the delete.
+    clickAt (tile3);
+    EXPECT_TRUE (pumpUntil ([&] { return w.shownName() == w.unit->getPreset (3).name; }, 20000)) << w.shownName();
     pressKeys ("Delete");
+    EXPECT_TRUE (pumpUntil ([&] { return ! w.tileFilled (tile3); }, 20000)) << "Delete emptied nothing";
     clickAt (w.at (748, 60));  // "Undo"
+    EXPECT_TRUE (pumpUntil ([&] { return w.tileFilled (tile3); }, 20000)) << "Undo brought nothing back";
     pressKeys ("ctrl+y");
+    EXPECT_TRUE (pumpUntil ([&] { return ! w.tileFilled (tile3); }, 20000)) << "Ctrl+Y redid nothing";
     applyAndWaitForDeletes (1);
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 3 }));
 
     // A menu opened and closed: Delete still reaches the grid.
     w.unit->clearLog();
-    clickAt (w.tileOf (7));
-    clickAt (w.tileOf (7), 3);
-    pumpFor (700);
+    clickAt (tile7);
+    clickAt (tile7, 3);
+    EXPECT_TRUE (pumpUntil ([&] { return w.menuAt (tile7); }, 20000)) << (saveScreenshot ("DataPageKeys-menu-open"), "no menu");
     pressKeys ("Escape");
+    EXPECT_TRUE (pumpUntil ([&] { return ! w.menuAt (tile7); }, 20000)) << "the menu stayed";
     pressKeys ("Delete");
     applyAndWaitForDeletes (1);
     EXPECT_EQ (w.deletedPresets(), juce::Array<int> ({ 7 }));
@@ -294,7 +341,7 @@ TEST (DataPageWindow, TheKeyboardStaysWithThePageAndGoesWhereTheUserTypes)
     const auto name = w.unit->getPreset (11).name;
     pressKeys ("ctrl+f");
     ASSERT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Find Preset") != 0; }, 20000));
-    pumpFor (500);
+    EXPECT_TRUE (pumpUntil ([&] { return focusedWindow() == findVisibleWindow ("Find Preset"); }, 20000));
     typeText (name);
     const auto dialog = getWindowGeometry (findVisibleWindow ("Find Preset"));
     // The first row of the results, highest rank first, below the query field and the header.
@@ -320,7 +367,12 @@ TEST (DataPageWindow, TheKeyboardStaysWithThePageAndGoesWhereTheUserTypes)
     EXPECT_TRUE (pumpUntil ([&] { return readText (takeScreenshot(), { renameItem.x - 30, renameItem.y - 9, 200, 18 }) == "Rename"; }, 20000))
         << (saveScreenshot ("DataPageKeys-menu"), "no \"Rename\" in the backup's menu");
     clickAt (renameItem);
-    pumpFor (500);
+    // The editor opens over the row with the old name selected.
+    EXPECT_TRUE (pumpUntil ([&]
+    {
+        const auto shot = takeScreenshot();
+        return shot.isValid() && countPixels (shot, { backupRow.x - 90, backupRow.y - 9, 300, 18 }, isSelectedTextBlue) > 500;
+    }, 20000)) << (saveScreenshot ("DataPageKeys-rename"), "no editor for the name");
     typeText ("Road Kit");
     pressKeys ("Return");
     // The details of the selected backup name it so.

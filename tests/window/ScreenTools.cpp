@@ -31,6 +31,11 @@ namespace testing_support
         return ids.isEmpty() ? 0ul : (unsigned long) ids[0].getLargeIntValue();
     }
 
+    unsigned long focusedWindow()
+    {
+        return (unsigned long) runTool ({ "xdotool", "getwindowfocus" }).trim().getLargeIntValue();
+    }
+
     juce::Rectangle<int> getWindowGeometry (unsigned long windowId)
     {
         const auto lines = juce::StringArray::fromLines (runTool ({ "xdotool", "getwindowgeometry", "--shell",

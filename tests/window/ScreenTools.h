@@ -16,6 +16,9 @@ namespace testing_support
     // The id of the visible top-level window with exactly this title, or 0.
     unsigned long findVisibleWindow (const juce::String& title);
 
+    // The window that has the X server's keyboard focus, or 0.
+    unsigned long focusedWindow();
+
     // A window's position and size as the X server has them (empty when unknown).
     juce::Rectangle<int> getWindowGeometry (unsigned long windowId);
 

@@ -160,10 +160,9 @@ bool SourceDataBrowser::isDeletable (const juce::ValueTree& node) const
 {
     if (node.hasType (SourceIds::category) || node.hasType (SourceIds::root) || ! node.getParent().isValid())
         return false;
-    if (isUnderArchive (node))
-        return true;
-    // In the cloud only what lies inside an upload folder, not the folder itself.
-    return subCategoryOf (node) == SourceCategories::uploadFolder
+    // What may be changed may go (in the cloud what lies in an upload folder), but not an
+    // upload folder itself.
+    return ! isReadOnlySourceNode (node) && categoryOf (node) != SourceCategories::device
            && ! (node.hasType (SourceIds::subCategory)
                  && node[SourceIds::subCategory].toString() == SourceCategories::uploadFolder);
 }

@@ -68,8 +68,13 @@ void SearchDialog::closeDialog()
         juce::Component::SafePointer<SearchDialog> safeThis (this);
         juce::MessageManager::callAsync ([safeThis]
         {
+            // The owner may delete the window in the callback: a copy runs, so that nothing
+            // the callback holds goes with the window while it still runs.
             if (safeThis != nullptr && safeThis->onClosed != nullptr)
-                safeThis->onClosed();
+            {
+                const auto callback = safeThis->onClosed;
+                callback();
+            }
         });
     }
 }

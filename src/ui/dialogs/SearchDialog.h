@@ -20,7 +20,8 @@ public:
     static constexpr int defaultX = 20;
     static constexpr int defaultY = 120;
 
-    // Called (asynchronously) after the window was closed; the owner may delete it then.
+    // Called (asynchronously) after the window was closed; the owner may delete the window
+    // in it (the call runs on a copy of the function).
     std::function<void()> onClosed;
 
     // Puts the window on the screen, in front, with the keyboard focus in the query field.

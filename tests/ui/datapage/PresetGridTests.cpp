@@ -430,6 +430,19 @@ TEST_F (PresetGridTest, DeleteKeyRespectsReadOnlySourcesAndTheUnitsDeleteRight)
     grid->selectSlots ({ 1 });
     EXPECT_TRUE (grid->keyPressed (juce::KeyPress (juce::KeyPress::deleteKey)));
     EXPECT_EQ (page.last ("delete")->node, backup);
+
+    // So may an item in the user's upload folder in the cloud.
+    auto user = createSourceNode (SourceIds::subCategory, "Me");
+    user.setProperty (SourceIds::subCategory, SourceCategories::user, nullptr);
+    auto uploads = createSourceNode (SourceIds::subCategory, "Uploads");
+    uploads.setProperty (SourceIds::subCategory, SourceCategories::uploadFolder, nullptr);
+    user.appendChild (uploads, nullptr);
+    cloud.appendChild (user, nullptr);
+    auto upload = addNode (uploads, { 1, 2 });
+    show (upload, 10, false);
+    grid->selectSlots ({ 2 });
+    EXPECT_TRUE (grid->keyPressed (juce::KeyPress (juce::KeyPress::deleteKey)));
+    EXPECT_EQ (page.last ("delete")->node, upload);
 }
 
 TEST_F (PresetGridTest, ClipboardKeysAndPasteCommands)

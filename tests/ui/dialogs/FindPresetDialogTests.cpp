@@ -632,6 +632,23 @@ TEST_F (FindPresetTest, DialogOpensAtTheStoredPositionAndStoresItWhenClosed)
     EXPECT_EQ (getSettingInt (SettingsKeys::presetSearchWindowPositionX, -1), 40);
     EXPECT_EQ (getSettingInt (SettingsKeys::presetSearchWindowPositionY, -1), 50);
     EXPECT_TRUE (pumpUntil ([&] { return closed; }));
+
+    // The owner may delete the dialog in the callback: what the callback holds lives on
+    // until it returns.
+    auto owned = std::make_unique<SearchDialog> (juce::Array<juce::ValueTree> { deviceNode }, collect (backupsNode),
+                                                 collect (cloudNode), productId, productTags, target);
+    bool heldAfterDeletion = false, ended = false;
+    owned->onClosed = [&owned, &heldAfterDeletion, &ended, held = std::make_shared<int> (1)]
+    {
+        const std::weak_ptr<int> watch (held);
+        owned.reset();
+        heldAfterDeletion = ! watch.expired();
+        ended = true;
+    };
+    owned->closeDialog();
+    EXPECT_TRUE (pumpUntil ([&] { return ended; }));
+    EXPECT_EQ (owned, nullptr);
+    EXPECT_TRUE (heldAfterDeletion);
 }
 
 TEST_F (FindPresetTest, ADoubleClickClosesTheDialogAfterShowingTheHit)
