@@ -39,6 +39,13 @@ public:
         return showPopupMenu (menu, target);
     }
 
+    // A context menu opened by a press: shown as showPopupMenuAtPointer shows it, but without
+    // a modal loop, so the press handler returns at once. `onChosen` gets the chosen item id
+    // (0 for none) once the menu has closed, unless the target has gone by then. By default
+    // the menu goes through showPopupMenuAtPointer, which suits services that answer at once.
+    virtual void showPopupMenuAtPointerAsync (const juce::PopupMenu& menu, juce::Component* target,
+                                              std::function<void (int)> onChosen);
+
     // Runs a file chooser modally; returns the chosen file, or a default File when cancelled.
     virtual juce::File chooseFile (ChooserMode mode, const juce::String& title,
                                    const juce::File& initial, const juce::String& patterns) = 0;
