@@ -247,6 +247,10 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
         showSyncButton (true);
     }
 
+    // A unit that has gone is told by the box of its lost connection, which follows.
+    if (code == DeviceError::connectionLost)
+        return;
+
     String title = "Device Error";
     if (code == DeviceError::internalError)        title = "Internal Error";
     else if (code == DeviceError::memoryFull)      title = "Memory Full";
