@@ -76,6 +76,22 @@ namespace
             return r >= 1 && r <= 3 ? r - 1 : -1;
         }
 
+        void withdrawMessageBoxes (const juce::String& title) override
+        {
+            auto& modal = *juce::ModalComponentManager::getInstance();
+            for (int i = modal.getNumModalComponents(); --i >= 0;)
+            {
+                auto* box = dynamic_cast<juce::AlertWindow*> (modal.getModalComponent (i));
+                if (box != nullptr && box->getName() == title)
+                {
+                    // Hidden at once: a box whose modal loop lies below the caller's ends only
+                    // once the caller has returned.
+                    box->setVisible (false);
+                    box->exitModalState (0);
+                }
+            }
+        }
+
         int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) override
         {
             auto options = juce::PopupMenu::Options();

@@ -29,6 +29,10 @@ public:
                                       const juce::StringArray& buttons, juce::Component* associated,
                                       std::function<void (int)> onClose);
 
+    // Closes the open boxes with this title as though they were dismissed, for a box whose
+    // text has become false. Services that answer every box at once have none open.
+    virtual void withdrawMessageBoxes (const juce::String& title) { juce::ignoreUnused (title); }
+
     // Shows a popup menu modally; returns the chosen item id, 0 for none.
     virtual int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) = 0;
 

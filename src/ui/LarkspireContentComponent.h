@@ -171,6 +171,7 @@ private:
     juce::StringArray listOpenedDevices;
     bool backupQuestionOpen = false;
     bool downloadErrorOpen = false;
+    bool openConnectionBoxShown = false;   // the box saying the connection is still open is up
     juce::StringArray refusedProfilesShown;   // each refusal is told once per run
     // The scan started while the program was still starting: finding nothing is no news.
     bool startUpScan = false;

@@ -18,6 +18,8 @@
 
 namespace
 {
+    const char* const deviceChangeTitle = "USB Device Change";
+
     const juce::String updateWarning (const juce::String& name)
     {
         return "\n\rWARNING:  Do not stop the update once it starts. Halting the transfer or turning off " + name
@@ -602,6 +604,10 @@ void LarkspireContentComponent::handleUnitLost (int entryState)
     resetAfterDisconnect();
     setDeviceState (3);
 
+    // A box that says the connection is still open has become false: the loss replaces it.
+    if (openConnectionBoxShown)
+        getDialogService().withdrawMessageBoxes (deviceChangeTitle);
+
     if (isCurrentlyBlockedByAnotherModalComponent())
     {
         invokeAsync (AppCommand::disconnectDevice);
@@ -626,13 +632,14 @@ void LarkspireContentComponent::handlePortListsChanged (int entryState)
 
     if (isUnitConnected())
     {
-        showInfoBox (this, "USB Device Change",
+        const juce::ScopedValueSetter<bool> shown (openConnectionBoxShown, true);
+        showInfoBox (this, deviceChangeTitle,
                      "A MIDI device change has been detected.\nThe connection to " + displayName()
                      + " is still open, but you must rescan before switching to a different device.");
         return;
     }
 
-    if (getDialogService().showMessageBox (DialogService::Icon::question, "USB Device Change",
+    if (getDialogService().showMessageBox (DialogService::Icon::question, deviceChangeTitle,
                                            "A MIDI device change has been detected.\nPlease rescan MIDI devices.",
                                            { "Scan Now", "Later" }, this) == 0)
         invokeAsync (AppCommand::scanForDevices);
