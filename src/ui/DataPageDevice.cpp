@@ -273,7 +273,10 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
     auto* manager = devices();
     auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
-    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1)
+    // Without a folder for its data (its product is not in the product list in force) the unit
+    // is not used for data; the content component tells why.
+    const bool hasFolder = manager != nullptr && manager->getDeviceDataFolder().isNotEmpty();
+    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && hasFolder)
     {
         needSync = true;
         deviceFolder = manager->getDeviceDataFolder();
