@@ -78,9 +78,11 @@ namespace
 }
 
 // The Devices page: a click on another unit's tile connects it; "Disconnect" lets it go; a
-// unit plugged in later is found through the device change box's "Scan Now"; a unit
-// unplugged in the middle of a read ends the read with the device error box, and every file
-// the program stored is still whole.
+// unit plugged in later is found through the device change box's "Scan Now". A unit unplugged
+// while another is connected brings the box that says the connection is still open; when the
+// connected unit goes too, that box goes and the loss is told instead. A unit unplugged in the
+// middle of a read ends the read within seconds, with the one box of the lost connection (not
+// a time-out first), and every file the program stored is still whole.
 TEST_F (Journey, DevicesPage)
 {
     start ("socket");
@@ -109,7 +111,11 @@ TEST_F (Journey, DevicesPage)
     // The scan connects the unit connected last.
     waitForText (statusText(), "Merle XT 2.1.00 build 210");
 
-    step ("connect Merle, and unplug it while it is read");
+    step ("unplug Piper, then the connected Merle XT while the box about Piper is open");
+    unplug (piper);
+    const auto change = waitForWindow ("USB Device Change");
+    EXPECT_TRUE (waitForText (getWindowGeometry (change), "still open"));
+    // Merle's data as it is before Merle is read again.
     const auto before = storedData (dataFolder());
     const auto merleFiles = dataFolder().getChildFile ("Merle/data/20100");
     ASSERT_TRUE (merleFiles.getChildFile ("sync.ard").existsAsFile());
@@ -117,20 +123,28 @@ TEST_F (Journey, DevicesPage)
     faults.replyDelayMs = 150;
     merle.unit().setFaults (faults);
     merle.unit().clearLog();
-    clickText (page(), "Merle");
+    unplug (xt);
+    waitForWindow ("USB Device Connection Lost");
+    EXPECT_EQ (findVisibleWindow ("USB Device Change"), 0ul) << "the box that says the connection is open stayed";
+    waitForText (statusText(), "Nothing Connected");
+
+    step ("rescan: Merle is connected and read, and unplugged while it is read");
+    answer ("USB Device Connection Lost", "Scan Now");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
     waitFor ([&] { return merle.unit().countReceived (0x45) >= 5; }, "Merle being read");
     unplug (merle);
 
-    // The read ends with the error box, which names the unit.
-    const auto box = waitForWindow ("Device Error", 180000);
-    EXPECT_TRUE (waitForText (getWindowGeometry (box), "Merle"));
-    answer ("Device Error", "OK");
-    // The lost unit is let go (at once, or through the box that says it was lost).
-    waitFor ([&] { return findVisibleWindow ("USB Device Connection Lost") != 0
-                       || textIn (statusText()).contains ("Nothing Connected"); }, "the lost unit let go");
-    if (findVisibleWindow ("USB Device Connection Lost") != 0)
-        answer ("USB Device Connection Lost", "Later");
+    // The read ends at once: the lost connection is told within seconds, in its one box.
+    bool timeOutBox = false;
+    waitFor ([&]
+    {
+        timeOutBox = timeOutBox || findVisibleWindow ("Device Error") != 0;
+        return findVisibleWindow ("USB Device Connection Lost") != 0;
+    }, "the lost connection told", 30000);
+    EXPECT_FALSE (timeOutBox) << "a time-out box came first";
+    answer ("USB Device Connection Lost", "Later");
     waitForText (statusText(), "Nothing Connected");
+    EXPECT_EQ (findVisibleWindow ("Device Error"), 0ul);
 
     // Merle's stored data is as it was, and every stored file is whole.
     const auto after = storedData (dataFolder());
@@ -147,4 +161,57 @@ TEST_F (Journey, DevicesPage)
 
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+}
+
+// The web's product list leaves Piper out, and arrives only after the start-up scan has found
+// Piper by the list on disk. Connected then, Piper is not used for data, and a box says why:
+// nothing of it is read, no disk error is reported, and the quit asks about no edits.
+TEST_F (Journey, AUnitOfAProductTheWebListLeavesOutIsNotUsedForData)
+{
+    const auto descriptor = servedContent().getChildFile ("masterDescriptor.xml");
+    auto list = juce::parseXML (descriptor);
+    ASSERT_NE (list, nullptr);
+    auto* products = list->getChildByName ("devices");
+    ASSERT_NE (products, nullptr);
+    products->removeChildElement (products->getChildByAttribute ("name", "Piper"), true);
+    ASSERT_TRUE (list->writeTo (descriptor));
+    web().stall ("/Larkspire2/masterDescriptor.xml");
+
+    start ("socket");
+    plugIn ("Merle", 20100);
+    auto& piper = plugIn ("Piper", 22100);
+    step ("the start-up scan finds both units by the list on disk");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    // Piper's tile: its name goes with the list that names it.
+    const auto piperTile = waitForTextAt (page(), "Piper");
+
+    step ("the web's list comes");
+    web().clearBehaviour ("/Larkspire2/masterDescriptor.xml");
+    const auto stored = dataFolder().getChildFile ("masterDescriptor.xml");
+    waitFor ([&] { return stored.existsAsFile() && ! stored.loadFileAsString().contains ("\"Piper\""); },
+             "the web's list stored");
+
+    step ("connect Piper");
+    clickToolbarItem ("Disconnect");
+    waitForText (statusText(), "Nothing Connected");
+    piper.unit().clearLog();
+    clickAt (piperTile.getCentre());
+    bool diskError = false;
+    waitFor ([&]
+    {
+        diskError = diskError || findVisibleWindow ("File Error") != 0;
+        return findVisibleWindow ("Unknown Product") != 0;
+    }, "the box that says why Piper is not used for data");
+    EXPECT_TRUE (waitForText (getWindowGeometry (findVisibleWindow ("Unknown Product")), "Piper"));
+    answer ("Unknown Product", "OK");
+    waitForText (statusText(), "build 100");
+    EXPECT_FALSE (diskError);
+    EXPECT_EQ (findVisibleWindow ("File Error"), 0ul);
+    EXPECT_EQ (piper.unit().countReceived (0x45), 0) << "Piper's presets were read";
+
+    step ("quit");
+    clickAt (at (500, 400));
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0) << "the quit was held up (by \"Changes Will Be Lost\"?)";
+    EXPECT_EQ (findVisibleWindow ("Changes Will Be Lost"), 0ul);
 }
