@@ -112,7 +112,6 @@ public:
     // that runs ends at once as a lost connection instead of trying on, and so does every
     // later one. A rescan makes new device objects.
     void markUnplugged();
-    bool isUnplugged() const noexcept { return unplugged.load(); }
 
     //==============================================================================
     // The unit's data folder: the product's data folder, then the serial number.

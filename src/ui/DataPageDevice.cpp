@@ -275,11 +275,11 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
     auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
     // Without a folder for its data (its product is not in the product list in force) the unit
     // is not used for data; the content component tells why.
-    const bool hasFolder = manager != nullptr && manager->getDeviceDataFolder().isNotEmpty();
-    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && hasFolder)
+    const auto folder = manager != nullptr ? manager->getDeviceDataFolder() : String();
+    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && folder.isNotEmpty())
     {
         needSync = true;
-        deviceFolder = manager->getDeviceDataFolder();
+        deviceFolder = folder;
         const int method = getDataSyncMethod();
 
         std::unique_ptr<DeviceData> working;
