@@ -62,15 +62,20 @@ fi
 (cd "$build" && ctest -j "$jobs" --output-on-failure --timeout 900)
 
 # A second build with clang, the address and undefined-behaviour sanitizers and the
-# fuzz targets. The unit tests run again in it (the window tests only in the main
-# build); then every fuzz target runs over a seed corpus that the program writes
-# itself, and on for a few seconds more. Any finding fails the run.
+# fuzz targets. The unit tests run again in it, and the window tests that start the
+# program, quit it and work both of its pages with real input (the others only in the
+# main build): a report ends the program with an error code, which fails its test. Then
+# every fuzz target runs over a seed corpus that the program writes itself, and on for a
+# few seconds more. Any finding fails the run.
 sanitize="$here/build-sanitize"
 cmake -S "$here" -B "$sanitize" -DCMAKE_BUILD_TYPE=Release \
     "${compilers[@]}" \
     -DLARKSPIRE_SANITIZE=ON -DLARKSPIRE_FUZZ=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$sanitize" -j "$jobs"
 (cd "$sanitize" && ctest -j "$jobs" --output-on-failure --timeout 900 -E '^window\.')
+(cd "$sanitize" && ASAN_OPTIONS="halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+    ctest --output-on-failure --timeout 900 \
+    -R '^window\.(AppLifecycle\.|MainWindowProgram\.QuitsCleanly|DevicePageWindow\.|DataPageWindow\.)')
 
 # A third build with the thread sanitizer runs the tests of the threaded device layer
 # (device threads, the virtual and socket MIDI ports and the simulated units) and of the

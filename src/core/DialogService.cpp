@@ -51,6 +51,18 @@ namespace
         return nullptr;
     }
 
+    // A menu at the pointer, inside the target's window. It is not attached to the target: the
+    // framework swallows a press on the target that closes an attached menu, and the part
+    // pressed then gets drags with no press before them (a panel header lays out from nothing).
+    // Its result is 0, and no command item runs, once the target has gone.
+    juce::PopupMenu::Options atPointer (juce::Component* target)
+    {
+        auto options = juce::PopupMenu::Options().withMousePosition();
+        if (target != nullptr)
+            options = options.withParentComponent (target->getTopLevelComponent()).withDeletionCheck (*target);
+        return options;
+    }
+
     class FrameworkDialogService final : public DialogService
     {
     public:
@@ -83,6 +95,22 @@ namespace
             return r >= 1 && r <= 3 ? r - 1 : -1;
         }
 
+        void withdrawMessageBoxes (const juce::String& title) override
+        {
+            auto& modal = *juce::ModalComponentManager::getInstance();
+            for (int i = modal.getNumModalComponents(); --i >= 0;)
+            {
+                auto* box = dynamic_cast<juce::AlertWindow*> (modal.getModalComponent (i));
+                if (box != nullptr && box->getName() == title)
+                {
+                    // Hidden at once: a box whose modal loop lies below the caller's ends only
+                    // once the caller has returned.
+                    box->setVisible (false);
+                    box->exitModalState (0);
+                }
+            }
+        }
+
         int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) override
         {
             auto options = juce::PopupMenu::Options();
@@ -94,14 +122,21 @@ namespace
 
         int showPopupMenuAtPointer (const juce::PopupMenu& menu, juce::Component* target) override
         {
-            auto options = juce::PopupMenu::Options();
-            if (target != nullptr)
-                options = options.withTargetComponent (target)
-                                 .withParentComponent (target->getTopLevelComponent());
-            // The target component alone would place the menu beside the whole component.
-            options = options.withMousePosition();
             juce::PopupMenu copy (menu);
-            return copy.showMenu (options);
+            return copy.showMenu (atPointer (target));
+        }
+
+        void showPopupMenuAtPointerAsync (const juce::PopupMenu& menu, juce::Component* target,
+                                          std::function<void (int)> onChosen) override
+        {
+            juce::Component::SafePointer<juce::Component> safeTarget (target);
+            juce::PopupMenu copy (menu);
+            copy.showMenuAsync (atPointer (target), [safeTarget, hadTarget = target != nullptr,
+                                                     onChosen = std::move (onChosen)] (int result)
+            {
+                if (onChosen && (! hadTarget || safeTarget != nullptr))
+                    onChosen (result);
+            });
         }
 
         juce::File chooseFile (ChooserMode mode, const juce::String& title,
@@ -204,6 +239,15 @@ void DialogService::showMessageBoxAsync (Icon icon, const juce::String& title, c
     const int result = showMessageBox (icon, title, message, buttons, associated);
     if (onClose)
         onClose (result);
+}
+
+void DialogService::showPopupMenuAtPointerAsync (const juce::PopupMenu& menu, juce::Component* target,
+                                                 std::function<void (int)> onChosen)
+{
+    juce::Component::SafePointer<juce::Component> safeTarget (target);
+    const int result = showPopupMenuAtPointer (menu, target);
+    if (onChosen && (target == nullptr || safeTarget != nullptr))
+        onChosen (result);
 }
 
 int DialogService::runModalWindow (juce::DialogWindow& window)

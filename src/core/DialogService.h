@@ -29,6 +29,10 @@ public:
                                       const juce::StringArray& buttons, juce::Component* associated,
                                       std::function<void (int)> onClose);
 
+    // Closes the open boxes with this title as though they were dismissed, for a box whose
+    // text has become false. Services that answer every box at once have none open.
+    virtual void withdrawMessageBoxes (const juce::String& title) { juce::ignoreUnused (title); }
+
     // Shows a popup menu modally; returns the chosen item id, 0 for none.
     virtual int showPopupMenu (const juce::PopupMenu& menu, juce::Component* target) = 0;
 
@@ -38,6 +42,13 @@ public:
     {
         return showPopupMenu (menu, target);
     }
+
+    // A context menu opened by a press: shown as showPopupMenuAtPointer shows it, but without
+    // a modal loop, so the press handler returns at once. `onChosen` gets the chosen item id
+    // (0 for none) once the menu has closed, unless the target has gone by then. By default
+    // the menu goes through showPopupMenuAtPointer, which suits services that answer at once.
+    virtual void showPopupMenuAtPointerAsync (const juce::PopupMenu& menu, juce::Component* target,
+                                              std::function<void (int)> onChosen);
 
     // Runs a file chooser modally; returns the chosen file, or a default File when cancelled.
     virtual juce::File chooseFile (ChooserMode mode, const juce::String& title,

@@ -162,9 +162,11 @@ void DeviceManager::run()
 
             if (polling.load() && queue.isEmpty())
             {
-                auto current = getDeviceObject (-1);
-                if (current == nullptr || current->isIdle())
+                const auto current = getPair (-1);
+                if (current.device == nullptr || current.device->isIdle())
                     checkPortLists();
+                else
+                    watchBusyUnitsPorts (current);
             }
         }
 
@@ -225,11 +227,14 @@ void DeviceManager::rescanPorts()
 
     lastInputs.clear();
     lastOutputs.clear();
+    currentUnplugged = false;
     polling = false;
     portsUnsettled = true;
 
     lastOutputs = ports->getOutputNames();
     lastInputs = ports->getInputNames();
+    pairedOutputs = lastOutputs;
+    pairedInputs = lastInputs;
     auto fresh = MidiPortPair::pairPorts (lastInputs, lastOutputs);
 
     auto* content = getContentManager();
@@ -365,7 +370,8 @@ void DeviceManager::checkPortLists()
 {
     const auto outputs = ports->getOutputNames();
     const auto inputs = ports->getInputNames();
-    if (inputs == lastInputs && outputs == lastOutputs)
+    // A unit unplugged during a transfer is lost even when a port of its name has come back since.
+    if (inputs == lastInputs && outputs == lastOutputs && ! currentUnplugged)
         return;
 
     // During a firmware update the unit reboots on purpose; the change is looked at once the
@@ -376,8 +382,38 @@ void DeviceManager::checkPortLists()
     portsUnsettled = true;
     lastInputs = inputs;
     lastOutputs = outputs;
+    currentUnplugged = false;
     const bool kept = identifyCurrentDevice();
     post (kept ? InfoCode::portListsChanged : InfoCode::connectedUnitLost, 0, 0);
+}
+
+void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
+{
+    // The lists are otherwise looked at only while the unit is idle. When its own ports have
+    // gone, its transfer ends at once as lost, and the loss is told as soon as it has ended;
+    // the tries of a transfer are for transmission errors, not for a unit that is not there.
+    // (Of two ports of the same name the one that left cannot be told: the tries then run on.)
+    if (appState() == 4 || currentUnplugged || threadShouldExit())
+        return;
+
+    const auto input = pairedInputs[current.inputIndex];
+    const auto output = pairedOutputs[current.outputIndex];
+    auto isOneOfAKind = [] (const juce::StringArray& names, const juce::String& name)
+    {
+        int count = 0;
+        for (auto& n : names)
+            count += n.equalsIgnoreCase (name) ? 1 : 0;
+        return name.isNotEmpty() && count == 1;
+    };
+    if (! isOneOfAKind (pairedInputs, input) || ! isOneOfAKind (pairedOutputs, output))
+        return;
+    if (ports->getInputNames().contains (input) && ports->getOutputNames().contains (output))
+        return;
+
+    currentUnplugged = true;
+    current.device->markUnplugged();
+    if (current.device->waitUntilIdle (timings.cancelGraceMs))
+        checkPortLists();
 }
 
 //==============================================================================

@@ -86,6 +86,8 @@ private:
     void releaseAllDevices();
     bool identifyCurrentDevice();
     void checkPortLists();
+    // While the connected unit is busy: whether its own ports are still listed.
+    void watchBusyUnitsPorts (const MidiPortPair& current);
     void handleCommand (const DeviceCommandMessage& command);
     void post (int code, int p1, int p2);
     // Waits on the thread's event until the deadline (woken early only by its exit).
@@ -98,6 +100,8 @@ private:
     std::atomic<bool> polling { false };
     std::atomic<bool> portsUnsettled { true };
     juce::StringArray lastInputs, lastOutputs;   // the manager's thread only
+    juce::StringArray pairedInputs, pairedOutputs;   // likewise: the lists the pairs were made from
+    bool currentUnplugged = false;               // likewise: its loss is still to be told
 
     mutable juce::CriticalSection pairsLock;     // the pairs and the current index
     juce::Array<MidiPortPair> pairs;

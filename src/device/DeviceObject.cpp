@@ -285,6 +285,20 @@ void DeviceObject::reset()
     idleEvent.signal();
 }
 
+void DeviceObject::markUnplugged()
+{
+    unplugged = true;
+    notify();   // a wait for an answer ends now
+}
+
+bool DeviceObject::failIfUnplugged()
+{
+    if (! unplugged.load())
+        return false;
+    fail (DeviceError::connectionLost);
+    return true;
+}
+
 juce::uint8 DeviceObject::getProductId() const
 {
     const juce::ScopedLock sl (infoLock);

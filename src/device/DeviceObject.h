@@ -108,6 +108,11 @@ public:
     // Drops the queued commands (state 0) and clears the transfer bookkeeping and the error.
     void reset();
 
+    // The device manager's word that the unit's ports have left the port lists: the command
+    // that runs ends at once as a lost connection instead of trying on, and so does every
+    // later one. A rescan makes new device objects.
+    void markUnplugged();
+
     //==============================================================================
     // The unit's data folder: the product's data folder, then the serial number.
     juce::String getDataFolder() const;
@@ -130,6 +135,8 @@ private:
     void pause (int ms);
     void fail (int code);
     void clearError();
+    // Fails the command as a lost connection when the unit's ports have gone; true then.
+    bool failIfUnplugged();
     bool isOwnThread() const;
     // Tells the change listeners on the message thread; callable from any thread.
     void notifyChange();
@@ -226,6 +233,7 @@ private:
     std::atomic<int> lastStatus { noStatus };
     std::atomic<juce::uint64> bytesSent { 0 }, bytesReceived { 0 };
     std::atomic<juce::uint64> droppedIncoming { 0 };
+    std::atomic<bool> unplugged { false };
 
     mutable juce::CriticalSection infoLock;   // identity fields and the two owned objects
     DeviceQuery query;

@@ -173,6 +173,8 @@ void DeviceObject::waitForResponse (int ms)
             return;
         if (handled)
             continue;
+        if (failIfUnplugged())
+            return;
 
         const int left = remainingUntil (deadline);
         if (left <= 0)

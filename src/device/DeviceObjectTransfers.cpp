@@ -59,6 +59,8 @@ bool DeviceObject::dispatchCommand()
 
 bool DeviceObject::requireLink (bool needsData)
 {
+    if (failIfUnplugged())
+        return false;
     if (! arePortsOpen())
     {
         fail (DeviceError::connectionLost);
@@ -98,6 +100,8 @@ void DeviceObject::carryOut (const DeviceCommandMessage& command)
     {
         case DeviceCommand::reidentify:
         {
+            if (failIfUnplugged())
+                break;
             bool openedHere = false;
             if (! arePortsOpen())
             {
@@ -183,6 +187,9 @@ DeviceObject::Retried DeviceObject::retry (const RetryPlan& plan, const std::fun
             return Retried::exited;
         if (queue.getState() == DeviceCommandQueue::cancelRequested)
             return Retried::cancelled;
+        // A unit whose ports have gone answers no other try; the tries are for transmission errors.
+        if (failIfUnplugged())
+            return Retried::abandoned;
         if (plan.failureCode != 0 && errorCode.load() == 0)
             fail (plan.failureCode);
 
@@ -348,7 +355,7 @@ void DeviceObject::readSetup()
 
     if (result == Retried::exited)
         return;
-    if (result == Retried::gaveUp)
+    if (result == Retried::gaveUp || result == Retried::abandoned)
         data->clearSetup();
     finishCommand (false);
 }
@@ -541,7 +548,7 @@ void DeviceObject::deletePresets (const juce::Array<int>& numbers)
         sendMessage (buildDeletePresetMessage (getProductId(), n));
         post (InfoCode::presetDeleteSent, n, 0, {});
         pause (delay);
-        if (threadShouldExit())
+        if (threadShouldExit() || failIfUnplugged())
             return;
         if (queue.getState() == DeviceCommandQueue::cancelRequested)
         {
@@ -551,7 +558,7 @@ void DeviceObject::deletePresets (const juce::Array<int>& numbers)
     }
 
     pause (numbers.size() < 2 ? 2 * delay : 10 * delay);
-    if (threadShouldExit())
+    if (threadShouldExit() || failIfUnplugged())
         return;
     finishCommand (false);
 }

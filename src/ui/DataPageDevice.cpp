@@ -271,6 +271,10 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
         showSyncButton (true);
     }
 
+    // A unit that has gone is told by the box of its lost connection, which follows.
+    if (code == DeviceError::connectionLost)
+        return;
+
     String title = "Device Error";
     if (code == DeviceError::internalError)        title = "Internal Error";
     else if (code == DeviceError::memoryFull)      title = "Memory Full";
@@ -294,10 +298,13 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
     auto* manager = devices();
     auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
-    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1)
+    // Without a folder for its data (its product is not in the product list in force) the unit
+    // is not used for data; the content component tells why.
+    const auto folder = manager != nullptr ? manager->getDeviceDataFolder() : String();
+    if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && folder.isNotEmpty())
     {
         needSync = true;
-        deviceFolder = manager->getDeviceDataFolder();
+        deviceFolder = folder;
         const int method = getDataSyncMethod();
 
         // Edits the unit took away unsent (it was unplugged before they all went) are not

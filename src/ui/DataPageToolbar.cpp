@@ -116,9 +116,9 @@ void DataPage::buttonClicked (Button* button)
         case DataToolbarItemFactory::duplicateSelectedItem: browser.duplicateSelected(); break;
         case DataToolbarItemFactory::selectUserItem:        if (isGridShown()) grid.selectPresets (true); break;
         case DataToolbarItemFactory::deletePresetsItem:     if (isGridShown()) grid.deleteSelected(); break;
-        case DataToolbarItemFactory::cutItem:               if (isGridShown()) grid.performMenuCommand (102, nullptr); break;
-        case DataToolbarItemFactory::copyItem:              if (isGridShown()) grid.performMenuCommand (103, nullptr); break;
-        case DataToolbarItemFactory::pasteItem:             if (isGridShown()) grid.performMenuCommand (105, nullptr); break;
+        case DataToolbarItemFactory::cutItem:               if (isGridShown()) grid.performMenuCommand (102); break;
+        case DataToolbarItemFactory::copyItem:              if (isGridShown()) grid.performMenuCommand (103); break;
+        case DataToolbarItemFactory::pasteItem:             if (isGridShown()) grid.performMenuCommand (105); break;
         case DataToolbarItemFactory::undoItem:              undo(); break;
         case DataToolbarItemFactory::redoItem:              redo(); break;
         case DataToolbarItemFactory::exportItem:            exportData(); break;

@@ -192,7 +192,9 @@ void DevicePage::mouseDown (const MouseEvent& e)
     if (! isEnabled() || owner.getDeviceState() != 0 || ! e.mods.isRightButtonDown())
         return;
 
-    performMenuItem (getDialogService().showPopupMenuAtPointer (createMenu(), this));
+    // No modal loop runs inside the press: the press that closes the menu reaches what it
+    // lands on, a panel header included.
+    getDialogService().showPopupMenuAtPointerAsync (createMenu(), this, [this] (int itemId) { performMenuItem (itemId); });
 }
 
 //==============================================================================

@@ -158,12 +158,14 @@ private:
     LSLookAndFeel lookAndFeel;   // first: outlives every child that draws with it
     FirmwareUpdateElement offeredUpdate;
     std::unique_ptr<FirmwareUpdateThread> runningUpdate;
+    juce::TabbedComponent tabs { juce::TabbedButtonBar::TabsAtTop };
+    // After the tabs, so they go first: a header button that has the keyboard hands it on as
+    // it goes, and the window's focus handler then still finds the tabs.
     juce::DrawableButton developerButton { "Developer", juce::DrawableButton::ImageFitted };
     juce::DrawableButton optionsButton { "Options", juce::DrawableButton::ImageFitted };
     juce::DrawableButton helpButton { "Help", juce::DrawableButton::ImageFitted };
     TextOnlyButton signInButton { "Sign in", "Click to sign in to your Ardentis account",
                                   juce::Justification::centredRight };
-    juce::TabbedComponent tabs { juce::TabbedButtonBar::TabsAtTop };
     int devicesTabIndex = -1;
     int presetsTabIndex = -1;
     bool downloading = false;
@@ -173,6 +175,7 @@ private:
     juce::StringArray listOpenedDevices;
     bool backupQuestionOpen = false;
     bool downloadErrorOpen = false;
+    bool openConnectionBoxShown = false;   // the box saying the connection is still open is up
     juce::StringArray refusedProfilesShown;   // each refusal is told once per run
     // The scan started while the program was still starting: finding nothing is no news.
     bool startUpScan = false;

@@ -18,6 +18,8 @@
 
 namespace
 {
+    const char* const deviceChangeTitle = "USB Device Change";
+
     const juce::String updateWarning (const juce::String& name)
     {
         return "\n\rWARNING:  Do not stop the update once it starts. Halting the transfer or turning off " + name
@@ -148,6 +150,9 @@ bool LarkspireContentComponent::connectToDevice (int index)
     auto* caps = devices->getDeviceCaps();
     const int numPresets = caps != nullptr ? caps->getNumPresets() : 0;
     const bool buildValid = caps != nullptr && caps->isBuildValid();
+    // A unit identified by a product list that a newer one replaced may be of a product the
+    // list in force does not name: it has no folder for its data and is not used for data.
+    const bool productNamed = devices->getDeviceDataFolder().isNotEmpty();
     setSetting (SettingsKeys::lastConnectedDevice, devices->getSerialNumber (-1));
 
     {
@@ -155,11 +160,16 @@ bool LarkspireContentComponent::connectToDevice (int index)
         statusBar->changeInfoCallback (*connected);
     }
 
-    const bool presetsUsable = buildValid && numPresets > 0;
+    const bool presetsUsable = buildValid && numPresets > 0 && productNamed;
     if (auto* presetsTab = tabs.getTabbedButtonBar().getTabButton (presetsTabIndex))
         presetsTab->setEnabled (presetsUsable && dataPage != nullptr);
 
-    if (! buildValid)
+    if (! productNamed)
+        showWarningBox (this, "Unknown Product",
+                        "Larkspire's current product list does not name the product of the device on \""
+                        + devices->getPair (-1).displayName + "\". Its presets and setup cannot be stored,"
+                        " so preset management is not available for this device.");
+    else if (! buildValid)
         showWarningBox (this, "Firmware Version",
                         "The firmware currently running on " + name + " must be updated. Please do so as soon as possible."
                         + (numPresets > 0 ? " Preset management is not available." : ""));
@@ -627,6 +637,10 @@ void LarkspireContentComponent::handleUnitLost (int entryState)
     resetAfterDisconnect();
     setDeviceState (3);
 
+    // A box that says the connection is still open has become false: the loss replaces it.
+    if (openConnectionBoxShown)
+        getDialogService().withdrawMessageBoxes (deviceChangeTitle);
+
     if (isCurrentlyBlockedByAnotherModalComponent())
     {
         invokeAsync (AppCommand::disconnectDevice);
@@ -651,13 +665,14 @@ void LarkspireContentComponent::handlePortListsChanged (int entryState)
 
     if (isUnitConnected())
     {
-        showInfoBox (this, "USB Device Change",
+        const juce::ScopedValueSetter<bool> shown (openConnectionBoxShown, true);
+        showInfoBox (this, deviceChangeTitle,
                      "A MIDI device change has been detected.\nThe connection to " + displayName()
                      + " is still open, but you must rescan before switching to a different device.");
         return;
     }
 
-    if (getDialogService().showMessageBox (DialogService::Icon::question, "USB Device Change",
+    if (getDialogService().showMessageBox (DialogService::Icon::question, deviceChangeTitle,
                                            "A MIDI device change has been detected.\nPlease rescan MIDI devices.",
                                            { "Scan Now", "Later" }, this) == 0)
         invokeAsync (AppCommand::scanForDevices);

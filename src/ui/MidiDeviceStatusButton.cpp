@@ -393,7 +393,8 @@ void MidiDeviceStatusButton::mouseDown (const MouseEvent& e)
         return;
     }
 
-    performMenuItem (getDialogService().showPopupMenuAtPointer (createMenu(), this));
+    // The tile may be rebuilt while its menu is open: the item is only carried out while it is there.
+    getDialogService().showPopupMenuAtPointerAsync (createMenu(), this, [this] (int itemId) { performMenuItem (itemId); });
 }
 
 void MidiDeviceStatusButton::clicked (const ModifierKeys& modifiers)

@@ -286,9 +286,8 @@ namespace journey
 
         // The web stand-in serves a copy of the installed sample content where the program
         // looks for the maker's service, and takes its usage events.
-        const auto served = home.getSiblingFile (home.getFileName() + "-web");
-        installedContent().copyDirectoryTo (served.getChildFile ("Larkspire2"));
-        server = std::make_unique<LocalHttpServer> (served);
+        installedContent().copyDirectoryTo (servedContent());
+        server = std::make_unique<LocalHttpServer> (servedContent().getParentDirectory());
         server->reply (tracking + "db_ls_run.php", 200, "77");
         for (auto script : { "db_ls_install.php", "db_device_connect.php", "db_device_activate.php",
                              "db_device_update.php", "db_user_log_device.php" })
@@ -305,7 +304,7 @@ namespace journey
             app->stop (10000);
         app.reset();
         server.reset();
-        home.getSiblingFile (home.getFileName() + "-web").deleteRecursively();
+        servedContent().getParentDirectory().deleteRecursively();
         home.deleteRecursively();
     }
 
@@ -338,6 +337,11 @@ namespace journey
     juce::File Journey::settingsFile() const
     {
         return home.getChildFile ("Ardentis/Larkspire 2/Larkspire 2.settings");
+    }
+
+    juce::File Journey::servedContent() const
+    {
+        return home.getSiblingFile (home.getFileName() + "-web").getChildFile ("Larkspire2");
     }
 
     juce::File Journey::dataFolder() const

@@ -68,6 +68,8 @@ namespace journey
         juce::File dataFolder() const;
         juce::String setting (const juce::String& key) const;
         testing_support::LocalHttpServer& web() { return *server; }
+        // The copy of the sample content that the web stand-in serves (its "Larkspire2" folder).
+        juce::File servedContent() const;
         // The sample content the program has installed beside it.
         static juce::File installedContent();
 

@@ -65,9 +65,11 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
 }
 
 // The Devices page: a click on another unit's tile connects it; "Disconnect" lets it go; a
-// unit plugged in later is found through the device change box's "Scan Now"; a unit
-// unplugged in the middle of a read ends the read with the device error box, and every file
-// the program stored is still whole.
+// unit plugged in later is found through the device change box's "Scan Now". A unit unplugged
+// while another is connected brings the box that says the connection is still open; when the
+// connected unit goes too, that box goes and the loss is told instead. A unit unplugged in the
+// middle of a read ends the read within seconds, with the one box of the lost connection (not
+// a time-out first), and every file the program stored is still whole.
 TEST_F (Journey, DevicesPage)
 {
     start ("socket");
@@ -96,7 +98,11 @@ TEST_F (Journey, DevicesPage)
     // The scan connects the unit connected last.
     waitForText (statusText(), "Merle XT 2.1.00 build 210");
 
-    step ("connect Merle, and unplug it while it is read");
+    step ("unplug Piper, then the connected Merle XT while the box about Piper is open");
+    unplug (piper);
+    const auto change = waitForWindow ("USB Device Change");
+    EXPECT_TRUE (waitForText (getWindowGeometry (change), "still open"));
+    // Merle's data as it is before Merle is read again.
     const auto before = filesUnder (dataFolder(), "*.ard");
     const auto merleFiles = dataFolder().getChildFile ("Merle/data/20100");
     ASSERT_TRUE (merleFiles.getChildFile ("sync.ard").existsAsFile());
@@ -104,20 +110,28 @@ TEST_F (Journey, DevicesPage)
     faults.replyDelayMs = 150;
     merle.unit().setFaults (faults);
     merle.unit().clearLog();
-    clickText (page(), "Merle");
+    unplug (xt);
+    waitForWindow ("USB Device Connection Lost");
+    EXPECT_EQ (findVisibleWindow ("USB Device Change"), 0ul) << "the box that says the connection is open stayed";
+    waitForText (statusText(), "Nothing Connected");
+
+    step ("rescan: Merle is connected and read, and unplugged while it is read");
+    answer ("USB Device Connection Lost", "Scan Now");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
     waitFor ([&] { return merle.unit().countReceived (0x45) >= 5; }, "Merle being read");
     unplug (merle);
 
-    // The read ends with the error box, which names the unit.
-    const auto box = waitForWindow ("Device Error", 180000);
-    EXPECT_TRUE (waitForText (getWindowGeometry (box), "Merle"));
-    answer ("Device Error", "OK");
-    // The lost unit is let go (at once, or through the box that says it was lost).
-    waitFor ([&] { return findVisibleWindow ("USB Device Connection Lost") != 0
-                       || textIn (statusText()).contains ("Nothing Connected"); }, "the lost unit let go");
-    if (findVisibleWindow ("USB Device Connection Lost") != 0)
-        answer ("USB Device Connection Lost", "Later");
+    // The read ends at once: the lost connection is told within seconds, in its one box.
+    bool timeOutBox = false;
+    waitFor ([&]
+    {
+        timeOutBox = timeOutBox || findVisibleWindow ("Device Error") != 0;
+        return findVisibleWindow ("USB Device Connection Lost") != 0;
+    }, "the lost connection told", 30000);
+    EXPECT_FALSE (timeOutBox) << "a time-out box came first";
+    answer ("USB Device Connection Lost", "Later");
     waitForText (statusText(), "Nothing Connected");
+    EXPECT_EQ (findVisibleWindow ("Device Error"), 0ul);
 
     // Merle's stored data is as it was, and every stored file is whole.
     const auto after = filesUnder (dataFolder(), "*.ard");
@@ -137,7 +151,7 @@ TEST_F (Journey, DevicesPage)
 }
 
 // A unit unplugged while "Apply Changes" sends nine renamed presets: the program reports the
-// error and keeps the edits not sent. When the unit comes back, the program asks before its
+// lost connection and keeps the edits not sent. When the unit comes back, the program asks before its
 // automatic read would replace them; "Cancel" keeps them, and "Apply Changes" sends the rest.
 TEST_F (Journey, AUnitUnpluggedDuringApplyComesBackWithItsEditsKept)
 {
@@ -179,19 +193,11 @@ TEST_F (Journey, AUnitUnpluggedDuringApplyComesBackWithItsEditsKept)
     faults.replyDelayMs = 0;
     unit.setFaults (faults);
 
-    // The send ends with the error box; the unit is let go, at once or through the box that
-    // says it was lost, which may stand over the first: the top one is answered first.
-    waitForWindow ("Device Error", 180000);
-    bool errorTold = false;
-    waitFor ([&]
-    {
-        if (findVisibleWindow ("USB Device Connection Lost") != 0)
-            answer ("USB Device Connection Lost", "Later");
-        else if (findVisibleWindow ("Device Error") != 0)
-            errorTold = answer ("Device Error", "OK");
-        return errorTold && findVisibleWindow ("USB Device Connection Lost") == 0
-               && textIn (statusText()).contains ("Nothing Connected");
-    }, "the error told and the lost unit let go");
+    // The send ends as the connection is lost, told in its one box, and the unit is let go.
+    waitForWindow ("USB Device Connection Lost", 60000);
+    answer ("USB Device Connection Lost", "Later");
+    waitForText (statusText(), "Nothing Connected");
+    EXPECT_EQ (findVisibleWindow ("Device Error"), 0ul);
     const int writtenBefore = renamedOnTheUnit();
 
     step ("the unit comes back: the question before the read, and Cancel");
@@ -213,4 +219,46 @@ TEST_F (Journey, AUnitUnpluggedDuringApplyComesBackWithItsEditsKept)
     waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+}
+
+// The web's product list leaves Piper out and answers late, while the installed list names it.
+// The devices start on the web's list, so Piper is not identified as a product and is not used
+// for data: a click on its tile reads nothing of it, no disk error is reported, the connected
+// unit stays, and the quit asks about no edits.
+TEST_F (Journey, AUnitOfAProductTheWebListLeavesOutIsNotUsedForData)
+{
+    const auto descriptor = servedContent().getChildFile ("masterDescriptor.xml");
+    auto list = juce::parseXML (descriptor);
+    ASSERT_NE (list, nullptr);
+    auto* products = list->getChildByName ("devices");
+    ASSERT_NE (products, nullptr);
+    products->removeChildElement (products->getChildByAttribute ("name", "Piper"), true);
+    web().reply ("/Larkspire2/masterDescriptor.xml", 200, list->toString(), 8000);
+
+    start ("socket");
+    plugIn ("Merle", 20100);
+    auto& piper = plugIn ("Piper", 22100);
+    step ("the web's list comes late; the units are scanned by it");
+    const auto stored = dataFolder().getChildFile ("masterDescriptor.xml");
+    waitFor ([&] { return stored.existsAsFile() && ! stored.loadFileAsString().contains ("\"Piper\""); },
+             "the web's list stored");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+
+    step ("click Piper's tile");
+    piper.unit().clearLog();
+    clickAt (waitForTextAt (page(), "Piper").getCentre());
+    bool falseBox = false;
+    const auto started = juce::Time::getMillisecondCounter();
+    waitFor ([&]
+    {
+        falseBox = falseBox || findVisibleWindow ("File Error") != 0 || findVisibleWindow ("Changes Will Be Lost") != 0;
+        return juce::Time::getMillisecondCounter() - started > 5000;
+    }, "a while after the click");
+    EXPECT_FALSE (falseBox);
+    EXPECT_EQ (piper.unit().countReceived (0x45), 0) << "Piper's presets were read";
+    EXPECT_TRUE (textIn (statusText()).contains ("Merle 1.4.00 build 140"));
+
+    step ("quit");
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0) << "the quit was held up (by \"Changes Will Be Lost\"?)";
 }

@@ -68,3 +68,43 @@ TEST (DevicePageWindow, DevicesTabShowsATileForEachSimulatedUnit)
 
     EXPECT_EQ (app.stop(), 0);
 }
+
+// The press that closes the page's menu reaches what it lands on: a panel header pressed
+// and dragged right after the menu does not bring the program down, which quits cleanly.
+TEST (DevicePageWindow, APanelHeaderDraggedRightAfterThePagesMenuLeavesTheProgramRunning)
+{
+    TempHome home;
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
+
+    AppProcess app;
+    // The program may replace its first window while starting: the one that stays is looked up.
+    juce::Rectangle<int> area;
+    pumpUntil ([&] { area = getWindowGeometry (findVisibleWindow ("Larkspire 2")); return ! area.isEmpty() || ! app.isRunning(); }, 60000);
+    ASSERT_FALSE (area.isEmpty()) << "no window appeared";
+    if (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") != 0; }, 30000))
+        pressKeys ("Return");
+
+    // The first panel's header lies right below the page's toolbar.
+    const auto header = area.getPosition() + juce::Point<int> (300, 105);
+    ASSERT_TRUE (pumpUntil ([&] { return readText (takeScreenshot(), { area.getX(), header.y - 10, 200, 20 }) == "MIDI Devices"; }, 30000))
+        << (saveScreenshot ("DevicePageWindow-header"), "no \"MIDI Devices\" header");
+
+    // A right click on the page's free space opens its menu at the pointer (rightwards and
+    // downwards in the upper left of the window), once the start-up scan has ended.
+    const auto free = area.getPosition() + juce::Point<int> (150, 320);
+    auto menuShown = [&] { return readText (takeScreenshot(), { free.x, free.y + 18, 260, 20 }).contains ("MIDI Device Information"); };
+    ASSERT_TRUE (pumpUntil ([&]
+    {
+        clickAt (free, 3);
+        return pumpUntil (menuShown, 3000);
+    }, 60000)) << (saveScreenshot ("DevicePageWindow-menu"), "the page's menu did not open");
+
+    runTool ({ "xdotool", "mousemove", juce::String (header.x), juce::String (header.y), "mousedown", "1",
+               "sleep", "0.2", "mousemove", juce::String (header.x), juce::String (header.y + 40),
+               "sleep", "0.2", "mousemove", juce::String (header.x), juce::String (header.y + 200),
+               "sleep", "0.2", "mouseup", "1" });
+
+    // Still there to be quit: a program that fell over ends with its signal instead.
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (app.waitForExit (60000), 0);
+}

@@ -186,3 +186,29 @@ TEST (MainWindowProgram, ScreenshotShowsInkedText)
         writePng (shot, juce::File (keep));
     EXPECT_EQ (app.stop(), 0);
 }
+
+// A header button that has the keyboard when the user quits goes before the tabs it would
+// hand the keyboard to: the program ends cleanly (the sanitizer build's check of this quit).
+TEST (MainWindowProgram, QuitsCleanlyWhileAHeaderButtonHasTheKeyboard)
+{
+    TempHome home;
+    AppProcess app;
+    auto id = waitForWindow (app);
+    ASSERT_NE (id, 0ul);
+    if (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") != 0; }, 30000))
+        pressKeys ("Return");
+    const auto area = geometryOf (id);
+    ASSERT_TRUE (waitForLayout (area));
+
+    // A click on the page gives the window the keyboard; one on "?" hands it to that button,
+    // which opens the help menu; Escape closes the menu.
+    clickAt (area.getPosition() + juce::Point<int> (500, 400));
+    const juce::Point<int> help (area.getRight() - 19, area.getY() + 14);
+    clickAt (help);
+    ASSERT_TRUE (pumpUntil ([&] { return readText (takeScreenshot(), { help.x - 160, help.y - 1, 155, 20 }).contains ("Larkspire Help"); }, 20000))
+        << (saveScreenshot ("MainWindowProgram-help"), "the help menu did not open");
+    pressKeys ("Escape");
+
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (app.waitForExit (60000), 0);
+}

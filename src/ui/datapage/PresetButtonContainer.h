@@ -78,8 +78,12 @@ public:
 
     // Menus (PresetButtonContainerMenu.cpp).
     juce::PopupMenu createContextMenu();
-    int showContextMenu (const juce::MouseEvent& e);
-    void performMenuCommand (int id, const juce::MouseEvent* e);
+    // Shows the context menu for a press and carries out the item chosen once it closes.
+    void showContextMenu (const juce::MouseEvent& e);
+    // `clickedSlot`: the slot the menu was opened on (1 on the grid's free space); noClick
+    // for a command that comes without one (insert and paste then do nothing).
+    static constexpr int noClick = -1;
+    void performMenuCommand (int id, int clickedSlot = noClick);
 
     // The image dragged for the current selection when a drag starts on `pressed`.
     juce::Image createDragImage (PresetButton& pressed);

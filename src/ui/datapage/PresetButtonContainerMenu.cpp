@@ -64,10 +64,17 @@ juce::PopupMenu PresetButtonContainer::createContextMenu()
     return menu;
 }
 
-int PresetButtonContainer::showContextMenu (const juce::MouseEvent&)
+void PresetButtonContainer::showContextMenu (const juce::MouseEvent& e)
 {
-    const auto menu = createContextMenu();
-    return getDialogService().showPopupMenuAtPointer (menu, this);
+    // The item acts on the slot pressed, remembered now: the menu runs no modal loop, and the
+    // button pressed may have gone by the time an item is chosen.
+    auto* clicked = dynamic_cast<PresetButton*> (e.eventComponent);
+    const int clickedSlot = clicked != nullptr ? clicked->getSlot() : 1;
+    getDialogService().showPopupMenuAtPointerAsync (createContextMenu(), this, [this, clickedSlot] (int id)
+    {
+        if (id != 0)
+            performMenuCommand (id, clickedSlot);
+    });
 }
 
 void PresetButtonContainer::sliderValueChanged (juce::Slider* slider)
@@ -76,10 +83,9 @@ void PresetButtonContainer::sliderValueChanged (juce::Slider* slider)
         setScale (slider->getValue());
 }
 
-void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* e)
+void PresetButtonContainer::performMenuCommand (int id, int clickedSlot)
 {
-    auto* clicked = e != nullptr ? dynamic_cast<PresetButton*> (e->eventComponent) : nullptr;
-    const int clickedSlot = clicked != nullptr ? clicked->getSlot() : 1;
+    const bool fromClick = clickedSlot != noClick;
 
     switch (id)
     {
@@ -89,12 +95,12 @@ void PresetButtonContainer::performMenuCommand (int id, const juce::MouseEvent* 
         case copyId:       copySelected(); break;
 
         case insertId:
-            if (clipboard != nullptr && e != nullptr)
+            if (clipboard != nullptr && fromClick)
                 insertClipboardAt (clickedSlot);
             break;
 
         case pasteId:
-            if (clipboard != nullptr && e != nullptr)
+            if (clipboard != nullptr && fromClick)
                 pasteClipboardTo (followingSlots (clickedSlot, clipboard->countPresets()));
             break;
 

@@ -179,9 +179,7 @@ void PresetButtonContainer::mouseDown (const juce::MouseEvent& e)
 {
     if (e.mods.isRightButtonDown() && isEnabled())
     {
-        const int result = showContextMenu (e);
-        if (result != 0)
-            performMenuCommand (result, &e);
+        showContextMenu (e);
         return;
     }
 

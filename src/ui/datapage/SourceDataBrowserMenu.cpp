@@ -150,7 +150,9 @@ void SourceDataBrowser::showContextMenu()
     auto menu = createContextMenu();
     if (menu.getNumItems() == 0)
         return;
-    const int result = getDialogService().showPopupMenuAtPointer (menu, this);
-    if (result != 0)
-        performContextMenuItem (result);
+    getDialogService().showPopupMenuAtPointerAsync (menu, this, [this] (int result)
+    {
+        if (result != 0)
+            performContextMenuItem (result);
+    });
 }

@@ -535,7 +535,7 @@ TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete
             clickMade (*s.page, id);
         for (int id : { PresetButtonContainer::pasteToSelectedId, PresetButtonContainer::pasteToOriginalId,
                         PresetButtonContainer::pasteToEmptyId })
-            grid.performMenuCommand (id, nullptr);
+            grid.performMenuCommand (id);
         EXPECT_FALSE (grid.insertClipboardAt (filled.getFirst()));
 
         EXPECT_EQ (packData->getPresetIndices(), filled);

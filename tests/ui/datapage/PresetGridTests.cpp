@@ -219,7 +219,7 @@ TEST_F (PresetGridTest, IconLayoutClosesGapsOfHiddenEmptySlotsButCellLayoutKeeps
     EXPECT_EQ (grid->getButton (4)->getBounds(), juce::Rectangle<int> (5, 99, 152, 95));
     EXPECT_EQ (grid->getHeight(), 3 * 95);
 
-    grid->performMenuCommand (PresetButtonContainer::toggleEmptySlotsId, nullptr);
+    grid->performMenuCommand (PresetButtonContainer::toggleEmptySlotsId);
     EXPECT_FALSE (grid->getShowEmptySlots());
     EXPECT_FALSE (grid->getButton (3)->isVisible());
     EXPECT_EQ (grid->getButton (4)->getBounds(), juce::Rectangle<int> (317, 5, 152, 95));
@@ -462,27 +462,24 @@ TEST_F (PresetGridTest, ClipboardKeysAndPasteCommands)
     EXPECT_TRUE (page.calls.empty());
 
     // Paste at a clicked slot fills it and the following ones.
-    auto at8 = eventOn (grid->getButton (8));
-    grid->performMenuCommand (PresetButtonContainer::pasteId, &at8);
+    grid->performMenuCommand (PresetButtonContainer::pasteId, 8);
     ASSERT_NE (page.last ("paste"), nullptr);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 8, 9 }));
     EXPECT_EQ (grid->getSelection(), slotsOf ({ 8, 9 }));
     EXPECT_EQ (getSourceNodeWorkingData (node)->getPreset (9)->getName(), "P3");
 
     // At the last slot only what fits is pasted.
-    auto at9 = eventOn (grid->getButton (9));
-    grid->performMenuCommand (PresetButtonContainer::pasteId, &at9);
+    grid->performMenuCommand (PresetButtonContainer::pasteId, 9);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 9 }));
 
     // Paste to the clipboard's own slots, and to the first empty slots.
-    grid->performMenuCommand (PresetButtonContainer::pasteToOriginalId, nullptr);
+    grid->performMenuCommand (PresetButtonContainer::pasteToOriginalId);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 2, 3 }));
-    grid->performMenuCommand (PresetButtonContainer::pasteToEmptyId, nullptr);
+    grid->performMenuCommand (PresetButtonContainer::pasteToEmptyId);
     EXPECT_EQ (page.last ("paste")->slots, slotsOf ({ 4, 5 }));
 
     // Insert at the clicked slot selects what was inserted.
-    auto e = eventOn (grid->getButton (1));
-    grid->performMenuCommand (PresetButtonContainer::insertId, &e);
+    grid->performMenuCommand (PresetButtonContainer::insertId, 1);
     ASSERT_NE (page.last ("insert"), nullptr);
     EXPECT_EQ (page.last ("insert")->a, 1);
     EXPECT_EQ (page.last ("insert")->otherSlots, slotsOf ({ 2, 3 }));
