@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #if LARKSPIRE_WINDOW_TESTS
  #include <fcntl.h>
@@ -12,6 +14,11 @@
 // becomes the message thread.
 int main (int argc, char** argv)
 {
+    // Texts and times are compared as the C locale and UTC give them, in this process and
+    // in the programs it starts.
+    ::setenv ("LC_ALL", "C", 1);
+    ::setenv ("TZ", "UTC", 1);
+    ::tzset();
     std::setlocale (LC_ALL, "C");
     ::testing::InitGoogleTest (&argc, argv);
 
