@@ -6,7 +6,9 @@ namespace
     // Where a closed box or dialog was, an X server without backing store keeps its
     // pixels until the windows below repaint: repaint them all once it has gone. The
     // keyboard goes back to where it was before the box: without a window manager that
-    // hands the focus back, the window below would not get it again.
+    // hands the focus back, the window below would not get it again. A box's own loop runs
+    // on a moment after the box has gone, so the user may already have clicked a control of
+    // that window: the keyboard then stays with what they clicked.
     struct RepaintWhenClosed
     {
         juce::Component::SafePointer<juce::Component> focused { juce::Component::getCurrentlyFocusedComponent() };
@@ -15,9 +17,17 @@ namespace
         {
             repaintAllWindows();
 
-            if (focused != nullptr && focused->isShowing() && ! focused->hasKeyboardFocus (false)
-                && ! focused->isCurrentlyBlockedByAnotherModalComponent())
-                focused->grabKeyboardFocus();
+            if (focused == nullptr || ! focused->isShowing() || focused->hasKeyboardFocus (false)
+                || focused->isCurrentlyBlockedByAnotherModalComponent())
+                return;
+
+            auto* now = juce::Component::getCurrentlyFocusedComponent();
+            auto* window = focused->getTopLevelComponent();
+            if (now != nullptr && now != window && now->getTopLevelComponent() == window
+                && now->isShowing() && now->isEnabled())
+                return;
+
+            focused->grabKeyboardFocus();
         }
     };
 

@@ -28,7 +28,12 @@ namespace testing_support
             pattern << (juce::String ("\\^$.|?*+()[]{}").containsChar (c) ? "\\" : "") << juce::String::charToString (c);
         const auto ids = juce::StringArray::fromLines (runTool ({ "xdotool", "search", "--onlyvisible", "--name",
                                                                   "^" + pattern + "$" }).trim());
-        return ids.isEmpty() ? 0ul : (unsigned long) ids[0].getLargeIntValue();
+        // A window destroyed while the search ran can be listed as visible (the framework
+        // makes and drops a few while it builds a window): only one that still has a size counts.
+        for (auto& id : ids)
+            if (const auto window = (unsigned long) id.getLargeIntValue(); window != 0 && ! getWindowGeometry (window).isEmpty())
+                return window;
+        return 0ul;
     }
 
     unsigned long focusedWindow()
