@@ -27,6 +27,35 @@ namespace
         return dataFolder.getChildFile (product + "/data").getNumberOfChildFiles (juce::File::findFiles, "*.ard");
     }
 
+    // The archive descriptions of a product that its backup index lists, and those on disk.
+    void addListed (const juce::XmlElement& element, juce::StringArray& paths)
+    {
+        for (auto* child : element.getChildIterator())
+            if (child->hasTagName ("archive"))
+                paths.add (child->getAllSubText().trim());
+            else
+                addListed (*child, paths);
+    }
+
+    juce::StringArray listedBackups (const juce::File& dataFolder, const juce::String& product)
+    {
+        juce::StringArray paths;
+        if (auto index = juce::parseXML (dataFolder.getChildFile (product + "/data/" + product + "_backup.xml")))
+            addListed (*index, paths);
+        paths.sort (false);
+        return paths;
+    }
+
+    juce::StringArray backupsOnDisk (const juce::File& dataFolder, const juce::String& product)
+    {
+        juce::StringArray paths;
+        for (auto& f : dataFolder.getChildFile (product + "/data").findChildFiles (juce::File::findFiles, false, "*.xml"))
+            if (auto xml = juce::parseXML (f); xml != nullptr && xml->hasTagName ("ARCHIVE"))
+                paths.add (f.getFullPathName());
+        paths.sort (false);
+        return paths;
+    }
+
     // A small disk of its own mounted over a folder while the journey runs, only where the
     // journey runs in a mount namespace of its own (the test runner starts it so).
     class SmallDisk
@@ -75,9 +104,10 @@ namespace
 }
 
 // Backups: "Backup All" and "Backup User" each make a backup that the browser lists by its
-// title; the user renames one, drags one of its presets onto the unit in the browser, deletes
-// the backup and undoes the delete. The files on disk follow each step, and "Apply Changes"
-// puts the dragged preset on the unit.
+// title; the user undoes the second, redoes it and undoes it again, renames the first, drags
+// one of its presets onto the unit in the browser, deletes the backup and undoes the delete.
+// The files on disk follow each step, "Apply Changes" puts the dragged preset on the unit, and
+// after the quit the backup index lists exactly the backups on disk.
 TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
 {
     auto& unit = startWithMerle();
@@ -90,6 +120,18 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     waitForText (browser(), "(User)");
     waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 2 && backupDataFiles (dataFolder(), "Merle") == 2; },
              "both backups on disk");
+
+    step ("undo Backup User, redo it, and undo it again");
+    clickToolbarItem ("Undo");
+    waitFor ([&] { return ! textIn (browser()).contains ("(User)"); }, "the user backup gone from the browser");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 1; }, "its files gone");
+    pressKeys ("ctrl+y");
+    waitForText (browser(), "(User)");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 2 && backupDataFiles (dataFolder(), "Merle") == 2; },
+             "its files back");
+    pressKeys ("ctrl+z");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 1 && backupDataFiles (dataFolder(), "Merle") == 1; },
+             "its files gone again");
 
     step ("rename the full backup");
     clickText (browser(), "(All)", 1, 2);
@@ -112,11 +154,11 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     clickText (browser(), "Road Kit");
     pressKeys ("Delete");
     waitFor ([&] { return ! textIn (browser()).contains ("Road Kit"); }, "the backup gone from the browser");
-    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 1; }, "its files gone");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 0; }, "its files gone");
     pressKeys ("ctrl+z");
     waitForText (browser(), "Road Kit");
     waitFor ([&] { return backupTitles (dataFolder(), "Merle").contains ("Road Kit")
-                          && backupDataFiles (dataFolder(), "Merle") == 2; }, "its files back");
+                          && backupDataFiles (dataFolder(), "Merle") == 1; }, "its files back");
 
     step ("the dragged preset in the first empty slot of the unit");
     clickText (browser(), "Merle");
@@ -127,6 +169,9 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+    EXPECT_EQ (backupTitles (dataFolder(), "Merle"), juce::StringArray ("Road Kit"));
+    EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 1);
+    EXPECT_EQ (listedBackups (dataFolder(), "Merle"), backupsOnDisk (dataFolder(), "Merle"));
 }
 
 // Export and import: the selection is exported to a SysEx file in the folder the export
