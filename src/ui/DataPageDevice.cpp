@@ -271,8 +271,11 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
         showSyncButton (true);
     }
 
-    // A unit that has gone is told by the box of its lost connection, which follows.
-    if (code == DeviceError::connectionLost)
+    // The device manager tells of a lost unit in a box of its own when the unit's ports left
+    // the lists (the unit is then marked unplugged) or when the unit did not answer who it is:
+    // no second box then. A connection lost while the unit's ports stay listed is told here.
+    if (code == DeviceError::connectionLost
+        && (command.code == DeviceCommand::reidentify || (device != nullptr && device->isUnplugged())))
         return;
 
     String title = "Device Error";

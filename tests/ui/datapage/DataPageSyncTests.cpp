@@ -215,6 +215,15 @@ TEST (DataPage, AFailedReadEmptiesTheWorkspaceAndShowsTheSyncScreen)
     EXPECT_EQ (s.page->getDataSet()->getDevice()->countPresets(), 0);
     const auto titles = s.w.boxes.titles();
     EXPECT_TRUE (titles.contains ("Device Error") || titles.contains ("Internal Error")) << titles.joinIntoString ("|").toStdString();
+
+    // A read that finds the unit's ports closed while their names stay listed is lost, and
+    // no box of a lost unit follows: it says so itself.
+    s.unit->setFaults ({});
+    s.w.boxes.boxes.clear();
+    s.w.manager().getDeviceObject()->closePorts();
+    EXPECT_EQ (s.endingOf ([&] { s.page->invokeCommand (AppCommand::downloadDeviceData); }).code, InfoCode::commandFailed);
+    pumpFor (300);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Device Error")) << s.w.boxes.titles().joinIntoString ("|");
 }
 
 TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
