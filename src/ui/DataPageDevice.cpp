@@ -301,8 +301,7 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
     auto* manager = devices();
     auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
-    // Without a folder for its data (its product is not in the product list in force) the unit
-    // is not used for data; the content component tells why.
+    // Its data is kept in a folder of its own, named after its product and serial number.
     const auto folder = manager != nullptr ? manager->getDeviceDataFolder() : String();
     if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && folder.isNotEmpty())
     {
