@@ -320,17 +320,29 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
             return;
 
         std::unique_ptr<DeviceData> working;
+        auto edits = StoredEdits::none;
+        String backupTitle;
         if (keepStoredWork)
         {
-            working = loadDeviceSnapshots (*manager);
+            working = loadDeviceSnapshots (*manager, edits, backupTitle);
             if (working != nullptr)
                 needSync = false;
         }
 
         attachDevice (std::move (working));
+        showSyncButton (needSync);
 
-        if (method == 0 && needSync)
+        if (edits != StoredEdits::none)
+        {
+            tellOfStoredEdits (edits, backupTitle, deviceName);
+            if (connectionChange != connectionChanges)
+                return;
+        }
+
+        // Edits that could not be kept are not read over.
+        if (method == 0 && needSync && edits != StoredEdits::notKept)
             getCommandManager().invoke (ApplicationCommandTarget::InvocationInfo (AppCommand::downloadDeviceData), true);
+        return;
     }
 
     showSyncButton (needSync);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include "archive/DataSourceTree.h"
+#include "content/ContentManager.h"
 #include "archive/LocalArchiveManager.h"
 #include "core/AppPaths.h"
 #include "core/InfoCodes.h"
@@ -178,12 +179,17 @@ TEST (DataPage, PreviousSyncComesBackFromDiskWithoutReadingAndABrokenOneIsDelete
     EXPECT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).existsAsFile());
     ASSERT_TRUE (blocked.deleteRecursively());
 
-    // A stored read that cannot be loaded is deleted with the working copy, and the unit
-    // must be read again.
+    // A stored read that cannot be loaded is deleted with the working copy, whose unsent edit
+    // is kept as a backup first, and the unit must be read again.
     ASSERT_TRUE (juce::File (AppPaths::getSyncFile (folder, false)).replaceWithText ("not a data file"));
+    s.w.boxes.boxes.clear();
     ASSERT_TRUE (s.connect());
     ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
     pumpFor (100);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Preset Edits Kept"));
+    const auto backups = s.page->getArchiveManager()->getTree();
+    ASSERT_EQ (backups.getNumChildren(), 1);
+    EXPECT_EQ (getSourceNodeWorkingData (backups.getChild (0))->getPreset (4)->getName(), "Kept Edit");
     EXPECT_TRUE (s.page->needsSync());
     EXPECT_TRUE (s.page->getSyncButton().isVisible());
     EXPECT_EQ (s.presetRequests(), 0);
@@ -325,6 +331,46 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     EXPECT_GE (s.presetRequests(), 6);
     EXPECT_EQ (s.working()->getPreset (2)->getName(), s.unit->getPreset (2).name);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+
+    // Back with another firmware build, the unit no longer fits the data the edits were made
+    // on: "Cancel" keeps them as a backup, which a box names, and then the unit is read.
+    const auto comeBackWithBuild = [&] (int build)
+    {
+        auto identity = s.unit->getIdentity();
+        identity.build = build;
+        s.unit->setIdentity (identity);
+        ASSERT_TRUE (s.connect());
+        ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    };
+    const auto keptEdits = [] (const juce::ValueTree& backups)
+    {
+        juce::StringArray names;
+        for (const auto& node : backups)
+            names.add (getSourceNodeWorkingData (node)->getPreset (2)->getName());
+        return names;
+    };
+    storeUnsentEdit();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    comeBackWithBuild (141);
+    ASSERT_TRUE (s.waitForSynced());
+    EXPECT_GE (s.presetRequests(), 6);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Changes Will Be Lost", "Preset Edits Kept" }));
+    const auto backups = s.page->getArchiveManager()->getTree();
+    ASSERT_EQ (keptEdits (backups), juce::StringArray ("Unsent Two"));
+    EXPECT_TRUE (s.w.boxes.boxes[1].message.contains ("'" + backups.getChild (0)[SourceIds::label].toString() + "'"));
+
+    // With manual reads, on a build of another data format: they join the backups of their
+    // own format, which the question about mismatched backups offers to convert.
+    storeUnsentEdit();
+    setDataSyncMethod (1);
+    comeBackWithBuild (120);
+    pumpFor (200);
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ("Preset Edits Kept"));
+    EXPECT_EQ (s.presetRequests(), 0);
+    EXPECT_EQ (s.w.devices.content.host.eventsWithCode (InfoCode::mismatchedBackupData).size(), 1u);
+    LocalArchiveManager stored (getContentManager()->createDeviceCaps (DeviceWorld::merle, 141)->getFormat(), {});
+    ASSERT_TRUE (stored.buildTree());
+    EXPECT_EQ (keptEdits (stored.getTree()), juce::StringArray ({ "Unsent Two", "Unsent Two" }));
 }
 
 TEST (DataPage, APartialSendUnmarksOnlyWhatWasWrittenAndApplySendsTheRest)
