@@ -193,6 +193,8 @@ private:
     // with the working copy, once unsent edits in that copy are kept as a backup titled
     // `backupTitle`; edits that could not be kept leave both files where they are.
     std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&, StoredEdits& edits, juce::String& backupTitle);
+    // The stored working copy as a backup of the unit's product: its title, empty when it could
+    // not be kept.
     juce::String keepStoredEditsAsBackup (DeviceManager&);
     // The box that says what became of them.
     void tellOfStoredEdits (StoredEdits edits, const juce::String& backupTitle, const juce::String& unitName);
