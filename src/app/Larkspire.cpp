@@ -107,9 +107,10 @@ void Larkspire::endAfterFatalError (int code)
     // No modal loop runs here: the box is shown and this callback returns, so that no other
     // message can open a box inside it. Closing the box ends the program in the normal way.
     auto* window = nexus != nullptr ? nexus->getMainWindow() : nullptr;
-    getFatalErrorDialogService().showMessageBoxAsync (DialogService::Icon::warning, "Error", getFatalErrorText (code),
-                                                      { "OK" }, window != nullptr ? window->getContentComponent() : nullptr,
-                                                      [] (int) { quit(); });
+    auto* dialogs = errorDialogs.load();
+    (dialogs != nullptr ? *dialogs : getDialogService())
+        .showMessageBoxAsync (DialogService::Icon::warning, "Error", getFatalErrorText (code), { "OK" },
+                              window != nullptr ? window->getContentComponent() : nullptr, [] (int) { quit(); });
 }
 
 void Larkspire::raiseFatalError (int code)
@@ -117,8 +118,10 @@ void Larkspire::raiseFatalError (int code)
     int expected = 0;
     if (code != 0 && fatalErrorCode.compare_exchange_strong (expected, code))
     {
-        // From now on the only box is the error's own.
-        refuseFurtherDialogs();
+        // From now on the only box is the error's own: the service in force until now shows it,
+        // and one that refuses every other box takes its place.
+        errorDialogs = &getDialogService();
+        setDialogService (&getRefusingDialogService());
         triggerAsyncUpdate();
     }
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 
+class DialogService;
 class Nexus;
 
 // The application object: settings, install token, run counter, command-line
@@ -67,5 +68,6 @@ private:
     bool firstRun = false;
     bool initialised = false;   // a second instance gets shutdown() without initialise()
     bool fatalErrorShown = false;
+    std::atomic<DialogService*> errorDialogs { nullptr };   // shows the fatal error's box
     std::unique_ptr<Nexus> nexus;
 };

@@ -322,6 +322,43 @@ bool BackupIndex::writeIndexFile()
     return DeviceDataArchive::writeXmlFile (*index, file);
 }
 
+bool BackupIndex::addItem (DeviceDataArchive& item)
+{
+    const juce::ScopedLock sl (lock);
+    const auto* data = item.getData();
+    if (index == nullptr || data == nullptr || treeBuilt || conversionPending)
+        return false;
+    const auto base = createNextArchiveFile();
+    if (base.isEmpty() || ! getDataFolder().createDirectory())
+        return false;
+
+    item.setLinkData (base + ".ard");
+    item.setHomeFolder (getDataFolder());
+    const juce::File metaFile (base + ".xml");
+    if (item.save (metaFile))
+    {
+        const auto& f = data->getFormat();
+        auto* set = findSet (f.presetVersion, f.setupVersion);
+        const bool newSet = set == nullptr;
+        if (newSet)
+            set = createSet (f.presetVersion, f.setupVersion);
+        auto* group = rootGroupOf (set);
+        if (group == nullptr)
+            group = set->createNewChildElement (groupTag);
+        auto* entry = group->createNewChildElement (archiveTag);
+        entry->addTextElement (metaFile.getFullPathName());
+
+        if (writeIndexFile())
+            return true;
+        if (newSet)
+            index->removeChildElement (set, true);
+        else
+            group->removeChildElement (entry, true);
+    }
+    item.deleteFiles();
+    return false;
+}
+
 //==============================================================================
 bool BackupIndex::getConversionQuestion (juce::String& question)
 {

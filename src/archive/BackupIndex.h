@@ -70,6 +70,12 @@ public:
     // Writes the index as it is in memory; false (old file kept) on failure.
     bool writeIndexFile();
 
+    // Gives a new item files of its own and lists it in the set of its data's versions (made
+    // when there is none), then writes the index. Only before the tree is built: a built tree
+    // would write its own set over the entry. When the item's files or the index cannot be
+    // written, nothing of the item stays. False then, and without an index.
+    bool addItem (DeviceDataArchive& item);
+
     // The index element itself (null without one); the caller holds the lock.
     juce::XmlElement* getIndex() noexcept { return index.get(); }
 

@@ -231,7 +231,6 @@ namespace
     };
 
     std::atomic<DialogService*> installedService { nullptr };
-    std::atomic<bool> dialogsRefused { false };
 }
 
 void repaintAllWindows()
@@ -307,7 +306,7 @@ int DialogService::showTextInputBox (const juce::String& title, const juce::Stri
     return r >= 1 && r <= buttons.size() ? r - 1 : -1;
 }
 
-DialogService& getFatalErrorDialogService()
+DialogService& getDialogService()
 {
     if (auto* s = installedService.load())
         return *s;
@@ -315,24 +314,13 @@ DialogService& getFatalErrorDialogService()
     return frameworkService;
 }
 
-DialogService& getDialogService()
-{
-    if (dialogsRefused.load())
-    {
-        static RefusingDialogService refusingService;
-        return refusingService;
-    }
-    return getFatalErrorDialogService();
-}
-
 void setDialogService (DialogService* service)
 {
     installedService.store (service);
-    dialogsRefused.store (false);
 }
 
-void refuseFurtherDialogs()
+DialogService& getRefusingDialogService()
 {
-    dialogsRefused.store (true);
+    static RefusingDialogService refusingService;
+    return refusingService;
 }
-

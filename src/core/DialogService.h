@@ -77,21 +77,18 @@ public:
                                   const juce::StringArray& buttons, juce::Component* associated);
 };
 
-// The service in force: the installed one, else the framework-backed default. After
-// refuseFurtherDialogs, a service that answers everything at once as dismissed (-1, no
-// menu item, no file, not opened) and shows nothing.
+// The service in force: the one installed, else the framework-backed default.
 DialogService& getDialogService();
 
-// Installs a service (null restores the default). The caller keeps ownership. The service
-// installed starts out answering: an earlier refusal (below) ends with it.
+// Puts a service in force in place of the one before (null: the default). The caller keeps
+// ownership. Safe from any thread.
 void setDialogService (DialogService* service);
+
+// A service that shows nothing and answers everything at once as dismissed (-1, no menu item,
+// no file, not opened). Once the program ends after a fatal error it is the one in force, so
+// that no box or dialog opens but the one that reports the error.
+DialogService& getRefusingDialogService();
 
 // Repaints every window of the program. An X server without backing store keeps the pixels
 // of a closed box, dialog or menu on the windows below it until they repaint.
 void repaintAllWindows();
-
-// Once the program ends after a fatal error, no box or dialog may open but the one that
-// reports the error, which goes through getFatalErrorDialogService (the service in force,
-// refused or not). Safe from any thread.
-void refuseFurtherDialogs();
-DialogService& getFatalErrorDialogService();

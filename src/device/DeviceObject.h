@@ -110,8 +110,10 @@ public:
 
     // The device manager's word that the unit's ports have left the port lists: the command
     // that runs ends at once as a lost connection instead of trying on, and so does every
-    // later one. A rescan makes new device objects.
+    // later one. A rescan makes new device objects. Once marked, the device manager tells of
+    // the lost unit as soon as the device is idle.
     void markUnplugged();
+    bool isUnplugged() const noexcept { return unplugged.load(); }
 
     //==============================================================================
     // The unit's data folder: the product's data folder, then the serial number.

@@ -186,8 +186,20 @@ private:
     void notifyEverySlotChanged();
     // The snapshot files (DataPageSnapshots.cpp)
     void storeDeviceSnapshots();
-    std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&);
-    // The unit's stored working copy holds edits that the data stored beside it lacks.
+    // What became of unsent edits stored beside a read that no longer fits the unit.
+    enum class StoredEdits { none, keptAsBackup, notKept };
+    // The stored read and the working copy beside it, taken up for the unit. A stored read that
+    // no longer fits the unit (its firmware build, data format or product changed) is deleted
+    // with the working copy, once unsent edits in that copy are kept as a backup titled
+    // `backupTitle`; edits that could not be kept leave both files where they are.
+    std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&, StoredEdits& edits, juce::String& backupTitle);
+    // The stored working copy as a backup of the unit's product: its title, empty when it could
+    // not be kept.
+    juce::String keepStoredEditsAsBackup (DeviceManager&);
+    // The box that says what became of them.
+    void tellOfStoredEdits (StoredEdits edits, const juce::String& backupTitle, const juce::String& unitName);
+    // The unit's stored working copy holds edits that the data stored beside it lacks (or, when
+    // that data cannot be read, edits marked as such).
     bool hasUnsentEditsOnDisk() const;
     // The toolbar (DataPageToolbar.cpp)
     void setItemEnabled (int itemId, bool enabled);

@@ -271,8 +271,11 @@ void DataPage::handleCommandFailed (const DeviceCommandMessage& command)
         showSyncButton (true);
     }
 
-    // A unit that has gone is told by the box of its lost connection, which follows.
-    if (code == DeviceError::connectionLost)
+    // The device manager tells of a lost unit in a box of its own when the unit's ports left
+    // the lists (the unit is then marked unplugged) or when the unit did not answer who it is:
+    // no second box then. A connection lost while the unit's ports stay listed is told here.
+    if (code == DeviceError::connectionLost
+        && (command.code == DeviceCommand::reidentify || (device != nullptr && device->isUnplugged())))
         return;
 
     String title = "Device Error";
@@ -298,8 +301,7 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
 
     auto* manager = devices();
     auto* unitCaps = manager != nullptr ? manager->getDeviceCaps() : nullptr;
-    // Without a folder for its data (its product is not in the product list in force) the unit
-    // is not used for data; the content component tells why.
+    // Its data is kept in a folder of its own, named after its product and serial number.
     const auto folder = manager != nullptr ? manager->getDeviceDataFolder() : String();
     if (! p2 && unitCaps != nullptr && unitCaps->isBuildValid() && unitCaps->getNumPresets() >= 1 && folder.isNotEmpty())
     {
@@ -318,17 +320,29 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
             return;
 
         std::unique_ptr<DeviceData> working;
+        auto edits = StoredEdits::none;
+        String backupTitle;
         if (keepStoredWork)
         {
-            working = loadDeviceSnapshots (*manager);
+            working = loadDeviceSnapshots (*manager, edits, backupTitle);
             if (working != nullptr)
                 needSync = false;
         }
 
         attachDevice (std::move (working));
+        showSyncButton (needSync);
 
-        if (method == 0 && needSync)
+        if (edits != StoredEdits::none)
+        {
+            tellOfStoredEdits (edits, backupTitle, deviceName);
+            if (connectionChange != connectionChanges)
+                return;
+        }
+
+        // Edits that could not be kept are not read over.
+        if (method == 0 && needSync && edits != StoredEdits::notKept)
             getCommandManager().invoke (ApplicationCommandTarget::InvocationInfo (AppCommand::downloadDeviceData), true);
+        return;
     }
 
     showSyncButton (needSync);

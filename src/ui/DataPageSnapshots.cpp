@@ -1,8 +1,10 @@
 // The unit's data on disk: the sync snapshot (what was last read from the unit) and the
 // working snapshot (the edited copy beside it). They are written when a read ends and when
-// the unit goes, taken up again when it comes back, and deleted when they cannot serve.
+// the unit goes, taken up again when it comes back, and deleted when they cannot serve (the
+// unsent edits among them kept as a backup first).
 
 #include "ui/DataPage.h"
+#include "archive/BackupIndex.h"
 #include "archive/DataSourceTree.h"
 #include "core/AppPaths.h"
 #include "device/DeviceManager.h"
@@ -72,23 +74,67 @@ void DataPage::storeDeviceSnapshots()
         showFileError (this);
 }
 
-std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manager)
+std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manager, StoredEdits& edits,
+                                                          String& backupTitle)
 {
+    edits = StoredEdits::none;
     // The working copy is taken up only beside the unit's data it was edited from.
     if (manager.loadSyncSnapshot())
         return DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
+
+    // Edits made on data the unit no longer holds cannot be shown as its own; they are kept
+    // where the user finds them before the files go.
+    if (hasUnsentEditsOnDisk())
+    {
+        backupTitle = keepStoredEditsAsBackup (manager);
+        edits = backupTitle.isNotEmpty() ? StoredEdits::keptAsBackup : StoredEdits::notKept;
+        if (edits == StoredEdits::notKept)
+            return {};
+    }
     deleteDeviceSnapshots();
     return {};
+}
+
+String DataPage::keepStoredEditsAsBackup (DeviceManager& manager)
+{
+    const File workingFile (AppPaths::getWorkingFile (deviceFolder, false));
+    auto stored = DeviceData::createFromFile (workingFile.getFullPathName());
+    auto* live = manager.getDeviceData();
+    if (stored == nullptr || live == nullptr)
+        return {};
+
+    // Dated when the edits were stored, so that the user knows them again. Of another data
+    // format than the unit's, they join the backups of that format, which the question about
+    // mismatched backups offers to convert.
+    DeviceDataArchive item (stored.get(), {}, "Preset edits not transferred to " + manager.getDeviceDisplayName());
+    item.setPubDate (workingFile.getLastModificationTime().toMilliseconds());
+    item.setTitle (item.getDateText() + " (Unsent Edits)");
+    BackupIndex backups (live->getFormat(), manager.getDeviceDisplayName());
+    backups.loadIndex();
+    return backups.addItem (item) ? item.getTitle() : String();
+}
+
+void DataPage::tellOfStoredEdits (StoredEdits edits, const String& backupTitle, const String& unitName)
+{
+    const auto why = "Your preset edits have not been transferred to " + unitName
+                   + " yet, and they no longer match its data, most likely because its firmware has changed. ";
+    if (edits == StoredEdits::keptAsBackup)
+        showWarningBox (this, "Preset Edits Kept", why + "Larkspire has kept them in your backups as '" + backupTitle + "'.");
+    else if (edits == StoredEdits::notKept)
+        showWarningBox (this, "File Error", why + "Larkspire was unable to save them as a backup, so they have been left"
+                        " where they are and " + unitName + " has not been read. Please make sure the drive is not full.");
 }
 
 bool DataPage::hasUnsentEditsOnDisk() const
 {
     if (deviceFolder.isEmpty())
         return false;
-    auto sync = DeviceData::createFromFile (AppPaths::getSyncFile (deviceFolder, false));
     auto working = DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
-    if (sync == nullptr || working == nullptr)
+    if (working == nullptr)
         return false;
+    auto sync = DeviceData::createFromFile (AppPaths::getSyncFile (deviceFolder, false));
+    if (sync == nullptr)
+        return working->isModified();
     const DataSet stored (sync.get(), std::move (working));
     return stored.hasUnsavedChanges();
 }

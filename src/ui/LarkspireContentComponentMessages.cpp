@@ -150,9 +150,6 @@ bool LarkspireContentComponent::connectToDevice (int index)
     auto* caps = devices->getDeviceCaps();
     const int numPresets = caps != nullptr ? caps->getNumPresets() : 0;
     const bool buildValid = caps != nullptr && caps->isBuildValid();
-    // A unit identified by a product list that a newer one replaced may be of a product the
-    // list in force does not name: it has no folder for its data and is not used for data.
-    const bool productNamed = devices->getDeviceDataFolder().isNotEmpty();
     setSetting (SettingsKeys::lastConnectedDevice, devices->getSerialNumber (-1));
 
     {
@@ -160,16 +157,11 @@ bool LarkspireContentComponent::connectToDevice (int index)
         statusBar->changeInfoCallback (*connected);
     }
 
-    const bool presetsUsable = buildValid && numPresets > 0 && productNamed;
+    const bool presetsUsable = buildValid && numPresets > 0;
     if (auto* presetsTab = tabs.getTabbedButtonBar().getTabButton (presetsTabIndex))
         presetsTab->setEnabled (presetsUsable && dataPage != nullptr);
 
-    if (! productNamed)
-        showWarningBox (this, "Unknown Product",
-                        "Larkspire's current product list does not name the product of the device on \""
-                        + devices->getPair (-1).displayName + "\". Its presets and setup cannot be stored,"
-                        " so preset management is not available for this device.");
-    else if (! buildValid)
+    if (! buildValid)
         showWarningBox (this, "Firmware Version",
                         "The firmware currently running on " + name + " must be updated. Please do so as soon as possible."
                         + (numPresets > 0 ? " Preset management is not available." : ""));

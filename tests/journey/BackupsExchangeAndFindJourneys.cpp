@@ -27,6 +27,21 @@ namespace
         return dataFolder.getChildFile (product + "/data").getNumberOfChildFiles (juce::File::findFiles, "*.ard");
     }
 
+    // Whether the product's backup index lists exactly the archive descriptions on disk.
+    bool indexListsTheBackupsOnDisk (const juce::File& dataFolder, const juce::String& product)
+    {
+        const auto folder = dataFolder.getChildFile (product + "/data");
+        const auto index = folder.getChildFile (product + "_backup.xml").loadFileAsString();
+        const auto onDisk = folder.findChildFiles (juce::File::findFiles, false, product + "_0*.xml");
+        int listed = 0;
+        for (int i = index.indexOf ("<archive>"); i >= 0; i = index.indexOf (i + 1, "<archive>"))
+            ++listed;
+        for (auto& f : onDisk)
+            if (! index.contains ("<archive>" + f.getFullPathName() + "</archive>"))
+                return false;
+        return listed == onDisk.size();
+    }
+
     // A small disk of its own mounted over a folder while the journey runs, only where the
     // journey runs in a mount namespace of its own (the test runner starts it so).
     class SmallDisk
@@ -75,9 +90,10 @@ namespace
 }
 
 // Backups: "Backup All" and "Backup User" each make a backup that the browser lists by its
-// title; the user renames one, drags one of its presets onto the unit in the browser, deletes
-// the backup and undoes the delete. The files on disk follow each step, and "Apply Changes"
-// puts the dragged preset on the unit.
+// title; the user undoes the second, redoes it and undoes it again, renames the first, drags
+// one of its presets onto the unit in the browser, deletes the backup and undoes the delete.
+// The files on disk follow each step, "Apply Changes" puts the dragged preset on the unit, and
+// after the quit the backup index lists exactly the backups on disk.
 TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
 {
     auto& unit = startWithMerle();
@@ -90,6 +106,18 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     waitForText (browser(), "(User)");
     waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 2 && backupDataFiles (dataFolder(), "Merle") == 2; },
              "both backups on disk");
+
+    step ("undo Backup User, redo it, and undo it again");
+    clickToolbarItem ("Undo");
+    waitFor ([&] { return ! textIn (browser()).contains ("(User)"); }, "the user backup gone from the browser");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 1; }, "its files gone");
+    pressKeys ("ctrl+y");
+    waitForText (browser(), "(User)");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 2 && backupDataFiles (dataFolder(), "Merle") == 2; },
+             "its files back");
+    pressKeys ("ctrl+z");
+    waitFor ([&] { return backupTitles (dataFolder(), "Merle").size() == 1 && backupDataFiles (dataFolder(), "Merle") == 1; },
+             "its files gone again");
 
     step ("rename the full backup");
     clickText (browser(), "(All)", 1, 2);
@@ -112,11 +140,11 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     clickText (browser(), "Road Kit");
     pressKeys ("Delete");
     waitFor ([&] { return ! textIn (browser()).contains ("Road Kit"); }, "the backup gone from the browser");
-    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 1; }, "its files gone");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 0; }, "its files gone");
     pressKeys ("ctrl+z");
     waitForText (browser(), "Road Kit");
     waitFor ([&] { return backupTitles (dataFolder(), "Merle").contains ("Road Kit")
-                          && backupDataFiles (dataFolder(), "Merle") == 2; }, "its files back");
+                          && backupDataFiles (dataFolder(), "Merle") == 1; }, "its files back");
 
     step ("the dragged preset in the first empty slot of the unit");
     clickText (browser(), "Merle");
@@ -127,6 +155,9 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+    EXPECT_EQ (backupTitles (dataFolder(), "Merle"), juce::StringArray ("Road Kit"));
+    EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 1);
+    EXPECT_TRUE (indexListsTheBackupsOnDisk (dataFolder(), "Merle"));
 }
 
 // Export and import: the selection is exported to a SysEx file in the folder the export

@@ -99,11 +99,12 @@ TEST (MessageBoxes, QueuedBoxesOpenOneAtATimeAndNoneAfterAFatalError)
 
     // Once a fatal error is raised nothing opens any more, queued or not, but the error's box.
     queueMessageBox (Icon::info, nullptr, "Fourth", "4", { "OK" }, answer ("Fourth"));
-    refuseFurtherDialogs();
+    auto& errorDialogs = getDialogService();
+    setDialogService (&getRefusingDialogService());
     dialogs.close (0);
     showWarningBox (nullptr, "Fifth", "5");
     EXPECT_FALSE (askYesNo (nullptr, "Sixth", "6"));
-    getFatalErrorDialogService().showMessageBoxAsync (Icon::warning, "Error", "E", { "OK" }, nullptr, {});
+    errorDialogs.showMessageBoxAsync (Icon::warning, "Error", "E", { "OK" }, nullptr, {});
     EXPECT_EQ (dialogs.titles(), juce::StringArray ({ "First", "Second", "Third", "Error" }));
     EXPECT_EQ (answers, juce::StringArray ({ "First0", "Second1", "Fourth-1" }));
     dialogs.close (0);

@@ -4,6 +4,7 @@
 #include "archive/DeviceDataArchive.h"
 #include "archive/LocalArchiveManager.h"
 #include "ui/MessageBoxes.h"
+#include "ui/datapage/BackupNodeAction.h"
 
 namespace
 {
@@ -22,10 +23,8 @@ namespace
 bool addNewBackups (DataPageContext& page, juce::ValueTree target, const juce::Array<juce::ValueTree>& nodes,
                     juce::Component* boxOwner)
 {
-    auto& undo = page.getUndoManager();
-    undo.beginNewTransaction();
     for (auto& node : nodes)
-        target.appendChild (node, &undo);
+        target.appendChild (node, nullptr);
 
     // Saving the index writes the new items' files.
     auto* manager = page.getArchiveManager();
@@ -33,19 +32,49 @@ bool addNewBackups (DataPageContext& page, juce::ValueTree target, const juce::A
     for (auto& node : nodes)
         if (auto* item = getSourceNodeArchive (node))
             saved = saved && isOnDisk (*item);
-    if (saved)
-        return true;
 
-    // Nothing of them stays: not in the browser, not in the index, not on disk.
-    undo.undoCurrentTransactionOnly();
+    if (saved)
+    {
+        // In place and on disk, they become one step that can be undone.
+        auto& undo = page.getUndoManager();
+        undo.beginNewTransaction();
+        for (auto& node : nodes)
+            undo.perform (new BackupNodeAction (BackupNodeAction::Step::add, node, target,
+                                                saveBackupsAfterUndoOrRedo (page, boxOwner)));
+        return true;
+    }
+
+    // Nothing of them stays: not in the browser, not in the index, not on disk. Their file
+    // names were new, so whatever lies there was written for them.
     for (auto& node : nodes)
+    {
+        target.removeChild (node, nullptr);
         if (auto* item = getSourceNodeArchive (node))
-            if (! item->isModified())
+            if (item->getLinkData().trim().isNotEmpty())
                 item->deleteFiles();
+    }
     saveIndex (manager);
 
     showWarningBox (boxOwner, "File Error",
                     "Larkspire was unable to save the new backup to disk, so it has not been added to your backups."
                     " Please make sure the drive is not full.");
     return false;
+}
+
+bool saveBackups (DataPageContext& page, juce::Component* boxOwner, bool itemsWritten)
+{
+    auto* manager = page.getArchiveManager();
+    if (manager == nullptr || manager->isConversionRunning())
+        return false;
+    if (manager->saveIndex() && itemsWritten)
+        return true;
+    showWarningBox (boxOwner, "File Error",
+                    "Larkspire was unable to save the backups to disk. Please make sure the drive is not full.");
+    return false;
+}
+
+std::function<void (bool)> saveBackupsAfterUndoOrRedo (DataPageContext& page, juce::Component* boxOwner)
+{
+    juce::Component::SafePointer<juce::Component> owner (boxOwner);
+    return [&page, owner] (bool itemsWritten) { saveBackups (page, owner.getComponent(), itemsWritten); };
 }

@@ -1,9 +1,8 @@
 #include "ui/datapage/SourceDataBrowser.h"
 #include "archive/DataSourceTree.h"
-#include "archive/LocalArchiveManager.h"
 #include "ui/ColourPalette.h"
 #include "ui/LSLookAndFeel.h"
-#include "ui/MessageBoxes.h"
+#include "ui/datapage/NewBackups.h"
 
 namespace
 {
@@ -206,14 +205,7 @@ juce::String SourceDataBrowser::makeUniqueTitle (const juce::ValueTree& target, 
 
 bool SourceDataBrowser::saveArchive (bool itemsWritten)
 {
-    auto* manager = page != nullptr ? page->getArchiveManager() : nullptr;
-    if (manager == nullptr || manager->isConversionRunning())
-        return false;
-    if (manager->saveIndex() && itemsWritten)
-        return true;
-    showWarningBox (this, "File Error",
-                    "Larkspire was unable to save the backups to disk. Please make sure the drive is not full.");
-    return false;
+    return page != nullptr && saveBackups (*page, this, itemsWritten);
 }
 
 bool SourceDataBrowser::unitHasPresets() const

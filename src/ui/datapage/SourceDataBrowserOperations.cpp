@@ -5,7 +5,7 @@
 #include "ui/datapage/SourceDataBrowser.h"
 #include "archive/DataSourceTree.h"
 #include "ui/datapage/NewBackups.h"
-#include "ui/datapage/RemoveSourceNodeAction.h"
+#include "ui/datapage/BackupNodeAction.h"
 
 void SourceDataBrowser::backup (bool all, bool selected, bool user)
 {
@@ -119,11 +119,8 @@ void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
             continue;
         if (! any)
             undo.beginNewTransaction();
-        juce::Component::SafePointer<SourceDataBrowser> self (this);
-        any = undo.perform (new RemoveSourceNodeAction (node, [self] (bool allWritten) {
-                  if (self != nullptr)
-                      self->saveArchive (allWritten);
-              })) || any;
+        any = undo.perform (new BackupNodeAction (BackupNodeAction::Step::remove, node, node.getParent(),
+                                                  saveBackupsAfterUndoOrRedo (*page, this))) || any;
     }
     if (! any)
         return;

@@ -310,9 +310,16 @@ TEST (SourceBrowser, BackupsAreTitledByKindMadeUniqueAndSavedAtOnce)
     else
         EXPECT_EQ (second, itemOf (5)->getDateText() + " (All)");
 
-    // Each backup is its own transaction.
+    // Each backup is its own transaction. Its undo takes its files off disk and out of the
+    // index; its redo brings both back.
+    const juce::File undone (itemOf (5)->getLinkData());
     ASSERT_TRUE (w.page.undoManager.undo());
     EXPECT_EQ (w.gigs().getNumChildren(), 5);
+    EXPECT_FALSE (undone.exists() || undone.withFileExtension ("xml").exists());
+    EXPECT_FALSE (w.indexedTitles().contains ("Gigs/" + second));
+    ASSERT_TRUE (w.page.undoManager.redo());
+    EXPECT_TRUE (undone.existsAsFile() && undone.withFileExtension ("xml").existsAsFile());
+    EXPECT_TRUE (w.indexedTitles().contains ("Gigs/" + second));
 }
 
 TEST (SourceBrowser, UniqueTitlesCountTheNumberedSiblings)
@@ -417,6 +424,11 @@ TEST (SourceBrowser, DeletingBackupsRemovesTheirFilesAndUndoBringsThemBack)
     auto again = w.backups.makeManager();
     ASSERT_TRUE (again->buildTree());
     EXPECT_EQ (again->getTree().getNumChildren(), 3);
+    // Redone, the delete takes them off disk and out of the index again; undone, it brings them back.
+    ASSERT_TRUE (w.page.undoManager.redo());
+    EXPECT_FALSE (studioData.exists() || gigData.exists());
+    EXPECT_FALSE (w.backups.indexFile().loadFileAsString().contains (w.studioFile.getFullPathName()));
+    ASSERT_TRUE (w.page.undoManager.undo());
 
     // An undo that cannot write the files back says so.
     w.select ({ w.studio() });
