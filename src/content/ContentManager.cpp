@@ -212,8 +212,10 @@ ContentManager::~ContentManager()
 class ContentManager::DescriptorFetch : public juce::Thread
 {
 public:
-    DescriptorFetch (ContentManager& o, int g, const juce::String& web, const juce::String& developer)
-        : juce::Thread ("Descriptor Fetch"), owner (o), generation (g), webAddress (web), developerAddress (developer)
+    DescriptorFetch (ContentManager& o, int g, const juce::String& web, const juce::String& developer,
+                     TransferDeadline d)
+        : juce::Thread ("Descriptor Fetch"), owner (o), generation (g), webAddress (web), developerAddress (developer),
+          deadline (d)
     {
     }
 
@@ -225,6 +227,7 @@ private:
     ContentManager& owner;
     const int generation;
     const juce::String webAddress, developerAddress;
+    const TransferDeadline deadline;
 };
 
 struct ContentManager::FetchedDescriptor : juce::Message
@@ -237,9 +240,9 @@ void ContentManager::DescriptorFetch::run()
 {
     auto message = std::make_unique<FetchedDescriptor>();
     message->generation = generation;
-    message->web = loadXmlFromAddress (webAddress, &owner.bytesFetched, true, this);
+    message->web = loadXmlFromAddress (webAddress, &owner.bytesFetched, true, this, deadline);
     if (developerAddress.isNotEmpty() && ! threadShouldExit())
-        message->developerCopy = loadXmlFromWeb (&owner.bytesFetched, developerAddress, this);
+        message->developerCopy = loadXmlFromWeb (&owner.bytesFetched, developerAddress, this, deadline);
 
     if (! threadShouldExit())
         owner.fetchReceiver.postMessage (message.release());
@@ -255,13 +258,26 @@ void ContentManager::FetchReceiver::handleMessage (const juce::Message& message)
     owner.takeFetchedDescriptor (std::move (mutableFetched.web), std::move (mutableFetched.developerCopy));
 }
 
+void ContentManager::FetchReceiver::timerCallback()
+{
+    stopTimer();
+    if (owner.fetching.load())
+        owner.takeFetchedDescriptor ({}, {});
+}
+
 void ContentManager::startDescriptorFetch (const juce::String& developerWebAddress)
 {
+    // The devices wait for the fetch, so it has a bound as a whole: the worker's transfers end
+    // at the web time-out, and the message thread takes the fetch as failed then even when a
+    // transfer does not (a name lookup that hangs).
+    const int timeoutMs = getWebTimeoutMs();
     fetching.store (true);
     descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
                                                          WebRoot::getContentBase() + "/" + descriptorFileName,
-                                                         developerWebAddress);
+                                                         developerWebAddress,
+                                                         juce::Time::getMillisecondCounterHiRes() + timeoutMs);
     descriptorFetch->startThread();
+    fetchReceiver.startTimer (timeoutMs);
 }
 
 void ContentManager::callWhenDescriptorFetched (std::function<void()> callback)
@@ -286,6 +302,7 @@ void ContentManager::startDownloadThread()
 void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web,
                                             std::unique_ptr<juce::XmlElement> developerCopy)
 {
+    fetchReceiver.stopTimer();
     const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
     const bool arrived = isXmlElementWithTag (web.get(), rootTag);
 
@@ -357,6 +374,7 @@ void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> we
 
 void ContentManager::reset()
 {
+    fetchReceiver.stopTimer();
     descriptorFetch.reset();
     fetching.store (false);
 
