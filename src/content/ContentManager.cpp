@@ -44,6 +44,25 @@ namespace
         return id >= 0 && id <= 127 ? id : -1;
     }
 
+    // A product without a usable name or id can have no folder and cannot be identified.
+    bool isUsableProduct (const juce::XmlElement& product)
+    {
+        return parseProductId (product) >= 0 && AppPaths::isUsableFolderName (product.getStringAttribute ("name"));
+    }
+
+    // A descriptor worth putting in force: the right root, and a product the program can use.
+    // One that names none would leave every unit unfound.
+    bool namesAUsableProduct (const juce::XmlElement* descriptor)
+    {
+        if (! isXmlElementWithTag (descriptor, ContentType::getRootTag (ContentType::controlDescriptor)))
+            return false;
+        if (auto* devices = descriptor->getChildByName ("devices"))
+            for (auto* product : devices->getChildWithTagNameIterator ("product"))
+                if (isUsableProduct (*product))
+                    return true;
+        return false;
+    }
+
     juce::String websitePath (const char* path)
     {
         return WebRoot::getDefaultRoot() + path;
@@ -304,7 +323,9 @@ void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> we
 {
     fetchReceiver.stopTimer();
     const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
-    const bool arrived = isXmlElementWithTag (web.get(), rootTag);
+    // A web copy that names no usable product counts as not arrived: the copy from disk stays,
+    // in force and on disk, as after any failed fetch.
+    const bool arrived = namesAUsableProduct (web.get());
 
     // A developer override stays in force; otherwise the web copy replaces the one from disk
     // and is written back.
@@ -427,10 +448,12 @@ void ContentManager::loadControlDescriptor()
         }
     }
 
+    // A stored copy that names no usable product (as earlier versions stored from the web)
+    // counts as missing: the installed copy takes its place.
     if (active == nullptr)
     {
         active = loadXmlDocument (&bytesFetched, storedFile.getFullPathName());
-        if (! isXmlElementWithTag (active.get(), rootTag))
+        if (! namesAUsableProduct (active.get()))
             active.reset();
     }
 
@@ -504,12 +527,10 @@ bool ContentManager::buildRecords (juce::OwnedArray<ProductInfo>& previous)
     {
         for (auto* product : devices->getChildWithTagNameIterator ("product"))
         {
+            if (! isUsableProduct (*product))
+                continue;
             const auto name = product->getStringAttribute ("name");
             const int id = parseProductId (*product);
-
-            // A product without a usable name or id cannot have a folder or be identified.
-            if (id < 0 || ! AppPaths::isUsableFolderName (name))
-                continue;
 
             auto record = std::make_unique<ProductInfo>();
             record->element = product;
