@@ -56,6 +56,20 @@ void Nexus::startUp()
     mainWindow.reset();
     mainWindow = std::make_unique<MainAppWindow>();
 
+    // 4. Device profiler. Its registry needs nothing from the web: it is read at once, so that
+    //    the known units are listed while the web copy is awaited. The content of their
+    //    products is made present once the fetch has ended (startDevices).
+    setDeviceProfiler (new DeviceProfiler());
+    if (getDeviceProfiler() == nullptr)
+    {
+        appRaiseFatalError (1);
+        return;
+    }
+    getDeviceProfiler()->readRegistry();
+    if (auto* content = getMainContent())
+        if (auto* page = content->getDevicePage())
+            page->showKnownUnits();
+
     // The web copy of the control descriptor is fetched by a worker while the window shows.
     // The devices start once the fetch has ended, on the descriptor it leaves in force (the
     // web copy, else the one on disk): the first scan identifies by that descriptor's products,
@@ -74,14 +88,10 @@ void Nexus::startUp()
 
 bool Nexus::startDevices()
 {
-    // 4. Device profiler: the known-device registry, loaded at once (which makes the content
-    //    of every product in it present).
-    setDeviceProfiler (new DeviceProfiler());
+    // 4. The known-device registry is loaded, which makes the content of every product in it
+    //    present, on the descriptor the fetch left in force.
     if (getDeviceProfiler() == nullptr)
-    {
-        appRaiseFatalError (1);
         return false;
-    }
     getDeviceProfiler()->load();
 
     // 5. Device manager; its thread starts at once. Its messages and those of its device

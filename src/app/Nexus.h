@@ -39,8 +39,8 @@ public:
     static juce::String getUserKindName (int kind);
 
 private:
-    // Start-up steps 4 to 6: device profiler, device manager, the first scan; false after a
-    // fatal error.
+    // Start-up steps 4 to 6 once the fetch of the control descriptor has ended: the registry's
+    // products, the device manager, the first scan; false after a fatal error.
     bool startDevices();
 
     std::unique_ptr<MainAppWindow> mainWindow;

@@ -44,6 +44,25 @@ namespace
         return id >= 0 && id <= 127 ? id : -1;
     }
 
+    // A product without a usable name or id can have no folder and cannot be identified.
+    bool isUsableProduct (const juce::XmlElement& product)
+    {
+        return parseProductId (product) >= 0 && AppPaths::isUsableFolderName (product.getStringAttribute ("name"));
+    }
+
+    // A descriptor worth putting in force: the right root, and a product the program can use.
+    // One that names none would leave every unit unfound.
+    bool namesAUsableProduct (const juce::XmlElement* descriptor)
+    {
+        if (! isXmlElementWithTag (descriptor, ContentType::getRootTag (ContentType::controlDescriptor)))
+            return false;
+        if (auto* devices = descriptor->getChildByName ("devices"))
+            for (auto* product : devices->getChildWithTagNameIterator ("product"))
+                if (isUsableProduct (*product))
+                    return true;
+        return false;
+    }
+
     juce::String websitePath (const char* path)
     {
         return WebRoot::getDefaultRoot() + path;
@@ -212,8 +231,10 @@ ContentManager::~ContentManager()
 class ContentManager::DescriptorFetch : public juce::Thread
 {
 public:
-    DescriptorFetch (ContentManager& o, int g, const juce::String& web, const juce::String& developer)
-        : juce::Thread ("Descriptor Fetch"), owner (o), generation (g), webAddress (web), developerAddress (developer)
+    DescriptorFetch (ContentManager& o, int g, const juce::String& web, const juce::String& developer,
+                     TransferDeadline d)
+        : juce::Thread ("Descriptor Fetch"), owner (o), generation (g), webAddress (web), developerAddress (developer),
+          deadline (d)
     {
     }
 
@@ -225,6 +246,7 @@ private:
     ContentManager& owner;
     const int generation;
     const juce::String webAddress, developerAddress;
+    const TransferDeadline deadline;
 };
 
 struct ContentManager::FetchedDescriptor : juce::Message
@@ -237,9 +259,9 @@ void ContentManager::DescriptorFetch::run()
 {
     auto message = std::make_unique<FetchedDescriptor>();
     message->generation = generation;
-    message->web = loadXmlFromAddress (webAddress, &owner.bytesFetched, true, this);
+    message->web = loadXmlFromAddress (webAddress, &owner.bytesFetched, true, this, deadline);
     if (developerAddress.isNotEmpty() && ! threadShouldExit())
-        message->developerCopy = loadXmlFromWeb (&owner.bytesFetched, developerAddress, this);
+        message->developerCopy = loadXmlFromWeb (&owner.bytesFetched, developerAddress, this, deadline);
 
     if (! threadShouldExit())
         owner.fetchReceiver.postMessage (message.release());
@@ -255,13 +277,26 @@ void ContentManager::FetchReceiver::handleMessage (const juce::Message& message)
     owner.takeFetchedDescriptor (std::move (mutableFetched.web), std::move (mutableFetched.developerCopy));
 }
 
+void ContentManager::FetchReceiver::timerCallback()
+{
+    stopTimer();
+    if (owner.fetching.load())
+        owner.takeFetchedDescriptor ({}, {});
+}
+
 void ContentManager::startDescriptorFetch (const juce::String& developerWebAddress)
 {
+    // The devices wait for the fetch, so it has a bound as a whole: the worker's transfers end
+    // at the web time-out, and the message thread takes the fetch as failed then even when a
+    // transfer does not (a name lookup that hangs).
+    const int timeoutMs = getWebTimeoutMs();
     fetching.store (true);
     descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
                                                          WebRoot::getContentBase() + "/" + descriptorFileName,
-                                                         developerWebAddress);
+                                                         developerWebAddress,
+                                                         juce::Time::getMillisecondCounterHiRes() + timeoutMs);
     descriptorFetch->startThread();
+    fetchReceiver.startTimer (timeoutMs);
 }
 
 void ContentManager::callWhenDescriptorFetched (std::function<void()> callback)
@@ -286,8 +321,11 @@ void ContentManager::startDownloadThread()
 void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web,
                                             std::unique_ptr<juce::XmlElement> developerCopy)
 {
+    fetchReceiver.stopTimer();
     const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
-    const bool arrived = isXmlElementWithTag (web.get(), rootTag);
+    // A web copy that names no usable product counts as not arrived: the copy from disk stays,
+    // in force and on disk, as after any failed fetch.
+    const bool arrived = namesAUsableProduct (web.get());
 
     // A developer override stays in force; otherwise the web copy replaces the one from disk
     // and is written back.
@@ -357,6 +395,7 @@ void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> we
 
 void ContentManager::reset()
 {
+    fetchReceiver.stopTimer();
     descriptorFetch.reset();
     fetching.store (false);
 
@@ -409,10 +448,12 @@ void ContentManager::loadControlDescriptor()
         }
     }
 
+    // A stored copy that names no usable product (as earlier versions stored from the web)
+    // counts as missing: the installed copy takes its place.
     if (active == nullptr)
     {
         active = loadXmlDocument (&bytesFetched, storedFile.getFullPathName());
-        if (! isXmlElementWithTag (active.get(), rootTag))
+        if (! namesAUsableProduct (active.get()))
             active.reset();
     }
 
@@ -486,12 +527,10 @@ bool ContentManager::buildRecords (juce::OwnedArray<ProductInfo>& previous)
     {
         for (auto* product : devices->getChildWithTagNameIterator ("product"))
         {
+            if (! isUsableProduct (*product))
+                continue;
             const auto name = product->getStringAttribute ("name");
             const int id = parseProductId (*product);
-
-            // A product without a usable name or id cannot have a folder or be identified.
-            if (id < 0 || ! AppPaths::isUsableFolderName (name))
-                continue;
 
             auto record = std::make_unique<ProductInfo>();
             record->element = product;

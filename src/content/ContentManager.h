@@ -136,10 +136,13 @@ private:
 
     class DescriptorFetch;
     struct FetchedDescriptor;
-    struct FetchReceiver : juce::MessageListener
+    // Takes the outcome of the fetch on the message thread; a fetch that has not ended by the
+    // web time-out is taken as failed there, whatever the worker still waits for.
+    struct FetchReceiver : juce::MessageListener, juce::Timer
     {
         explicit FetchReceiver (ContentManager& o) : owner (o) {}
         void handleMessage (const juce::Message&) override;
+        void timerCallback() override;
         ContentManager& owner;
     };
 

@@ -2,6 +2,7 @@
 #include "core/ThreadExit.h"
 #include "core/WebAddress.h"
 #include "model/AtomicFileWriter.h"
+#include <cmath>
 #include <cstdlib>
 
 namespace
@@ -57,11 +58,24 @@ namespace
         return juce::URL (WebRoot::mapAddress (address.trim().replace (" ", "%20")));
     }
 
-    // Connects and accepts only a final 2xx status.
-    bool openWeb (OpenWeb& web, const juce::URL& url, bool post, juce::Thread* thread)
+    bool isPast (TransferDeadline deadline)
     {
+        return deadline > 0 && juce::Time::getMillisecondCounterHiRes() >= deadline;
+    }
+
+    // Connects and accepts only a final 2xx status. A connection that would outlast the
+    // deadline gives up at it.
+    bool openWeb (OpenWeb& web, const juce::URL& url, bool post, juce::Thread* thread, TransferDeadline deadline = 0)
+    {
+        if (isPast (deadline))
+            return false;
+
+        auto timeoutMs = getWebTimeoutMs();
+        if (deadline > 0)
+            timeoutMs = juce::jmin (timeoutMs, (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()));
+
         web.stream = std::make_unique<juce::WebInputStream> (url, post);
-        web.stream->withConnectionTimeout (getWebTimeoutMs()).withNumRedirectsToFollow (5);
+        web.stream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
 
         auto* watched = thread != nullptr ? thread : juce::Thread::getCurrentThread();
         web.canceller = std::make_unique<ExitCanceller> (watched, *web.stream);
@@ -92,7 +106,7 @@ namespace
     // Reads a stream to its end. `web` is set for web streams, whose completeness is
     // judged by the transfer's own result and the declared length.
     bool readWhole (juce::InputStream& in, juce::WebInputStream* web, juce::MemoryBlock& block,
-                    ByteCounter* counter, juce::Thread* thread)
+                    ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0)
     {
         block.reset();
         const auto declared = in.getTotalLength();
@@ -109,7 +123,7 @@ namespace
         for (;;)
         {
             const int n = in.read (buffer.get(), readChunkBytes);
-            if (exitRequested (thread))
+            if (exitRequested (thread) || isPast (deadline))
             {
                 stopped = true;
                 break;
@@ -198,7 +212,7 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
 }
 
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
-                            ByteCounter* counter, juce::Thread* thread)
+                            ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline)
 {
     block.reset();
     if (address.trim().isEmpty())
@@ -211,10 +225,10 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
     }
 
     OpenWeb web;
-    if (! openWeb (web, makeWebUrl (address), false, thread))
+    if (! openWeb (web, makeWebUrl (address), false, thread, deadline))
         return false;
 
-    const bool ok = readWhole (*web.stream, web.stream.get(), block, counter, thread);
+    const bool ok = readWhole (*web.stream, web.stream.get(), block, counter, thread, deadline);
     if (! ok)
         block.reset();
     return ok;
@@ -249,13 +263,13 @@ bool downloadToFile (const juce::String& address, const juce::String& filePath, 
 }
 
 std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
-                                                  juce::Thread* thread)
+                                                  juce::Thread* thread, TransferDeadline deadline)
 {
     if (! isWebTransferAddress (address))
         return {};
 
     juce::MemoryBlock data;
-    if (! readWebStreamToMemory (address, data, counter, thread) || data.isEmpty())
+    if (! readWebStreamToMemory (address, data, counter, thread, deadline) || data.isEmpty())
         return {};
 
     return juce::parseXML (data.toString());
@@ -278,7 +292,7 @@ std::unique_ptr<juce::XmlElement> loadXmlDocument (ByteCounter* counter, const j
 }
 
 std::unique_ptr<juce::XmlElement> loadXmlFromAddress (const juce::String& address, ByteCounter* counter,
-                                                      bool webFirst, juce::Thread* thread)
+                                                      bool webFirst, juce::Thread* thread, TransferDeadline deadline)
 {
     const auto trimmed = address.trim();
     if (trimmed.isEmpty())
@@ -286,14 +300,14 @@ std::unique_ptr<juce::XmlElement> loadXmlFromAddress (const juce::String& addres
 
     if (webFirst)
     {
-        if (auto xml = loadXmlFromWeb (counter, trimmed, thread))
+        if (auto xml = loadXmlFromWeb (counter, trimmed, thread, deadline))
             return xml;
         return loadXmlDocument (counter, trimmed);
     }
 
     if (auto xml = loadXmlDocument (counter, trimmed))
         return xml;
-    return loadXmlFromWeb (counter, trimmed, thread);
+    return loadXmlFromWeb (counter, trimmed, thread, deadline);
 }
 
 bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thread)

@@ -28,6 +28,11 @@ namespace WebRoot
 int getWebTimeoutMs();
 void setWebTimeoutMs (int milliseconds);
 
+// A time by which a whole web transfer (connection, answer and body) must have ended, as a
+// juce::Time::getMillisecondCounterHiRes() value; 0 sets none. Past it the transfer fails:
+// an answer that trickles just above the low-speed abort may otherwise take hours.
+using TransferDeadline = double;
+
 // True for texts that name a web address rather than a local file.
 bool isWebTransferAddress (const juce::String& address);
 
@@ -37,9 +42,11 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 
 // Reads the whole address into `block` (replacing its content). The thread's exit
 // request (or, without one, the calling thread's) ends the read early, and a web read
-// in progress is cancelled at once. True only when the whole body arrived.
+// in progress is cancelled at once. Given a deadline, a web read fails once past it: the
+// connection gives up at the deadline, and the body is checked after each piece read.
+// True only when the whole body arrived.
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
-                            ByteCounter* counter, juce::Thread* thread);
+                            ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0);
 
 // Downloads an address to a file. Without `force` an existing non-empty file is kept
 // (true, no transfer). The file is replaced only after a complete, non-empty read, by
@@ -48,10 +55,11 @@ bool downloadToFile (const juce::String& address, const juce::String& filePath, 
                      ByteCounter* counter, juce::Thread* thread);
 
 std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
-                                                  juce::Thread* thread = nullptr);
+                                                  juce::Thread* thread = nullptr, TransferDeadline deadline = 0);
 std::unique_ptr<juce::XmlElement> loadXmlDocument (ByteCounter* counter, const juce::String& filePath);
 std::unique_ptr<juce::XmlElement> loadXmlFromAddress (const juce::String& address, ByteCounter* counter,
-                                                      bool webFirst, juce::Thread* thread = nullptr);
+                                                      bool webFirst, juce::Thread* thread = nullptr,
+                                                      TransferDeadline deadline = 0);
 
 // Sends the URL's parameters form-encoded in the body of an HTTP POST and reads the
 // whole reply text. False (and an empty reply) on any failure or a status other than 2xx.

@@ -188,30 +188,36 @@ bool DeviceProfiler::save()
     return AtomicFileWriter::replaceWithXml (file, *registry, format);
 }
 
+void DeviceProfiler::readRegistry()
+{
+    const juce::ScopedLock sl (lock);
+    registry.reset();
+    productIds.clear();
+
+    const juce::File file (AppPaths::getDeviceListFile());
+    AtomicFileWriter::discardLeftover (AtomicFileWriter::temporaryFor (file));
+    if (file.existsAsFile())
+    {
+        auto xml = juce::XmlDocument::parse (file);
+        if (xml != nullptr && xml->hasTagName ("DEVICE_MANAGER"))
+            registry = std::move (xml);
+    }
+
+    if (registry != nullptr)
+        for (auto* e : registry->getChildWithTagNameIterator ("device"))
+        {
+            const int id = e->getIntAttribute ("id", 255);
+            if (juce::isPositiveAndBelow (id, 255))
+                productIds.addIfNotAlreadyThere (id);
+        }
+}
+
 bool DeviceProfiler::load()
 {
+    readRegistry();
     juce::Array<int> ids;
     {
         const juce::ScopedLock sl (lock);
-        registry.reset();
-        productIds.clear();
-
-        const juce::File file (AppPaths::getDeviceListFile());
-        AtomicFileWriter::discardLeftover (AtomicFileWriter::temporaryFor (file));
-        if (file.existsAsFile())
-        {
-            auto xml = juce::XmlDocument::parse (file);
-            if (xml != nullptr && xml->hasTagName ("DEVICE_MANAGER"))
-                registry = std::move (xml);
-        }
-
-        if (registry != nullptr)
-            for (auto* e : registry->getChildWithTagNameIterator ("device"))
-            {
-                const int id = e->getIntAttribute ("id", 255);
-                if (juce::isPositiveAndBelow (id, 255))
-                    productIds.addIfNotAlreadyThere (id);
-            }
         ids = productIds;
     }
 

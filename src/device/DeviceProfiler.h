@@ -50,10 +50,14 @@ public:
         juce::Array<juce::int64> detectionTimes;
     };
 
-    // Reads "deviceList.xml" and makes the content of each product in it present (with the
-    // words "developer" and "sync_all": of every product). True when every preparation
-    // succeeded.
+    // Reads "deviceList.xml" (readRegistry) and makes the content of each product in it
+    // present (with the words "developer" and "sync_all": of every product). True when every
+    // preparation succeeded.
     bool load();
+
+    // Reads "deviceList.xml" alone: the known units are then listed, before their products'
+    // content is made present.
+    void readRegistry();
 
     KnownDevices getKnownDevices (bool leaveOutConnected) const;
 

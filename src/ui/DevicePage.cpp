@@ -200,6 +200,15 @@ void DevicePage::mouseDown (const MouseEvent& e)
 //==============================================================================
 void DevicePage::updateToolbar (int deviceState)
 {
+    // Scan looks as its command is: inactive until the device manager exists, which the start-up
+    // makes once the control descriptor is settled.
+    if (auto* item = findToolbarItem (DeviceToolbarItemFactory::scanItem))
+    {
+        juce::ApplicationCommandInfo scan (AppCommand::scanForDevices);
+        owner.getCommandInfo (AppCommand::scanForDevices, scan);
+        item->setEnabled ((scan.flags & juce::ApplicationCommandInfo::isDisabled) == 0);
+    }
+
     const bool connected = isUnitConnected();
 
     if (auto* item = findToolbarItem (DeviceToolbarItemFactory::disconnectItem))

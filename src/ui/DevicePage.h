@@ -29,6 +29,7 @@ public:
     juce::Component& getPageComponent() override { return *this; }
     int getFirstToggledPortIndex() const override;
     void showConnectedUnit() override { portPanel.refreshButtons(); }
+    void showKnownUnits() override    { rebuildKnownDeviceButtons(); }
     void changeInfoCallback (const ChangeInfo& info) override;
 
     void buttonClicked (juce::Button*) override;

@@ -19,4 +19,7 @@ public:
     // The port buttons show again which unit's ports are open (after a click on another
     // unit whose connection did not come about).
     virtual void showConnectedUnit() = 0;
+
+    // The known units are listed again (the registry has been read).
+    virtual void showKnownUnits() = 0;
 };

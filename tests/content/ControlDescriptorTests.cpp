@@ -160,20 +160,26 @@ TEST (ControlDescriptor, InstalledCopyIsCopiedToTheDataFolder)
                w.installedContent().getChildFile ("masterDescriptor.xml").loadFileAsString());
 }
 
-TEST (ControlDescriptor, StoredCopyWithWrongRootFallsBackToTheInstalledOne)
+// A stored copy with the wrong root, or one that names no product the program can use (as
+// earlier versions stored from the web), counts as missing.
+TEST (ControlDescriptor, StoredCopyWithWrongRootOrNoProductFallsBackToTheInstalledOne)
 {
-    ContentWorld w;
-    w.server.failWith (descriptorPath, 404);
-    w.appDataFolder().createDirectory();
-    storedDescriptor (w).replaceWithText ("<WRONG><devices>" + product ("Wrong Unit", "55") + "</devices></WRONG>");
-    w.installSampleContent();
+    for (auto stored : { "<WRONG><devices>" + product ("Wrong Unit", "55") + "</devices></WRONG>",
+                         descriptorWith ("", product ("", "55")) })
+    {
+        ContentWorld w;
+        w.server.failWith (descriptorPath, 404);
+        w.appDataFolder().createDirectory();
+        storedDescriptor (w).replaceWithText (stored);
+        w.installSampleContent();
 
-    ContentManager cm;
+        ContentManager cm;
 
-    awaitDescriptor (cm);
-    EXPECT_EQ (cm.findProductIndex (55), -1);
-    EXPECT_EQ (cm.getProductName (17), "Merle");
-    EXPECT_EQ (w.host.fatalCode.load(), 0);
+        awaitDescriptor (cm);
+        EXPECT_EQ (cm.findProductIndex (55), -1);
+        EXPECT_EQ (cm.getProductName (17), "Merle") << stored;
+        EXPECT_EQ (w.host.fatalCode.load(), 0);
+    }
 }
 
 TEST (ControlDescriptor, InstalledCopyIsReadInPlaceWhenTheDataFolderCannotTakeIt)

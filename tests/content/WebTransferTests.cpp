@@ -268,6 +268,23 @@ TEST (WebTransfer, StalledServerTimesOut)
     setWebTimeoutMs (30000);
 }
 
+// A transfer with a deadline ends there, however the server answers: silent, or trickling
+// fast enough for the low-speed abort (the body here would take 40 s).
+TEST (WebTransfer, ADeadlineEndsATransferThatStallsOrTrickles)
+{
+    Site site;
+    site.server.stall ("/files/hello.txt");
+    site.server.serveSlowly ("/files/big.bin", 1024, 100);
+    for (auto path : { "/files/hello.txt", "/files/big.bin" })
+    {
+        juce::MemoryBlock block;
+        const double deadline = juce::Time::getMillisecondCounterHiRes() + 1000;
+        EXPECT_FALSE (readWebStreamToMemory (site.server.address (path), block, nullptr, nullptr, deadline)) << path;
+        EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - deadline, 20000.0) << path << " was waited for to the end";
+        EXPECT_TRUE (block.isEmpty());
+    }
+}
+
 TEST (WebTransfer, XmlLoadOrder)
 {
     Site site;

@@ -67,6 +67,7 @@ namespace testing_support
         juce::Component& getPageComponent() override { return page; }
         int getFirstToggledPortIndex() const override { return toggledPort; }
         void showConnectedUnit() override { toggledPort = -1; }
+        void showKnownUnits() override {}
         void changeInfoCallback (const ChangeInfo& info) override { ChangeRecorder::changeInfoCallback (info); }
 
         juce::Component page;

@@ -311,3 +311,33 @@ TEST (ContentStartup, OfflineTheFirstBoxSaysSoAndEachBoxGivesTheKeyboardBack)
     pressKeys ("ctrl+q");
     EXPECT_EQ (app.waitForExit (30000), 0) << "the keys did not reach the program";
 }
+
+// The web answers with the right root and no product, while the copy on disk lists the
+// products. That copy stays as it was and stays in force: the unit waiting is identified by it,
+// connected and read, at this start and at the next, offline, one.
+TEST (ContentStartup, AWebCopyWithoutProductsSpoilsNeitherTheStoredCopyNorTheScan)
+{
+    TempHome home;
+    storeDescriptorWithout (home, {});
+    const auto stored = dataFolder (home).getChildFile ("masterDescriptor.xml");
+    juce::MemoryBlock before;
+    ASSERT_TRUE (stored.loadFileAsData (before));
+    LocalHttpServer server;
+    server.reply (descriptorPath, 200, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CONTROL_DESCRIPTOR/>");
+    WaitingUnits units;
+
+    for (auto web : { server.getRootAddress(), juce::String ("http://127.0.0.1:9") })
+    {
+        WebRoot root (web);
+        AppProcess app;
+        auto& merle = units.plugIn ("Merle");
+        EXPECT_TRUE (pumpUntil ([&] { return merle.countReceived (0x15) > 0 || ! app.isRunning(); }, 90000));
+        EXPECT_GT (merle.countReceived (0x15), 0) << "Merle was not identified, connected and read with the web at " << web;
+        EXPECT_EQ (app.stop(), 0);
+
+        juce::MemoryBlock after;
+        EXPECT_TRUE (stored.loadFileAsData (after) && after == before) << "the stored copy changed";
+        units.plugged.clear();
+    }
+    EXPECT_EQ (server.countRequests ("GET", descriptorPath), 1);
+}

@@ -7,8 +7,10 @@
 #include "device/DeviceProfiler.h"
 #include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
+#include "ui/DevicePage.h"
 #include "ui/LarkspireContentComponent.h"
 #include "ui/MainAppWindow.h"
+#include "ui/dialogs/MidiDevicesComp.h"
 #include "support/ContentWorld.h"
 #include "support/RecordingDialogService.h"
 #include "support/TestAppHost.h"
@@ -90,15 +92,20 @@ TEST (HubContent, TheMainContentGetsTheScanTheWorkersMessagesAndTheQuitQuestion)
 }
 
 // While the web service keeps the control descriptor waiting, the window is there and the
-// devices wait: no registry, no device manager, no scan (nor a scan the user asks for), no
-// end of the start-up. Once the web copy has come it is in force for the first scan, and the
-// start-up ends after that scan was invoked, online.
+// devices wait: no device manager, no scan (nor a scan the user asks for, and Scan looks so),
+// no end of the start-up; the units known from earlier runs are listed meanwhile. Once the web
+// copy has come it is in force for the first scan, and the start-up ends after that scan was
+// invoked, online.
 TEST (HubContent, TheDevicesStartOnTheWebCopyOnceItHasCome)
 {
     ContentWorld w;
     configureApplicationProperties();
     w.host.applicationState = 1;   // starting
     w.installSampleContent();
+    ASSERT_TRUE (w.appDataFolder().createDirectory());
+    ASSERT_TRUE (w.appDataFolder().getChildFile ("deviceList.xml").replaceWithText (
+        "<DEVICE_MANAGER><device name=\"Merle XT\" id=\"18\" activated=\"1\" detection=\"1600000000000\" "
+        "version=\"0.2.1.0.210.0\" serial=\"31000\" manufacture=\"2020.11.30\"/></DEVICE_MANAGER>"));
     const juce::String descriptorPath = "/Larkspire2/masterDescriptor.xml";
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "</devices>",
                     "<product name=\"Wren\" sysexId=\"40\"/></devices>");
@@ -125,9 +132,19 @@ TEST (HubContent, TheDevicesStartOnTheWebCopyOnceItHasCome)
 
         ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", descriptorPath) == 1; }, 60000));
         pumpFor (300);
-        EXPECT_EQ (getDeviceProfiler(), nullptr);
         EXPECT_EQ (getDeviceManager(), nullptr);
         EXPECT_FALSE (content->invokeDirectly (AppCommand::scanForDevices, false));
+        auto* page = dynamic_cast<DevicePage*> (content->getDevicePage());
+        ASSERT_NE (page, nullptr);
+        auto* scan = page->findToolbarItem (DeviceToolbarItemFactory::scanItem);
+        ASSERT_NE (scan, nullptr);
+        EXPECT_FALSE (scan->isEnabled());
+        EXPECT_EQ (page->getKnownDevicePanel().getNumButtons(), 1);
+        {
+            MidiDevicesComp list;
+            ASSERT_EQ (list.getNumRows(), 1);
+            EXPECT_EQ (list.getCell (0, MidiDevicesComp::status), "Not Connected");
+        }
         EXPECT_TRUE (seen.kinds.isEmpty());
         EXPECT_FALSE (content->getStatusBar().isTimerRunning());
         EXPECT_TRUE (boxes.boxes.empty());
@@ -138,10 +155,10 @@ TEST (HubContent, TheDevicesStartOnTheWebCopyOnceItHasCome)
         EXPECT_TRUE (seen.webCopyInForce);
         EXPECT_EQ (seen.count (2, AppCommand::scanForDevices), 1);
         EXPECT_EQ (seen.kinds[0], 2);   // the scan command came first
-        ASSERT_NE (getDeviceProfiler(), nullptr);
         EXPECT_TRUE (getContentManager()->isOnline());
         EXPECT_EQ (content->getSignInButton().getCommandID(), AppCommand::signIn);
         EXPECT_TRUE (content->getStatusBar().isTimerRunning());
+        EXPECT_TRUE (pumpUntil ([&] { return scan->isEnabled(); }));
         pumpFor (100);
         EXPECT_TRUE (boxes.boxes.empty()) << boxes.titles().joinIntoString (", ");
 

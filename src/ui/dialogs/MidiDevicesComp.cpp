@@ -11,11 +11,30 @@ namespace
 {
     constexpr const char* noDevicesText = "No MIDI Devices Found";
     constexpr const char* notConnectedText = "Not Connected";
+    constexpr int followIntervalMs = 500;
+
+    // The texts of the grid's cells, column by column.
+    void fillColumns (const juce::Array<MidiDevicesComp::Device>& devices, juce::StringArray* columns)
+    {
+        using Comp = MidiDevicesComp;
+        for (auto& d : devices)
+        {
+            const bool identified = (d.statusWord & DeviceObject::identified) != 0;
+            columns[Comp::deviceName].add (d.name);
+            columns[Comp::inputName].add (d.input);
+            columns[Comp::outputName].add (d.output);
+            columns[Comp::serialNumber].add (identified ? (d.serial == 0 ? juce::String ("Not Set") : juce::String (d.serial))
+                                                        : juce::String());
+            columns[Comp::version].add (identified ? formatFirmwareVersion (d.firmware, false) : juce::String());
+            columns[Comp::status].add (d.statusText.isNotEmpty() ? d.statusText : getDeviceStatusText (d.statusWord));
+        }
+    }
 }
 
 MidiDevicesComp::MidiDevicesComp()
 {
     build (collectDevices());
+    startTimer (followIntervalMs);
 }
 
 MidiDevicesComp::MidiDevicesComp (const juce::Array<Device>& devices)
@@ -74,19 +93,26 @@ juce::Array<MidiDevicesComp::Device> MidiDevicesComp::collectDevices()
     return devices;
 }
 
+void MidiDevicesComp::timerCallback()
+{
+    const auto devices = collectDevices();
+    juce::StringArray now[numColumns];
+    fillColumns (devices, now);
+    for (int c = 0; c < numColumns; ++c)
+        if (now[c] != columns[c])
+        {
+            build (devices);
+            repaint();
+            return;
+        }
+}
+
 void MidiDevicesComp::build (const juce::Array<Device>& devices)
 {
-    for (auto& d : devices)
-    {
-        const bool identified = (d.statusWord & DeviceObject::identified) != 0;
-        columns[deviceName].add (d.name);
-        columns[inputName].add (d.input);
-        columns[outputName].add (d.output);
-        columns[serialNumber].add (identified ? (d.serial == 0 ? juce::String ("Not Set") : juce::String (d.serial))
-                                              : juce::String());
-        columns[version].add (identified ? formatFirmwareVersion (d.firmware, false) : juce::String());
-        columns[status].add (d.statusText.isNotEmpty() ? d.statusText : getDeviceStatusText (d.statusWord));
-    }
+    for (auto& column : columns)
+        column.clear();
+    columnWidths.clear();
+    fillColumns (devices, columns);
 
     scale = getUiScalingFactor();
     font = juce::Font (14.0f * scale);

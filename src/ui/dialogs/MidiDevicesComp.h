@@ -4,9 +4,11 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // A read-only grid of every MIDI port pair and every unit known from earlier runs: name,
-// ports, serial number, firmware version and state, under a header row. It reads the
-// process-wide device manager and device profiler once, when it is made.
-class MidiDevicesComp : public juce::Component
+// ports, serial number, firmware version and state, under a header row. Made from the
+// process-wide device manager and device profiler, it follows them for as long as it exists,
+// so that units found (or lost) while the list is open show in it.
+class MidiDevicesComp : public juce::Component,
+                        private juce::Timer
 {
 public:
     enum Column { deviceName, inputName, outputName, serialNumber, version, status, numColumns };
@@ -21,7 +23,7 @@ public:
         VersionNumber firmware;
     };
 
-    // Lists what the process-wide managers know now.
+    // Lists what the process-wide managers know, now and later.
     MidiDevicesComp();
     // Lists the given devices (what collectDevices() gives, in tests any list).
     explicit MidiDevicesComp (const juce::Array<Device>& devices);
@@ -48,6 +50,7 @@ public:
 
 private:
     void build (const juce::Array<Device>& devices);
+    void timerCallback() override;
 
     juce::StringArray columns[numColumns];
     juce::Array<int> columnWidths;

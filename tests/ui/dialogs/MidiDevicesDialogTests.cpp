@@ -9,6 +9,7 @@
 #include "ui/dialogs/ProgramDialogs.h"
 #include "support/DeviceWorld.h"
 #include "support/RecordingDialogService.h"
+#include "support/TestEnvironment.h"
 
 using namespace testing_support;
 
@@ -50,7 +51,12 @@ TEST (MidiDevicesDialog, ListsPortPairsAndUnitsKnownFromEarlierScans)
     auto xt = w.addUnit (DeviceWorld::merleXT, 215, 0);
     w.addPorts ("Keyboard In", "");
     w.startManager();
+    // A list that is open while the units are found shows them.
+    MidiDevicesComp open;
+    EXPECT_EQ (open.getNumRows(), 0);
     ASSERT_EQ (w.scan(), 1);
+    EXPECT_TRUE (pumpUntil ([&] { return open.getNumRows() == 3
+                                         && open.getCell (rowOf (open, "Merle MIDI"), MidiDevicesComp::status) == "Ready"; }));
 
     {
         MidiDevicesComp comp;
