@@ -36,8 +36,8 @@ bool isWebTransferAddress (const juce::String& address);
 std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 
 // Reads the whole address into `block` (replacing its content). The thread's exit
-// request (or, without one, the calling thread's) ends the read early, and a web read
-// in progress is cancelled at once. True only when the whole body arrived.
+// request (or, without one, the calling thread's) ends the read early: a web read in
+// progress is given up at once, never waited for. True only when the whole body arrived.
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
                             ByteCounter* counter, juce::Thread* thread);
 
