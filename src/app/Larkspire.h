@@ -7,6 +7,7 @@
 #include <memory>
 
 class Nexus;
+class QuitSignals;
 
 // The application object: settings, install token, run counter, command-line
 // words, the hub, the fatal error code and the application state word.
@@ -56,6 +57,10 @@ private:
     void setUpInstallToken();
     // Shows the error's box and quits when it is closed.
     void endAfterFatalError (int code);
+    // Tells the content component, once, that the program quits without asking.
+    void announceForcedQuit();
+    // The quit a signal asks for: forced, as after a fatal error.
+    void quitOnSignal();
 
     bool developer = false;
     bool scanAll = false;
@@ -67,5 +72,7 @@ private:
     bool firstRun = false;
     bool initialised = false;   // a second instance gets shutdown() without initialise()
     bool fatalErrorShown = false;
+    bool forcedQuitAnnounced = false;
     std::unique_ptr<Nexus> nexus;
+    std::unique_ptr<QuitSignals> quitSignals;
 };
