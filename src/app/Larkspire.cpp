@@ -1,10 +1,13 @@
 #include "app/Larkspire.h"
 #include "app/Nexus.h"
 #include "app/QuitSignals.h"
+#include "content/WebTransfer.h"
 #include "core/Settings.h"
 #include "ui/CommandManager.h"
 #include "ui/MainAppWindow.h"
 #include "core/DialogService.h"
+#include <cstdio>
+#include <cstdlib>
 
 Larkspire::Larkspire() = default;
 
@@ -81,6 +84,15 @@ void Larkspire::shutdown()
     if (getAppHost() == this)
         setAppHost (nullptr);
     quitSignals.reset();
+
+    // Web transfers given up at the quit get a moment to end. One that cannot (a name lookup
+    // at a silent name server) must not meet the teardown of the statics it uses: everything
+    // is saved, so the process ends here.
+    if (! waitForGivenUpWebTransfers (givenUpTransferGraceMs))
+    {
+        std::fflush (nullptr);
+        std::_Exit (0);
+    }
 }
 
 void Larkspire::systemRequestedQuit()

@@ -62,6 +62,9 @@ private:
     // The quit a signal asks for: forced, as after a fatal error.
     void quitOnSignal();
 
+    // How long the end of the program waits for web transfers given up at the quit.
+    static constexpr int givenUpTransferGraceMs = 500;
+
     bool developer = false;
     bool scanAll = false;
     bool syncAll = false;

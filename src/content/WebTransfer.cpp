@@ -2,8 +2,10 @@
 #include "core/ThreadExit.h"
 #include "core/WebAddress.h"
 #include "model/AtomicFileWriter.h"
+#include <condition_variable>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 
 namespace
 {
@@ -20,6 +22,21 @@ namespace
         while (text.endsWithChar ('/'))
             text = text.dropLastCharacters (1);
         return text;
+    }
+
+    // The helpers still running, and the signal that one has ended. Never destroyed: helpers
+    // that their callers gave up may run on while the program ends.
+    struct Helpers
+    {
+        std::mutex lock;
+        std::condition_variable ended;
+        int running = 0;
+    };
+
+    Helpers& helpers()
+    {
+        static auto* h = new Helpers();
+        return *h;
     }
 
     // A web transfer runs on a helper thread of its own, which owns the stream from its opening to
@@ -113,12 +130,31 @@ namespace
         if (exitRequested (thread))
             return false;
 
-        const bool launched = juce::Thread::launch ([job, keepStream, work = std::move (transfer)]
         {
-            job->end (work (*job), keepStream);
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            ++helpers().running;
+        }
+        auto helperEnded = []
+        {
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            --helpers().running;
+            helpers().ended.notify_all();
+        };
+
+        const bool launched = juce::Thread::launch ([shared = job, keepStream, helperEnded,
+                                                      work = std::move (transfer)]() mutable
+        {
+            shared->end (work (*shared), keepStream);
+            // Whatever the transfer owned goes before the helper counts as ended.
+            work = nullptr;
+            shared.reset();
+            helperEnded();
         });
         if (! launched)
+        {
+            helperEnded();
             return false;
+        }
 
         for (;;)
         {
@@ -267,6 +303,13 @@ namespace WebRoot
         }
         return address;
     }
+}
+
+bool waitForGivenUpWebTransfers (int timeoutMs)
+{
+    std::unique_lock<std::mutex> sl (helpers().lock);
+    return helpers().ended.wait_for (sl, std::chrono::milliseconds (juce::jmax (0, timeoutMs)),
+                                      [] { return helpers().running == 0; });
 }
 
 int getWebTimeoutMs()                   { return webTimeoutMs.load(); }

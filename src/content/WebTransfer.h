@@ -41,6 +41,12 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
                             ByteCounter* counter, juce::Thread* thread);
 
+// A web transfer given up at its thread's exit request goes on, on a helper thread of its
+// own, until it ends by itself. Waits up to `timeoutMs` for every such transfer to end; false
+// when some still run (one whose host name a silent name server never resolves, say). What
+// still runs then must not meet the teardown of the program's statics.
+bool waitForGivenUpWebTransfers (int timeoutMs);
+
 // Downloads an address to a file. Without `force` an existing non-empty file is kept
 // (true, no transfer). The file is replaced only after a complete, non-empty read, by
 // renaming a finished sibling over it; on any failure the old file stays as it was.
