@@ -1,9 +1,13 @@
 #include "app/Larkspire.h"
 #include "app/Nexus.h"
+#include "app/QuitSignals.h"
+#include "content/WebTransfer.h"
 #include "core/Settings.h"
 #include "ui/CommandManager.h"
 #include "ui/MainAppWindow.h"
 #include "core/DialogService.h"
+#include <cstdio>
+#include <cstdlib>
 
 Larkspire::Larkspire() = default;
 
@@ -29,6 +33,8 @@ void Larkspire::initialise (const juce::String& commandLine)
     initialised = true;
     startTime = juce::Time::currentTimeMillis();
     setAppHost (this);
+    // A desktop session's logout, `kill` and Ctrl+C in a terminal quit as the menu does.
+    quitSignals = std::make_unique<QuitSignals> ([this] { quitOnSignal(); });
 
     configureApplicationProperties();
     setUpInstallToken();
@@ -77,6 +83,16 @@ void Larkspire::shutdown()
     deleteApplicationProperties();
     if (getAppHost() == this)
         setAppHost (nullptr);
+    quitSignals.reset();
+
+    // Web transfers given up at the quit get a moment to end. One that cannot (a name lookup
+    // at a silent name server) must not meet the teardown of the statics it uses: everything
+    // is saved, so the process ends here.
+    if (! waitForGivenUpWebTransfers (givenUpTransferGraceMs))
+    {
+        std::fflush (nullptr);
+        std::_Exit (0);
+    }
 }
 
 void Larkspire::systemRequestedQuit()
@@ -100,9 +116,7 @@ void Larkspire::endAfterFatalError (int code)
         return;
     fatalErrorShown = true;
 
-    // The quit is forced: the content component hears of it and cannot refuse it.
-    if (nexus != nullptr)
-        nexus->isQuitAllowed (true);
+    announceForcedQuit();
 
     // No modal loop runs here: the box is shown and this callback returns, so that no other
     // message can open a box inside it. Closing the box ends the program in the normal way.
@@ -111,6 +125,24 @@ void Larkspire::endAfterFatalError (int code)
     (dialogs != nullptr ? *dialogs : getDialogService())
         .showMessageBoxAsync (DialogService::Icon::warning, "Error", getFatalErrorText (code), { "OK" },
                               window != nullptr ? window->getContentComponent() : nullptr, [] (int) { quit(); });
+}
+
+void Larkspire::announceForcedQuit()
+{
+    // The content component hears of the quit and cannot refuse it.
+    if (forcedQuitAnnounced)
+        return;
+    forcedQuitAnnounced = true;
+    if (nexus != nullptr)
+        nexus->isQuitAllowed (true);
+}
+
+void Larkspire::quitOnSignal()
+{
+    // Nobody is asked: the signal's sender may not wait for an answer, and the unsent edits
+    // are kept on disk as at any forced quit.
+    announceForcedQuit();
+    quit();
 }
 
 void Larkspire::raiseFatalError (int code)

@@ -8,6 +8,7 @@
 
 class DialogService;
 class Nexus;
+class QuitSignals;
 
 // The application object: settings, install token, run counter, command-line
 // words, the hub, the fatal error code and the application state word.
@@ -57,6 +58,13 @@ private:
     void setUpInstallToken();
     // Shows the error's box and quits when it is closed.
     void endAfterFatalError (int code);
+    // Tells the content component, once, that the program quits without asking.
+    void announceForcedQuit();
+    // The quit a signal asks for: forced, as after a fatal error.
+    void quitOnSignal();
+
+    // How long the end of the program waits for web transfers given up at the quit.
+    static constexpr int givenUpTransferGraceMs = 500;
 
     bool developer = false;
     bool scanAll = false;
@@ -68,6 +76,8 @@ private:
     bool firstRun = false;
     bool initialised = false;   // a second instance gets shutdown() without initialise()
     bool fatalErrorShown = false;
+    bool forcedQuitAnnounced = false;
     std::atomic<DialogService*> errorDialogs { nullptr };   // shows the fatal error's box
     std::unique_ptr<Nexus> nexus;
+    std::unique_ptr<QuitSignals> quitSignals;
 };

@@ -115,9 +115,14 @@ bool Nexus::startDevices()
 
 void Nexus::shutDown()
 {
-    // 1. The main window's position and size.
+    // 1. The main window's position and size. The window goes from the screen at once, and
+    //    the settings are written whole before anything is stopped.
     if (mainWindow != nullptr)
+    {
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
+        mainWindow->setVisible (false);
+    }
+    getApplicationProperties().saveIfNeeded();
 
     // 2. A running firmware update ends first (10 s): it uses the device and content managers.
     if (auto* content = getMainContent())

@@ -3,7 +3,10 @@
 #include "core/WebAddress.h"
 #include "model/AtomicFileWriter.h"
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 
 namespace
 {
@@ -22,50 +25,166 @@ namespace
         return text;
     }
 
-    // Cancels a blocking web read the moment its thread is asked to exit, so that a
-    // stalled server never holds a thread past its stop time-out.
-    class ExitCanceller : private juce::Thread::Listener
+    bool isPast (TransferDeadline deadline)
+    {
+        return deadline > 0 && juce::Time::getMillisecondCounterHiRes() >= deadline;
+    }
+
+    // The helpers still running, and the signal that one has ended. Never destroyed: helpers
+    // that their callers gave up may run on while the program ends.
+    struct Helpers
+    {
+        std::mutex lock;
+        std::condition_variable ended;
+        int running = 0;
+    };
+
+    Helpers& helpers()
+    {
+        static auto* h = new Helpers();
+        return *h;
+    }
+
+    // A web transfer runs on a helper thread of its own, which owns the stream from its opening to
+    // its end. The thread that asked for it waits for its end or for its own exit request; on an
+    // exit request it goes at once and leaves the helper to end by itself. A stream cannot be
+    // closed without waiting for its name lookup (libcurl's cleanup joins its resolver thread,
+    // which sits in getaddrinfo for as long as the name server stays silent), so no thread that
+    // others join may own one. The helper reaches the caller's byte counter only while the caller
+    // still waits.
+    class WebJob
     {
     public:
-        ExitCanceller (juce::Thread* t, juce::WebInputStream& s) : thread (t), stream (s)
+        explicit WebJob (ByteCounter* c) : counter (c) {}
+
+        // Runs `transfer` on a helper and waits for it, or for the exit request of `thread` (of the
+        // calling thread when null), or until the deadline. True when the transfer succeeded; with
+        // `keepStream` the stream of a successful transfer is left for the caller.
+        static bool run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
+                         std::function<bool (WebJob&)> transfer, bool keepStream, TransferDeadline deadline = 0);
+
+        // Adds bytes read to the caller's counter; false once the caller has gone.
+        bool addBytes (int n)
         {
-            if (thread != nullptr)
-                thread->addListener (this);
+            const juce::ScopedLock sl (lock);
+            if (abandoned)
+                return false;
+            if (counter != nullptr && n > 0)
+                counter->fetch_add ((juce::uint64) n);
+            return true;
         }
 
-        ~ExitCanceller() override
+        bool isAbandoned() const
         {
-            if (thread != nullptr)
-                thread->removeListener (this);
+            const juce::ScopedLock sl (lock);
+            return abandoned;
         }
+
+        // The helper's while it runs; the caller's once a successful transfer has ended.
+        std::unique_ptr<juce::WebInputStream> stream;
+        juce::MemoryBlock data;
 
     private:
-        void exitSignalSent() override { stream.cancel(); }
+        // Wakes the waiting caller when its thread is asked to exit.
+        class ExitWaker : private juce::Thread::Listener
+        {
+        public:
+            ExitWaker (juce::Thread* t, juce::WaitableEvent& e) : thread (t), event (e)
+            {
+                if (thread != nullptr)
+                    thread->addListener (this);
+            }
 
-        juce::Thread* thread;
-        juce::WebInputStream& stream;
+            ~ExitWaker() override
+            {
+                if (thread != nullptr)
+                    thread->removeListener (this);
+            }
+
+        private:
+            void exitSignalSent() override { event.signal(); }
+
+            juce::Thread* thread;
+            juce::WaitableEvent& event;
+        };
+
+        void end (bool ok, bool keepStream)
+        {
+            std::unique_ptr<juce::WebInputStream> closing;
+            {
+                const juce::ScopedLock sl (lock);
+                ended = true;
+                succeeded = ok;
+                if (! ok || ! keepStream || abandoned)
+                    closing = std::move (stream);
+                woken.signal();
+            }
+            // Closing may wait for the name lookup: only the helper waits for it.
+            closing.reset();
+        }
+
+        ByteCounter* const counter;
+        mutable juce::CriticalSection lock;
+        juce::WaitableEvent woken;
+        bool ended = false, succeeded = false, abandoned = false;
     };
 
-    // A web stream together with the guard that cancels it on an exit request.
-    struct OpenWeb
+    bool WebJob::run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
+                      std::function<bool (WebJob&)> transfer, bool keepStream, TransferDeadline deadline)
     {
-        std::unique_ptr<juce::WebInputStream> stream;
-        std::unique_ptr<ExitCanceller> canceller;
-    };
+        const ExitWaker waker (thread != nullptr ? thread : juce::Thread::getCurrentThread(), job->woken);
+        if (exitRequested (thread))
+            return false;
+
+        {
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            ++helpers().running;
+        }
+        auto helperEnded = []
+        {
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            --helpers().running;
+            helpers().ended.notify_all();
+        };
+
+        const bool launched = juce::Thread::launch ([shared = job, keepStream, helperEnded,
+                                                      work = std::move (transfer)]() mutable
+        {
+            shared->end (work (*shared), keepStream);
+            // Whatever the transfer owned goes before the helper counts as ended.
+            work = nullptr;
+            shared.reset();
+            helperEnded();
+        });
+        if (! launched)
+        {
+            helperEnded();
+            return false;
+        }
+
+        for (;;)
+        {
+            job->woken.wait (deadline > 0 ? juce::jmax (1, (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()))
+                                          : -1);
+            const juce::ScopedLock sl (job->lock);
+            if (job->ended)
+                return job->succeeded;
+            if (exitRequested (thread) || isPast (deadline))
+            {
+                job->abandoned = true;
+                return false;
+            }
+        }
+    }
 
     juce::URL makeWebUrl (const juce::String& address)
     {
         return juce::URL (WebRoot::mapAddress (address.trim().replace (" ", "%20")));
     }
 
-    bool isPast (TransferDeadline deadline)
-    {
-        return deadline > 0 && juce::Time::getMillisecondCounterHiRes() >= deadline;
-    }
-
-    // Connects and accepts only a final 2xx status. A connection that would outlast the
-    // deadline gives up at it.
-    bool openWeb (OpenWeb& web, const juce::URL& url, bool post, juce::Thread* thread, TransferDeadline deadline = 0)
+    // On the helper: connects and accepts only a final 2xx status. A connection that would
+    // outlast the deadline gives up at it.
+    bool connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline = 0)
     {
         if (isPast (deadline))
             return false;
@@ -74,16 +193,13 @@ namespace
         if (deadline > 0)
             timeoutMs = juce::jmin (timeoutMs, (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()));
 
-        web.stream = std::make_unique<juce::WebInputStream> (url, post);
-        web.stream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
+        job.stream = std::make_unique<juce::WebInputStream> (url, post);
+        job.stream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
 
-        auto* watched = thread != nullptr ? thread : juce::Thread::getCurrentThread();
-        web.canceller = std::make_unique<ExitCanceller> (watched, *web.stream);
-
-        if (exitRequested (thread) || ! web.stream->connect (nullptr) || web.stream->isError())
+        if (job.isAbandoned() || ! job.stream->connect (nullptr) || job.stream->isError())
             return false;
 
-        const int status = web.stream->getStatusCode();
+        const int status = job.stream->getStatusCode();
         return status >= 200 && status <= 299;
     }
 
@@ -104,9 +220,10 @@ namespace
     }
 
     // Reads a stream to its end. `web` is set for web streams, whose completeness is
-    // judged by the transfer's own result and the declared length.
+    // judged by the transfer's own result and the declared length. `carryOn` takes the
+    // number of bytes of each read; false stops the read, which then fails.
     bool readWhole (juce::InputStream& in, juce::WebInputStream* web, juce::MemoryBlock& block,
-                    ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0)
+                    const std::function<bool (int)>& carryOn)
     {
         block.reset();
         const auto declared = in.getTotalLength();
@@ -123,7 +240,7 @@ namespace
         for (;;)
         {
             const int n = in.read (buffer.get(), readChunkBytes);
-            if (exitRequested (thread) || isPast (deadline))
+            if (! carryOn (juce::jmax (0, n)))
             {
                 stopped = true;
                 break;
@@ -132,8 +249,6 @@ namespace
                 break;
 
             out.write (buffer.get(), (size_t) n);
-            if (counter != nullptr)
-                counter->fetch_add ((juce::uint64) n);
 
             if ((juce::int64) out.getDataSize() > maximumTransferBytes)
                 return false;
@@ -149,6 +264,25 @@ namespace
             return false;
 
         return true;
+    }
+
+    // Reads the whole answer of a web request into `block`, on a helper (see WebJob). Past the
+    // deadline the caller gives the transfer up, and the helper stops after the piece it reads.
+    bool fetchWeb (const juce::URL& url, bool post, juce::MemoryBlock& block, ByteCounter* counter,
+                   juce::Thread* thread, TransferDeadline deadline = 0)
+    {
+        block.reset();
+        auto job = std::make_shared<WebJob> (counter);
+        const bool ok = WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
+        {
+            return connectWeb (j, url, post, deadline)
+                && readWhole (*j.stream, j.stream.get(), j.data,
+                              [&j, deadline] (int n) { return ! isPast (deadline) && j.addBytes (n); });
+        }, false, deadline);
+
+        if (ok)
+            block = std::move (job->data);
+        return ok;
     }
 }
 
@@ -188,6 +322,13 @@ namespace WebRoot
     }
 }
 
+bool waitForGivenUpWebTransfers (int timeoutMs)
+{
+    std::unique_lock<std::mutex> sl (helpers().lock);
+    return helpers().ended.wait_for (sl, std::chrono::milliseconds (juce::jmax (0, timeoutMs)),
+                                      [] { return helpers().running == 0; });
+}
+
 int getWebTimeoutMs()                   { return webTimeoutMs.load(); }
 void setWebTimeoutMs (int milliseconds) { webTimeoutMs.store (juce::jmax (1, milliseconds)); }
 
@@ -204,11 +345,11 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
     if (! isWebTransferAddress (address))
         return openLocalFile (address);
 
-    OpenWeb web;
-    if (! openWeb (web, makeWebUrl (address), false, nullptr))
+    auto job = std::make_shared<WebJob> (nullptr);
+    const auto url = makeWebUrl (address);
+    if (! WebJob::run (job, nullptr, [url] (WebJob& j) { return connectWeb (j, url, false); }, true))
         return {};
-    web.canceller.reset();
-    return std::move (web.stream);
+    return std::move (job->stream);
 }
 
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
@@ -221,17 +362,17 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
     if (! isWebTransferAddress (address))
     {
         auto in = openLocalFile (address);
-        return in != nullptr && readWhole (*in, nullptr, block, counter, thread);
+        return in != nullptr && readWhole (*in, nullptr, block, [counter, thread] (int n)
+        {
+            if (exitRequested (thread))
+                return false;
+            if (counter != nullptr)
+                counter->fetch_add ((juce::uint64) n);
+            return true;
+        });
     }
 
-    OpenWeb web;
-    if (! openWeb (web, makeWebUrl (address), false, thread, deadline))
-        return false;
-
-    const bool ok = readWhole (*web.stream, web.stream.get(), block, counter, thread, deadline);
-    if (! ok)
-        block.reset();
-    return ok;
+    return fetchWeb (makeWebUrl (address), false, block, counter, thread, deadline);
 }
 
 bool replaceFileWithData (const juce::File& target, const void* data, size_t size)
@@ -323,12 +464,8 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
     if (! isWebTransferAddress (target.toString (false)))
         return false;
 
-    OpenWeb web;
-    if (! openWeb (web, target, true, thread))
-        return false;
-
     juce::MemoryBlock data;
-    if (! readWhole (*web.stream, web.stream.get(), data, nullptr, thread))
+    if (! fetchWeb (target, true, data, nullptr, thread))
         return false;
 
     reply = data.toString();

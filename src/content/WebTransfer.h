@@ -41,12 +41,18 @@ bool isWebTransferAddress (const juce::String& address);
 std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 
 // Reads the whole address into `block` (replacing its content). The thread's exit
-// request (or, without one, the calling thread's) ends the read early, and a web read
-// in progress is cancelled at once. Given a deadline, a web read fails once past it: the
-// connection gives up at the deadline, and the body is checked after each piece read.
-// True only when the whole body arrived.
+// request (or, without one, the calling thread's) ends the read early: a web read in
+// progress is given up at once, never waited for. Given a deadline, a web read fails once
+// past it: the connection gives up at the deadline, the caller stops waiting then, and the
+// body is checked after each piece read. True only when the whole body arrived.
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
                             ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0);
+
+// A web transfer given up at its thread's exit request goes on, on a helper thread of its
+// own, until it ends by itself. Waits up to `timeoutMs` for every such transfer to end; false
+// when some still run (one whose host name a silent name server never resolves, say). What
+// still runs then must not meet the teardown of the program's statics.
+bool waitForGivenUpWebTransfers (int timeoutMs);
 
 // Downloads an address to a file. Without `force` an existing non-empty file is kept
 // (true, no transfer). The file is replaced only after a complete, non-empty read, by

@@ -364,6 +364,25 @@ void DataPage::redo()
     updateToolbarState (false);
 }
 
+bool DataPage::hasUnsentEdits() const
+{
+    if (dataSet == nullptr)
+        return false;
+    if (! busy)
+        return dataSet->hasUnsavedChanges();
+
+    // While the unit is read, the read fills its data and the working copy slot by slot: a slot
+    // that one holds and the other not yet is no edit, nor is the copy's own mark of what the read
+    // put in. A preset or setup the user changed still counts.
+    auto* working = dataSet->getWorking();
+    if (working == nullptr)
+        return false;
+    for (int slot = 1; slot < working->getNumSlots(); ++slot)
+        if (working->isPresetModified (slot))
+            return true;
+    return working->getSetup().isComplete() && working->getSetup().isModified();
+}
+
 DeviceData* DataPage::getConnectedDeviceData() const
 {
     return dataSet != nullptr ? dataSet->getDevice() : nullptr;

@@ -44,6 +44,7 @@ public:
     // The main content component's questions.
     juce::Component& getPageComponent() override { return *this; }
     DataSet* getDataSet() const override { return dataSet.get(); }
+    bool hasUnsentEdits() const override;
     juce::ValueTree getSelectedSource() const override;
     DeviceData* getSelectedDataSet() const override;
     juce::Array<int> getSelectedSlots() const override;

@@ -19,6 +19,13 @@ public:
     // The connected unit's data set (live data and working copy); null when no unit is attached.
     virtual DataSet* getDataSet() const = 0;
 
+    // Whether the user made edits that the unit has not got yet.
+    virtual bool hasUnsentEdits() const
+    {
+        auto* set = getDataSet();
+        return set != nullptr && set->hasUnsavedChanges();
+    }
+
     // The source node the preset grid shows (an invalid tree when none).
     virtual juce::ValueTree getSelectedSource() const = 0;
 

@@ -199,8 +199,7 @@ bool LarkspireContentComponent::confirmDiscardEdits (EditsAtRisk action)
     if (! isUnitConnected())
         return true;
 
-    auto* dataSet = dataPage != nullptr ? dataPage->getDataSet() : nullptr;
-    const bool unsaved = dataSet != nullptr && dataSet->hasUnsavedChanges();
+    const bool unsaved = dataPage != nullptr && dataPage->hasUnsentEdits();
 
     if (! unsaved)
         return true;

@@ -29,12 +29,34 @@ namespace
     }
 }
 
-// The Presets page: presets selected by a click, a Ctrl-click, a Shift-click and a lasso; a
-// preset renamed by typing in the details; tags changed for a selection; "Apply Changes"
-// writes it all to the unit; "Get Data" reads the names and tags back from the unit,
-// with a name that was changed on the unit itself meanwhile.
+// The Presets page: a quit while the unit is first read asks nothing; presets selected by a
+// click, a Ctrl-click, a Shift-click and a lasso; a preset renamed by typing in the details,
+// which a quit asks about; tags changed for a selection; "Apply Changes" writes it all to the
+// unit; "Get Data" reads the names and tags back from the unit, with a name that was changed
+// on the unit itself meanwhile.
 TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
 {
+    start ("socket");
+    auto& slow = plugIn ("Merle", 20100).unit();
+    auto faults = slow.getFaults();
+    faults.replyDelayMs = 150;
+    slow.setFaults (faults);
+    waitFor ([&] { return slow.countReceived (0x45) >= 3; }, "Merle being read");
+
+    step ("quit while Merle is read for the first time: nothing was edited, nothing is asked");
+    ASSERT_EQ (slow.countReceived (0x15), 0) << "the read had ended";
+    pressKeys ("ctrl+q");
+    const auto pressed = juce::Time::getMillisecondCounter();
+    bool asked = false;
+    waitFor ([&]
+    {
+        asked = asked || findVisibleWindow ("Changes Will Be Lost") != 0;
+        return asked || ! isRunning();
+    }, "the program ended", 30000);
+    EXPECT_FALSE (asked);
+    EXPECT_EQ (waitForExit (5000), 0);
+    EXPECT_LE (juce::Time::getMillisecondCounter() - pressed, 3000u) << "the program took that long to end";
+
     auto& unit = startWithMerle();
     showPresets();
 
@@ -46,6 +68,11 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
     typeText ("Road Lead");
     pressKeys ("Return");
     waitForText (workspace(), "Road Lead");
+
+    step ("quit with the name not sent: the program asks, and Cancel keeps it running");
+    pressKeys ("ctrl+q");
+    answer ("Changes Will Be Lost", "Cancel");
+    EXPECT_TRUE (isRunning());
 
     step ("select 1, Ctrl 3, Shift 6, and change the tag Live of all");
     const juce::Array<int> clicked { 1, 3, 5, 6 };

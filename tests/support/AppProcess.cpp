@@ -95,10 +95,10 @@ namespace testing_support
         return exitCode;
     }
 
-    int AppProcess::stop (int timeoutMs)
+    int AppProcess::stop (int timeoutMs, int signal)
     {
         if (isRunning())
-            ::kill (pid, SIGINT);
+            ::kill (pid, signal);
         return waitForExit (timeoutMs);
     }
 }

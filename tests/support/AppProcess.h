@@ -1,12 +1,13 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
+#include <csignal>
 #include <sys/types.h>
 
 namespace testing_support
 {
     // The built program, started as a child process with the current environment
-    // (tests set HOME first). Stopped with SIGINT, which the framework turns into
+    // (tests set HOME first). Stopped with SIGINT, which the program turns into
     // an orderly quit.
     class AppProcess
     {
@@ -21,8 +22,9 @@ namespace testing_support
 
         bool isRunning();
         pid_t getPid() const noexcept { return pid; }
-        // Sends SIGINT and waits; returns the exit code, or -1 when it did not end in time.
-        int stop (int timeoutMs = 30000);
+        // Sends the signal (SIGINT unless told) and waits; returns the exit code, or -1 when it
+        // did not end in time.
+        int stop (int timeoutMs = 30000, int signal = SIGINT);
         // Waits for the process to end by itself; returns its exit code or -1.
         int waitForExit (int timeoutMs);
 

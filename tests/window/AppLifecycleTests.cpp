@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 #include "support/AppProcess.h"
+#include "support/ContentWorld.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace testing_support;
 
 namespace
 {
+    const juce::String title ("Larkspire 2");
+
     std::unique_ptr<juce::XmlElement> readSettings (const juce::File& f) { return juce::parseXML (f); }
 
     juce::String settingOf (const juce::XmlElement& xml, const char* key)
@@ -15,6 +24,72 @@ namespace
             return e->getStringAttribute ("val");
         return {};
     }
+
+    // Milliseconds since a moment taken with juce::Time::getMillisecondCounter().
+    juce::uint32 since (juce::uint32 moment) { return juce::Time::getMillisecondCounter() - moment; }
+
+    // Waits for the program's window; the moment it was seen (0 when it never came).
+    juce::uint32 waitForWindow (AppProcess& app)
+    {
+        if (pumpUntil ([&] { return findVisibleWindow (title) != 0 || ! app.isRunning(); }, 60000) && app.isRunning())
+            return juce::Time::getMillisecondCounter();
+        return 0;
+    }
+
+    // A name server that takes every query and never answers, as on a broken or captive
+    // network, in place of the machine's: only where the test runs in a mount namespace of its
+    // own (the test runner starts it so), over whose resolv.conf its own is mounted.
+    class SilentNameServer : private juce::Thread
+    {
+    public:
+        SilentNameServer() : juce::Thread ("silent name server")
+        {
+            const char* address = "127.0.0.29";
+            sockaddr_in where {};
+            where.sin_family = AF_INET;
+            where.sin_port = htons (53);
+            if (juce::SystemStats::getEnvironmentVariable ("LARKSPIRE_TEST_OWN_MOUNTS", {}) != "1"
+                || socket < 0 || ::inet_pton (AF_INET, address, &where.sin_addr) != 1
+                || ::bind (socket, reinterpret_cast<sockaddr*> (&where), sizeof (where)) != 0)
+                return;
+            // The longest waits the resolver takes: a program that waits for the lookup waits long.
+            const auto conf = folder.child ("resolv.conf");
+            mounted = conf.replaceWithText ("nameserver " + juce::String (address) + "\noptions timeout:30 attempts:5\n",
+                                            false, false, "\n")
+                      && ::mount (conf.getFullPathName().toRawUTF8(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
+            if (mounted)
+                startThread();
+        }
+
+        ~SilentNameServer() override
+        {
+            stopThread (5000);
+            if (mounted)
+                ::umount2 ("/etc/resolv.conf", MNT_DETACH);
+            if (socket >= 0)
+                ::close (socket);
+        }
+
+        bool isInPlace() const noexcept { return mounted; }
+        int getQueries() const noexcept { return queries.load(); }
+
+    private:
+        void run() override
+        {
+            char packet[1024];
+            while (! threadShouldExit())
+            {
+                pollfd p { socket, POLLIN, 0 };
+                if (::poll (&p, 1, 100) == 1 && ::recv (socket, packet, sizeof (packet), 0) > 0)
+                    ++queries;
+            }
+        }
+
+        const int socket = ::socket (AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        TempFolder folder;
+        bool mounted = false;
+        std::atomic<int> queries { 0 };
+    };
 
     // Starts the program, waits until its first settings save, and stops it.
     void runOnce (const TempHome& home, const juce::StringArray& args = {})
@@ -30,12 +105,23 @@ namespace
     }
 }
 
+// The first run ends by SIGTERM, as at a logout, before anything was saved: it quits as the
+// menu does and leaves its settings whole. The second run keeps the token it wrote.
 TEST (AppLifecycle, RunsCountAndKeepTheInstallToken)
 {
     TempHome home;
-    runOnce (home);
+    {
+        AppProcess app;
+        const auto shown = waitForWindow (app);
+        ASSERT_NE (shown, 0u) << "no window appeared";
+        pumpFor (2000);
+        const auto sent = juce::Time::getMillisecondCounter();
+        EXPECT_EQ (app.stop (30000, SIGTERM), 0);
+        EXPECT_LE (since (sent), 3000u) << "the program took that long to end";
+    }
     auto first = readSettings (home.getSettingsFile());
     ASSERT_NE (first, nullptr);
+    EXPECT_EQ (settingOf (*first, "appWindowState"), getDisplayBounds().withSizeKeepingCentre (1020, 734).toString());
     EXPECT_EQ (settingOf (*first, "internal1"), "1");
     const auto token = settingOf (*first, "internal4");
     EXPECT_EQ (token.length(), 32);
@@ -145,4 +231,36 @@ TEST (AppLifecycle, AFatalErrorShowsOnlyItsBoxWhoseOkEndsTheProgramWithTheSettin
     ASSERT_NE (settings, nullptr);
     EXPECT_EQ (settingOf (*settings, "internal1"), "1");
     EXPECT_GT (settingOf (*settings, "internal3").getDoubleValue(), 0.0);
+}
+
+// Quitting while the web host's name is looked up at a name server that never answers: the
+// window goes at once and the program soon after, its settings whole. Nothing waits for the
+// lookup, and the sanitizer build sees nothing wrong with the work left behind.
+TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
+{
+    SilentNameServer names;
+    if (! names.isInPlace())
+        GTEST_SKIP() << "no mount namespace of its own to give the program a silent name server in";
+    TempHome home;
+    ScopedEnvironmentVariable root ("LARKSPIRE_WEB_ROOT", "http://web.larkspire.test:8080");
+
+    AppProcess app;
+    const auto shown = waitForWindow (app);
+    ASSERT_NE (shown, 0u) << "no window appeared";
+    ASSERT_TRUE (pumpUntil ([&] { return names.getQueries() > 0; }, 30000)) << "the web host was never looked up";
+    pumpFor ((int) juce::jmax (0, 1000 - (int) since (shown)));
+
+    pressKeys ("ctrl+q");
+    const auto pressed = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+    EXPECT_LE (since (pressed), 1000u) << "the window stayed that long";
+    EXPECT_EQ (app.waitForExit (30000), 0);
+    EXPECT_LE (since (pressed), 3000u) << "the program took that long to end";
+
+    auto settings = readSettings (home.getSettingsFile());
+    ASSERT_NE (settings, nullptr);
+    EXPECT_EQ (settingOf (*settings, "internal1"), "1");
+    EXPECT_EQ (settingOf (*settings, "internal4").length(), 32);
+    EXPECT_GT (settingOf (*settings, "internal3").getDoubleValue(), 0.0);
+    EXPECT_EQ (settingOf (*settings, "appWindowState"), getDisplayBounds().withSizeKeepingCentre (1020, 734).toString());
 }
