@@ -277,26 +277,16 @@ void ContentManager::FetchReceiver::handleMessage (const juce::Message& message)
     owner.takeFetchedDescriptor (std::move (mutableFetched.web), std::move (mutableFetched.developerCopy));
 }
 
-void ContentManager::FetchReceiver::timerCallback()
-{
-    stopTimer();
-    if (owner.fetching.load())
-        owner.takeFetchedDescriptor ({}, {});
-}
-
 void ContentManager::startDescriptorFetch (const juce::String& developerWebAddress)
 {
-    // The devices wait for the fetch, so it has a bound as a whole: the worker's transfers end
-    // at the web time-out, and the message thread takes the fetch as failed then even when a
-    // transfer does not (a name lookup that hangs).
-    const int timeoutMs = getWebTimeoutMs();
+    // The devices wait for the fetch, so it has a bound as a whole: the worker gives its
+    // transfers up at the web time-out, whatever they still wait for, and reports a failure.
     fetching.store (true);
     descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
                                                          WebRoot::getContentBase() + "/" + descriptorFileName,
                                                          developerWebAddress,
-                                                         juce::Time::getMillisecondCounterHiRes() + timeoutMs);
+                                                         juce::Time::getMillisecondCounterHiRes() + getWebTimeoutMs());
     descriptorFetch->startThread();
-    fetchReceiver.startTimer (timeoutMs);
 }
 
 void ContentManager::callWhenDescriptorFetched (std::function<void()> callback)
@@ -321,7 +311,6 @@ void ContentManager::startDownloadThread()
 void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web,
                                             std::unique_ptr<juce::XmlElement> developerCopy)
 {
-    fetchReceiver.stopTimer();
     const auto rootTag = ContentType::getRootTag (ContentType::controlDescriptor);
     // A web copy that names no usable product counts as not arrived: the copy from disk stays,
     // in force and on disk, as after any failed fetch.
@@ -395,7 +384,6 @@ void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> we
 
 void ContentManager::reset()
 {
-    fetchReceiver.stopTimer();
     descriptorFetch.reset();
     fetching.store (false);
 

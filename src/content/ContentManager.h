@@ -136,13 +136,10 @@ private:
 
     class DescriptorFetch;
     struct FetchedDescriptor;
-    // Takes the outcome of the fetch on the message thread; a fetch that has not ended by the
-    // web time-out is taken as failed there, whatever the worker still waits for.
-    struct FetchReceiver : juce::MessageListener, juce::Timer
+    struct FetchReceiver : juce::MessageListener
     {
         explicit FetchReceiver (ContentManager& o) : owner (o) {}
         void handleMessage (const juce::Message&) override;
-        void timerCallback() override;
         ContentManager& owner;
     };
 
