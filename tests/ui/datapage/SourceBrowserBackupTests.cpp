@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "model/AtomicFileWriter.h"
 #include "ui/datapage/SourceBrowserWorld.h"
 
 using namespace testing_support;
@@ -64,13 +65,27 @@ TEST (SourceBrowser, BackupsAreTitledByKindMadeUniqueAndSavedAtOnce)
     // Each backup is its own transaction. Its undo takes its files off disk and out of the
     // index; its redo brings both back.
     const juce::File undone (itemOf (5)->getLinkData());
-    ASSERT_TRUE (w.page.undoManager.undo());
+    const auto filesOfUndone = [&] { return undone.existsAsFile() && undone.withFileExtension ("xml").existsAsFile(); };
+    ASSERT_TRUE (w.page.undoStep (w.browser.get()));
     EXPECT_EQ (w.gigs().getNumChildren(), 5);
     EXPECT_FALSE (undone.exists() || undone.withFileExtension ("xml").exists());
     EXPECT_FALSE (w.indexedTitles().contains ("Gigs/" + second));
-    ASSERT_TRUE (w.page.undoManager.redo());
-    EXPECT_TRUE (undone.existsAsFile() && undone.withFileExtension ("xml").existsAsFile());
+    ASSERT_TRUE (w.page.redoStep (w.browser.get()));
+    EXPECT_TRUE (filesOfUndone());
     EXPECT_TRUE (w.indexedTitles().contains ("Gigs/" + second));
+
+    // Undone while the index cannot be written, it keeps its files, which the index still lists;
+    // they go with the next index written without it.
+    const auto indexBytes = fileBytes (w.backups.indexFile());
+    const auto inTheWay = AtomicFileWriter::temporaryFor (w.backups.indexFile()).getChildFile ("in the way");
+    ASSERT_TRUE (inTheWay.create().wasOk());
+    ASSERT_TRUE (w.page.undoStep (w.browser.get()));
+    EXPECT_EQ (w.dialogs.titles(), juce::StringArray ({ "File Error" }));
+    EXPECT_EQ (fileBytes (w.backups.indexFile()), indexBytes);
+    EXPECT_TRUE (filesOfUndone());
+    ASSERT_TRUE (inTheWay.getParentDirectory().deleteRecursively());
+    ASSERT_TRUE (w.browser->saveArchive());
+    EXPECT_FALSE (undone.exists() || undone.withFileExtension ("xml").exists());
 }
 
 TEST (SourceBrowser, UniqueTitlesCountTheNumberedSiblings)
@@ -164,7 +179,7 @@ TEST (SourceBrowser, DeletingBackupsRemovesTheirFilesAndUndoBringsThemBack)
     EXPECT_EQ (w.browser->getSelectedNodes(), juce::Array<juce::ValueTree> ({ w.archiveNode }));
 
     // One transaction: both come back, in their places, with their files.
-    ASSERT_TRUE (w.page.undoManager.undo());
+    ASSERT_TRUE (w.page.undoStep (w.browser.get()));
     EXPECT_EQ (w.archiveNode.getChild (0), w.gigs());
     EXPECT_EQ (w.archiveNode.getChild (1), w.studio());
     EXPECT_EQ (fileBytes (studioData), studioBytes);
@@ -176,18 +191,23 @@ TEST (SourceBrowser, DeletingBackupsRemovesTheirFilesAndUndoBringsThemBack)
     ASSERT_TRUE (again->buildTree());
     EXPECT_EQ (again->getTree().getNumChildren(), 3);
     // Redone, the delete takes them off disk and out of the index again; undone, it brings them back.
-    ASSERT_TRUE (w.page.undoManager.redo());
+    ASSERT_TRUE (w.page.redoStep (w.browser.get()));
     EXPECT_FALSE (studioData.exists() || gigData.exists());
     EXPECT_FALSE (w.backups.indexFile().loadFileAsString().contains (w.studioFile.getFullPathName()));
-    ASSERT_TRUE (w.page.undoManager.undo());
+    ASSERT_TRUE (w.page.undoStep (w.browser.get()));
 
-    // An undo that cannot write the files back says so.
-    w.select ({ w.studio() });
+    // An undo that cannot write the files of two backups back says so in one box, after the step.
+    w.select ({ w.studio(), w.demo() });
     w.browser->deleteSelected();
-    ASSERT_TRUE (w.studioFile.createDirectory());   // the description's place is taken
-    ASSERT_TRUE (w.page.undoManager.undo());
+    for (auto& description : { w.studioFile, w.demoFile })
+        ASSERT_TRUE (description.createDirectory());   // the description's place is taken
+    bool shownInTheStep = false;
+    w.dialogs.onBox = [&] (auto&) { shownInTheStep = shownInTheStep || w.page.undoManager.isPerformingUndoRedo(); };
+    ASSERT_TRUE (w.page.undoStep (w.browser.get()));
     EXPECT_EQ (w.dialogs.titles(), juce::StringArray ({ "File Error" }));
+    EXPECT_FALSE (shownInTheStep);
     w.studioFile.deleteRecursively();
+    w.demoFile.deleteRecursively();
 
     // Neither the unit nor the categories can be deleted; the keys delete too.
     w.select ({ w.deviceNode });
