@@ -63,6 +63,7 @@ void BackupIndex::loadIndex()
     if (! file.exists())
     {
         index = std::make_unique<juce::XmlElement> (backupTag);
+        noteListedOnDisk();
         return;
     }
 
@@ -70,6 +71,7 @@ void BackupIndex::loadIndex()
     auto parsed = parseBounded (file, maxIndexBytes);
     if (parsed != nullptr && parsed->hasTagName (backupTag))
         index = std::move (parsed);
+    noteListedOnDisk();
 }
 
 bool BackupIndex::hasIndex() const
@@ -317,9 +319,11 @@ bool BackupIndex::writeIndexFile()
     const auto file = getIndexFile();
     if (index == nullptr || file == juce::File())
         return false;
-    if (! file.getParentDirectory().createDirectory())
+    if (! file.getParentDirectory().createDirectory() || ! DeviceDataArchive::writeXmlFile (*index, file))
         return false;
-    return DeviceDataArchive::writeXmlFile (*index, file);
+    noteListedOnDisk();
+    removeUnlistedFiles();
+    return true;
 }
 
 bool BackupIndex::addItem (DeviceDataArchive& item)
@@ -357,6 +361,52 @@ bool BackupIndex::addItem (DeviceDataArchive& item)
     }
     item.deleteFiles();
     return false;
+}
+
+void BackupIndex::noteListedOnDisk()
+{
+    // The caller holds the lock, and the index is what the file on disk holds.
+    const juce::ScopedLock sl (removalLock);
+    listedOnDisk.clearQuick();
+    listingKnown = index != nullptr;
+    if (index == nullptr)
+        return;
+
+    std::function<void (const juce::XmlElement&)> collect = [&] (const juce::XmlElement& e)
+    {
+        for (auto* child : e.getChildIterator())
+        {
+            if (child->hasTagName (archiveTag))
+                listedOnDisk.add (ConfinedFiles::resolve (child->getAllSubText().trim(), {}).getFullPathName());
+            else
+                collect (*child);
+        }
+    };
+    collect (*index);
+}
+
+void BackupIndex::removeItemFiles (const DeviceDataArchive& item)
+{
+    if (item.getLinkData().trim().isEmpty())
+        return;
+    const auto description = ConfinedFiles::resolve (item.getLinkData(), item.getHomeFolder()).withFileExtension ("xml");
+    // Files outside the backups' folder (a cloud upload folder's) are never in the index.
+    const bool indexable = description.isAChildOf (getDataFolder());
+    const juce::ScopedLock sl (removalLock);
+    if (! indexable || (listingKnown && ! listedOnDisk.contains (description.getFullPathName())))
+        DeviceDataArchive::deleteFiles (item.getLinkData(), item.getHomeFolder());
+    else
+        removals.push_back ({ item.getLinkData(), item.getHomeFolder(), description });
+}
+
+void BackupIndex::removeUnlistedFiles()
+{
+    const juce::ScopedLock sl (removalLock);
+    for (auto& r : removals)
+        if (! listedOnDisk.contains (r.descriptionFile.getFullPathName()))
+            DeviceDataArchive::deleteFiles (r.linkData, r.homeFolder);
+    // One still listed is back in the backups; taken out again, it comes here again.
+    removals.clear();
 }
 
 //==============================================================================

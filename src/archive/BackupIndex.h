@@ -67,8 +67,15 @@ public:
     // when there are none).
     bool getConversionQuestion (juce::String& question);
 
-    // Writes the index as it is in memory; false (old file kept) on failure.
+    // Writes the index as it is in memory; false (old file kept) on failure. Once written, the
+    // files of items taken out (removeItemFiles) that it no longer lists are removed.
     bool writeIndexFile();
+
+    // Removes the files of an item taken out of the backups, but never a file that the index
+    // on disk lists: those wait for a write of the index that leaves the item out (a failed
+    // write leaves the index and the files as they were). With an index on disk that cannot be
+    // read no backup's files are removed.
+    void removeItemFiles (const DeviceDataArchive& item);
 
     // Gives a new item files of its own and lists it in the set of its data's versions (made
     // when there is none), then writes the index. Only before the tree is built: a built tree
@@ -106,6 +113,14 @@ private:
     bool writeTreeToGroup (const juce::ValueTree& node, juce::XmlElement& group, juce::StringArray& written);
     void carryUnshownEntries (juce::XmlElement& rootGroup, const juce::StringArray& written);
 
+    struct Removal
+    {
+        juce::String linkData;
+        juce::File homeFolder, descriptionFile;
+    };
+    void noteListedOnDisk();
+    void removeUnlistedFiles();
+
     const DeviceDataFormat format;
     const juce::String productName;
     const juce::String unitName;
@@ -114,6 +129,13 @@ private:
     std::unique_ptr<juce::XmlElement> index;
     std::vector<UnshownEntry> unshown;
     bool treeBuilt = false;
+    // The description files the index on disk lists (unknown while that file cannot be read),
+    // and the removals that wait for it; under a lock of their own, which a conversion does not
+    // hold for its run.
+    juce::CriticalSection removalLock;
+    juce::StringArray listedOnDisk;
+    bool listingKnown = false;
+    std::vector<Removal> removals;
 
     mutable juce::CriticalSection treeLock;
     juce::ValueTree tree;

@@ -438,7 +438,7 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
         metaTemporary.deleteFile();
 }
 
-void DeviceDataArchive::deleteFiles()
+void DeviceDataArchive::deleteFiles (const juce::String& linkData, const juce::File& homeFolder)
 {
     const auto dataFile = ConfinedFiles::resolve (linkData, homeFolder);
     if (dataFile == juce::File())

@@ -47,7 +47,8 @@ public:
 
     // Deletes the data file and the description of the same name ("xml"), when they
     // are plain files (inside the home folder, for an item that has one).
-    void deleteFiles();
+    void deleteFiles() { deleteFiles (linkData, homeFolder); }
+    static void deleteFiles (const juce::String& linkData, const juce::File& homeFolder);
 
     // The checksum of data and description (see the class notes in the source).
     void computeMd5();

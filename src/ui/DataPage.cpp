@@ -349,7 +349,8 @@ void DataPage::undo()
         showInfoBox (this, "Undo", "Nothing to undo");
         return;
     }
-    undoManager.undo();
+    // The backups the step changed are saved after it, and a failure is told then.
+    undoStep (this);
     updateToolbarState (false);
 }
 
@@ -360,7 +361,7 @@ void DataPage::redo()
         showInfoBox (this, "Redo", "Nothing to redo");
         return;
     }
-    undoManager.redo();
+    redoStep (this);
     updateToolbarState (false);
 }
 

@@ -187,20 +187,28 @@ private:
     void notifyEverySlotChanged();
     // The snapshot files (DataPageSnapshots.cpp)
     void storeDeviceSnapshots();
-    // What became of unsent edits stored beside a read that no longer fits the unit.
-    enum class StoredEdits { none, keptAsBackup, notKept };
+    // What became of unsent edits stored beside a read that no longer fits the unit: kept as a
+    // backup (`where` is its title); when that could not be written (`whyNotKept` says why), set
+    // aside in a file of a name of their own, which nothing reads over or deletes (`where` is its
+    // path); when not even that worked, left where they were, and the unit is not read.
+    struct StoredEdits
+    {
+        enum How { none, keptAsBackup, setAside, notKept } how = none;
+        juce::String where, whyNotKept;
+    };
     // The stored read and the working copy beside it, taken up for the unit. A stored read that
     // no longer fits the unit (its firmware build, data format or product changed) is deleted
-    // with the working copy, once unsent edits in that copy are kept as a backup titled
-    // `backupTitle`; edits that could not be kept leave both files where they are.
-    std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&, StoredEdits& edits, juce::String& backupTitle);
-    // The stored working copy as a backup of the unit's product: its title, empty when it could
-    // not be kept.
-    juce::String keepStoredEditsAsBackup (DeviceManager&);
+    // with the working copy, once unsent edits in that copy are kept.
+    std::unique_ptr<DeviceData> loadDeviceSnapshots (DeviceManager&, StoredEdits& edits);
+    // The stored working copy as a backup of the unit's product: its title, empty (and `whyNot`
+    // filled) when it could not be kept.
+    juce::String keepStoredEditsAsBackup (DeviceManager&, juce::String& whyNot);
+    // The stored working copy moved to a file of its own beside it; that file, or none.
+    juce::File setStoredEditsAside();
     // The box that says what became of them.
-    void tellOfStoredEdits (StoredEdits edits, const juce::String& backupTitle, const juce::String& unitName);
+    void tellOfStoredEdits (const StoredEdits& edits, const juce::String& unitName);
     // The unit's stored working copy holds edits that the data stored beside it lacks (or, when
-    // that data cannot be read, edits marked as such).
+    // that data cannot be read, may hold any).
     bool hasUnsentEditsOnDisk() const;
     // The toolbar (DataPageToolbar.cpp)
     void setItemEnabled (int itemId, bool enabled);

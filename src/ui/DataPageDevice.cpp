@@ -320,11 +320,10 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
             return;
 
         std::unique_ptr<DeviceData> working;
-        auto edits = StoredEdits::none;
-        String backupTitle;
+        StoredEdits edits;
         if (keepStoredWork)
         {
-            working = loadDeviceSnapshots (*manager, edits, backupTitle);
+            working = loadDeviceSnapshots (*manager, edits);
             if (working != nullptr)
                 needSync = false;
         }
@@ -332,15 +331,15 @@ void DataPage::deviceConnectionChanged (bool connected, bool p2)
         attachDevice (std::move (working));
         showSyncButton (needSync);
 
-        if (edits != StoredEdits::none)
+        if (edits.how != StoredEdits::none)
         {
-            tellOfStoredEdits (edits, backupTitle, deviceName);
+            tellOfStoredEdits (edits, deviceName);
             if (connectionChange != connectionChanges)
                 return;
         }
 
         // Edits that could not be kept are not read over.
-        if (method == 0 && needSync && edits != StoredEdits::notKept)
+        if (method == 0 && needSync && edits.how != StoredEdits::notKept)
             getCommandManager().invoke (ApplicationCommandTarget::InvocationInfo (AppCommand::downloadDeviceData), true);
         return;
     }

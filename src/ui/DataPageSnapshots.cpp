@@ -9,6 +9,7 @@
 #include "core/AppPaths.h"
 #include "device/DeviceManager.h"
 #include "ui/MessageBoxes.h"
+#include "ui/datapage/NewBackups.h"
 
 using namespace juce;
 
@@ -74,10 +75,9 @@ void DataPage::storeDeviceSnapshots()
         showFileError (this);
 }
 
-std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manager, StoredEdits& edits,
-                                                          String& backupTitle)
+std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manager, StoredEdits& edits)
 {
-    edits = StoredEdits::none;
+    edits = {};
     // The working copy is taken up only beside the unit's data it was edited from.
     if (manager.loadSyncSnapshot())
         return DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
@@ -86,16 +86,24 @@ std::unique_ptr<DeviceData> DataPage::loadDeviceSnapshots (DeviceManager& manage
     // where the user finds them before the files go.
     if (hasUnsentEditsOnDisk())
     {
-        backupTitle = keepStoredEditsAsBackup (manager);
-        edits = backupTitle.isNotEmpty() ? StoredEdits::keptAsBackup : StoredEdits::notKept;
-        if (edits == StoredEdits::notKept)
-            return {};
+        edits.where = keepStoredEditsAsBackup (manager, edits.whyNotKept);
+        edits.how = StoredEdits::keptAsBackup;
+        if (edits.where.isEmpty())
+        {
+            // A name of their own, which nothing reads over or deletes. A rename takes no room
+            // on the drive; where not even that works, nothing can be written over them either.
+            const auto aside = setStoredEditsAside();
+            edits.where = aside.getFullPathName();
+            edits.how = aside != File() ? StoredEdits::setAside : StoredEdits::notKept;
+            if (edits.how == StoredEdits::notKept)
+                return {};
+        }
     }
     deleteDeviceSnapshots();
     return {};
 }
 
-String DataPage::keepStoredEditsAsBackup (DeviceManager& manager)
+String DataPage::keepStoredEditsAsBackup (DeviceManager& manager, String& whyNot)
 {
     const File workingFile (AppPaths::getWorkingFile (deviceFolder, false));
     auto stored = DeviceData::createFromFile (workingFile.getFullPathName());
@@ -111,18 +119,32 @@ String DataPage::keepStoredEditsAsBackup (DeviceManager& manager)
     item.setTitle (item.getDateText() + " (Unsent Edits)");
     BackupIndex backups (live->getFormat(), manager.getDeviceDisplayName());
     backups.loadIndex();
-    return backups.addItem (item) ? item.getTitle() : String();
+    if (backups.addItem (item))
+        return item.getTitle();
+    whyNot = whyBackupsWereNotWritten (backups);
+    return {};
 }
 
-void DataPage::tellOfStoredEdits (StoredEdits edits, const String& backupTitle, const String& unitName)
+File DataPage::setStoredEditsAside()
+{
+    const File workingFile (AppPaths::getWorkingFile (deviceFolder, false));
+    const auto stored = workingFile.getLastModificationTime().formatted ("%Y-%m-%d %H-%M-%S");
+    const auto aside = workingFile.getSiblingFile ("Unsent Edits " + stored + ".ard").getNonexistentSibling (true);
+    return workingFile.moveFileTo (aside) ? aside : File();
+}
+
+void DataPage::tellOfStoredEdits (const StoredEdits& edits, const String& unitName)
 {
     const auto why = "Your preset edits have not been transferred to " + unitName
                    + " yet, and they no longer match its data, most likely because its firmware has changed. ";
-    if (edits == StoredEdits::keptAsBackup)
-        showWarningBox (this, "Preset Edits Kept", why + "Larkspire has kept them in your backups as '" + backupTitle + "'.");
-    else if (edits == StoredEdits::notKept)
-        showWarningBox (this, "File Error", why + "Larkspire was unable to save them as a backup, so they have been left"
-                        " where they are and " + unitName + " has not been read. Please make sure the drive is not full.");
+    if (edits.how == StoredEdits::keptAsBackup)
+        showWarningBox (this, "Preset Edits Kept", why + "Larkspire has kept them in your backups as '" + edits.where + "'.");
+    else if (edits.how == StoredEdits::setAside)
+        showWarningBox (this, "Preset Edits Kept", why + "Larkspire was unable to save them as a backup, so it has set them"
+                        " aside in the file '" + edits.where + "', where nothing will overwrite them." + edits.whyNotKept);
+    else if (edits.how == StoredEdits::notKept)
+        showWarningBox (this, "File Error", why + "Larkspire was unable to save them as a backup or to set them aside, so"
+                        " they have been left where they are and " + unitName + " has not been read." + edits.whyNotKept);
 }
 
 bool DataPage::hasUnsentEditsOnDisk() const
@@ -132,9 +154,11 @@ bool DataPage::hasUnsentEditsOnDisk() const
     auto working = DeviceData::createFromFile (AppPaths::getWorkingFile (deviceFolder, false));
     if (working == nullptr)
         return false;
+    // Without the read it was edited from, what the copy lacks of it (deleted presets) cannot
+    // be told from what was never there: it may hold edits of any kind.
     auto sync = DeviceData::createFromFile (AppPaths::getSyncFile (deviceFolder, false));
     if (sync == nullptr)
-        return working->isModified();
+        return true;
     const DataSet stored (sync.get(), std::move (working));
     return stored.hasUnsavedChanges();
 }

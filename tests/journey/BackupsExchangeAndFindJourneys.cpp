@@ -92,8 +92,10 @@ namespace
 // Backups: "Backup All" and "Backup User" each make a backup that the browser lists by its
 // title; the user undoes the second, redoes it and undoes it again, renames the first, drags
 // one of its presets onto the unit in the browser, deletes the backup and undoes the delete.
-// The files on disk follow each step, "Apply Changes" puts the dragged preset on the unit, and
-// after the quit the backup index lists exactly the backups on disk.
+// The files on disk follow each step, "Apply Changes" puts the dragged preset on the unit.
+// Two backups deleted at once whose files cannot be written back bring one box at their undo,
+// and the unit unplugged while it is up harms nothing. After the quit the backup index lists
+// exactly the backups on disk.
 TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
 {
     auto& unit = startWithMerle();
@@ -153,10 +155,29 @@ TEST_F (Journey, BackupsMadeRenamedUsedDeletedAndRestored)
     waitFor ([&] { return unit.hasPreset (4) && unit.getPreset (4).name == "Sim 9"; }, "Sim 9 in slot 4 of the unit");
     EXPECT_EQ (unit.getPreset (4).values, unit.getPreset (9).values);
     waitForEnabled ("Get Data");
+
+    step ("delete Road Kit and a new backup at once, take their files' places, and undo: one box, "
+          "after the step, and the unit unplugged while it is up");
+    clickToolbarItem ("Backup All");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 2; }, "the new backup on disk");
+    const auto descriptions = dataFolder().getChildFile ("Merle/data").findChildFiles (juce::File::findFiles, false, "Merle_0*.xml");
+    clickText (browser(), "Road Kit");
+    clickAt (waitForTextAt (browser(), "(All)").getCentre(), 1, { "ctrl" });
+    pressKeys ("Delete");
+    waitFor ([&] { return backupDataFiles (dataFolder(), "Merle") == 0; }, "both backups' files gone");
+    for (auto& description : descriptions)
+        ASSERT_TRUE (description.createDirectory().wasOk());
+    pressKeys ("ctrl+z");
+    waitForWindow ("File Error");
+    unplug (unit);
+    waitForText (statusText(), "Nothing Connected");
+    answer ("File Error", "OK");
+    EXPECT_EQ (findVisibleWindow ("File Error"), 0ul);
+    EXPECT_TRUE (isRunning());
+
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
-    EXPECT_EQ (backupTitles (dataFolder(), "Merle"), juce::StringArray ("Road Kit"));
-    EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 1);
+    EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 0);
     EXPECT_TRUE (indexListsTheBackupsOnDisk (dataFolder(), "Merle"));
 }
 

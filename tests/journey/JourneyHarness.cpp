@@ -561,6 +561,14 @@ namespace journey
         unit.disconnect();
     }
 
+    void Journey::unplug (SimulatedUnit& unit)
+    {
+        for (auto& socket : units)
+            if (&socket->unit() == &unit)
+                return unplug (*socket);
+        failed ("no socket of " + unit.getInputName());
+    }
+
     SocketUnit& Journey::plugBackIn (SocketUnit& unit)
     {
         step ("plug " + unit.unit().getInputName() + " in again");

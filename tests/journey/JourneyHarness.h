@@ -119,6 +119,7 @@ namespace journey
         // the sample units run, with its own serial number; it connects once the program listens.
         testing_support::SocketUnit& plugIn (const juce::String& product, int serial);
         void unplug (testing_support::SocketUnit& unit);
+        void unplug (SimulatedUnit& unit);
         // The same unit plugged in again after it was unplugged: it holds what it held.
         testing_support::SocketUnit& plugBackIn (testing_support::SocketUnit& unit);
 

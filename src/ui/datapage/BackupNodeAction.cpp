@@ -1,6 +1,7 @@
 #include "ui/datapage/BackupNodeAction.h"
 #include "archive/ConfinedFiles.h"
 #include "archive/DataSourceTree.h"
+#include "archive/LocalArchiveManager.h"
 
 namespace
 {
@@ -18,9 +19,8 @@ namespace
     }
 }
 
-BackupNodeAction::BackupNodeAction (Step s, const juce::ValueTree& n, const juce::ValueTree& p,
-                                    std::function<void (bool)> after)
-    : step (s), node (n), parent (p), afterUndoOrRedo (std::move (after))
+BackupNodeAction::BackupNodeAction (Step s, const juce::ValueTree& n, const juce::ValueTree& p, DataPageContext& owner)
+    : step (s), node (n), parent (p), page (owner)
 {
 }
 
@@ -28,16 +28,16 @@ bool BackupNodeAction::perform()
 {
     if (! parent.isValid())
         return false;
-
-    bool allWritten = true;
     if (step == Step::add)
-        allWritten = putIn();
+    {
+        // A new backup is already in its place, without files of its own yet: its caller saves it.
+        if (node.getParent() != parent)
+            page.noteBackupsChanged (putIn());
+    }
     else
+    {
         takeOut();
-
-    if (performedBefore && afterUndoOrRedo != nullptr)
-        afterUndoOrRedo (allWritten);
-    performedBefore = true;
+    }
     return true;
 }
 
@@ -45,21 +45,15 @@ bool BackupNodeAction::undo()
 {
     if (! parent.isValid())
         return false;
-
-    bool allWritten = true;
     if (step == Step::add)
         takeOut();
     else
-        allWritten = putIn();
-
-    if (afterUndoOrRedo != nullptr)
-        afterUndoOrRedo (allWritten);
+        page.noteBackupsChanged (putIn());
     return true;
 }
 
 bool BackupNodeAction::putIn()
 {
-    // A new backup is already in its place, without files of its own yet.
     if (node.getParent() == parent)
         return true;
 
@@ -83,9 +77,13 @@ void BackupNodeAction::takeOut()
     // It goes back where it was taken from.
     index = parent.indexOf (node);
     parent.removeChild (node, nullptr);
+    page.noteBackupsChanged (true);
 
+    // Without the unit's backups (the page let it go) nothing is removed: the files stay listed.
+    auto* manager = page.getArchiveManager();
+    if (manager == nullptr)
+        return;
     for (auto& item : itemsIn (node))
         if (auto* archive = getSourceNodeArchive (item))
-            if (archive->getLinkData().trim().isNotEmpty())
-                archive->deleteFiles();
+            manager->getBackupIndex().removeItemFiles (*archive);
 }

@@ -1,24 +1,23 @@
 #pragma once
 
-#include <juce_data_structures/juce_data_structures.h>
-#include <functional>
+#include "ui/datapage/DataPageContext.h"
 
 // Undoable addition or removal of backups (an archive item's node, or a group of them) in the
 // source tree, together with their files, so that the backups listed and the files on disk
-// always agree. Taking a node out deletes the files of every archive item in it, as the user
-// expects of a delete; putting it (back) in writes them again (each file replaced whole). A new
-// backup's first addition writes nothing: saving the index gives it its files.
+// always agree. Putting a node (back) in writes the files of every archive item in it (each
+// file replaced whole); taking it out removes them once the backup index on disk no longer
+// lists them (usually right after the step, when the index is saved). A new backup's first
+// addition writes nothing: saving the index gives it its files.
+//
+// The action changes only the tree and the files, and tells the page of each change
+// (noteBackupsChanged); whoever runs the step saves the index after it.
 class BackupNodeAction : public juce::UndoableAction
 {
 public:
     enum class Step { add, remove };
 
     // `parent` is where the node goes in, or where it is taken out from.
-    // `afterUndoOrRedo` runs once an undo or a redo has changed the tree (to save the index); it
-    // is told whether every item's files were written, so that a failure can be reported. The
-    // first perform is the caller's own step, which saves the index itself.
-    BackupNodeAction (Step step, const juce::ValueTree& node, const juce::ValueTree& parent,
-                      std::function<void (bool allWritten)> afterUndoOrRedo);
+    BackupNodeAction (Step step, const juce::ValueTree& node, const juce::ValueTree& parent, DataPageContext& page);
 
     bool perform() override;
     bool undo() override;
@@ -30,7 +29,6 @@ private:
 
     const Step step;
     juce::ValueTree node, parent;
-    std::function<void (bool)> afterUndoOrRedo;
+    DataPageContext& page;
     int index = -1;
-    bool performedBefore = false;
 };

@@ -18,6 +18,13 @@ public:
     // The page's one undo history.
     virtual juce::UndoManager& getUndoManager() = 0;
 
+    // The undoable steps on backups tell of each change as they run (and whether every file it
+    // had to write was written); whoever ran the step then calls finishBackupStep, which saves
+    // the backups once and tells of a failure in one box. No box runs inside a step: a box runs
+    // the message loop, where the unit's release clears the history under the running step.
+    virtual void noteBackupsChanged (bool filesWritten) = 0;
+    virtual void finishBackupStep (juce::Component* boxOwner) = 0;
+
     // Tells the page's preset-data listeners that slots of a source node changed.
     virtual void notifyPresetDataChanged (const juce::ValueTree& node, const juce::Array<int>& slots) = 0;
     // Tells the page's archive listeners that an archive node changed.

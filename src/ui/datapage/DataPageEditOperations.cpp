@@ -7,6 +7,7 @@
 #include "ui/datapage/InsertPresetAction.h"
 #include "ui/datapage/InsertPresetStepAction.h"
 #include "ui/datapage/MergeDataAction.h"
+#include "ui/datapage/NewBackups.h"
 #include "ui/datapage/PastePresetAction.h"
 #include "ui/datapage/RenamePresetAction.h"
 #include "ui/datapage/SetArchiveItemTitleAction.h"
@@ -25,6 +26,34 @@ bool DataPageEditOperations::performAction (juce::UndoableAction* action, bool n
     if (newTransaction)
         undo.beginNewTransaction();
     return undo.perform (owned.release());
+}
+
+bool DataPageEditOperations::undoStep (juce::Component* boxOwner)
+{
+    const bool stepped = getUndoManager().undo();
+    finishBackupStep (boxOwner);
+    return stepped;
+}
+
+bool DataPageEditOperations::redoStep (juce::Component* boxOwner)
+{
+    const bool stepped = getUndoManager().redo();
+    finishBackupStep (boxOwner);
+    return stepped;
+}
+
+void DataPageEditOperations::noteBackupsChanged (bool filesWritten)
+{
+    backupsChanged = true;
+    backupFilesWritten = backupFilesWritten && filesWritten;
+}
+
+void DataPageEditOperations::finishBackupStep (juce::Component* boxOwner)
+{
+    const bool changed = std::exchange (backupsChanged, false);
+    const bool written = std::exchange (backupFilesWritten, true);
+    if (changed)
+        saveBackups (*this, boxOwner, written);
 }
 
 //==============================================================================

@@ -49,6 +49,14 @@ public:
 
     void setArchiveItemTitle (juce::ValueTree node, const juce::String& title, bool undoable, bool newTransaction);
 
+    // Undoes the last step of the history (redoes the next), then finishes it for the backups
+    // it changed (finishBackupStep). True when there was a step.
+    bool undoStep (juce::Component* boxOwner);
+    bool redoStep (juce::Component* boxOwner);
+
+    void noteBackupsChanged (bool filesWritten) override;
+    void finishBackupStep (juce::Component* boxOwner) override;
+
     // What one undoable preset action counts against the history's limit, and a title change.
     static constexpr int presetActionUnits = 40;
     static constexpr int titleActionUnits = 32;
@@ -56,4 +64,6 @@ public:
 private:
     // Begins a transaction when asked and hands the action to the undo manager.
     bool performAction (juce::UndoableAction* action, bool newTransaction);
+
+    bool backupsChanged = false, backupFilesWritten = true;
 };

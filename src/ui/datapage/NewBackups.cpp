@@ -39,8 +39,7 @@ bool addNewBackups (DataPageContext& page, juce::ValueTree target, const juce::A
         auto& undo = page.getUndoManager();
         undo.beginNewTransaction();
         for (auto& node : nodes)
-            undo.perform (new BackupNodeAction (BackupNodeAction::Step::add, node, target,
-                                                saveBackupsAfterUndoOrRedo (page, boxOwner)));
+            undo.perform (new BackupNodeAction (BackupNodeAction::Step::add, node, target, page));
         return true;
     }
 
@@ -50,14 +49,14 @@ bool addNewBackups (DataPageContext& page, juce::ValueTree target, const juce::A
     {
         target.removeChild (node, nullptr);
         if (auto* item = getSourceNodeArchive (node))
-            if (item->getLinkData().trim().isNotEmpty())
-                item->deleteFiles();
+            if (manager != nullptr)
+                manager->getBackupIndex().removeItemFiles (*item);
     }
     saveIndex (manager);
 
     showWarningBox (boxOwner, "File Error",
                     "Larkspire was unable to save the new backup to disk, so it has not been added to your backups."
-                    " Please make sure the drive is not full.");
+                    + (manager != nullptr ? whyBackupsWereNotWritten (manager->getBackupIndex()) : juce::String()));
     return false;
 }
 
@@ -69,12 +68,15 @@ bool saveBackups (DataPageContext& page, juce::Component* boxOwner, bool itemsWr
     if (manager->saveIndex() && itemsWritten)
         return true;
     showWarningBox (boxOwner, "File Error",
-                    "Larkspire was unable to save the backups to disk. Please make sure the drive is not full.");
+                    "Larkspire was unable to save the backups to disk." + whyBackupsWereNotWritten (manager->getBackupIndex()));
     return false;
 }
 
-std::function<void (bool)> saveBackupsAfterUndoOrRedo (DataPageContext& page, juce::Component* boxOwner)
+juce::String whyBackupsWereNotWritten (const BackupIndex& backups)
 {
-    juce::Component::SafePointer<juce::Component> owner (boxOwner);
-    return [&page, owner] (bool itemsWritten) { saveBackups (page, owner.getComponent(), itemsWritten); };
+    // An index that cannot be read is never written over, whatever room the drive has.
+    if (! backups.hasIndex())
+        return " Larkspire cannot read the backup index '" + backups.getIndexFile().getFullPathName()
+             + "', so it leaves it as it is.";
+    return " Please make sure the drive is not full.";
 }

@@ -203,9 +203,9 @@ juce::String SourceDataBrowser::makeUniqueTitle (const juce::ValueTree& target, 
     }
 }
 
-bool SourceDataBrowser::saveArchive (bool itemsWritten)
+bool SourceDataBrowser::saveArchive()
 {
-    return page != nullptr && saveBackups (*page, this, itemsWritten);
+    return page != nullptr && saveBackups (*page, this);
 }
 
 bool SourceDataBrowser::unitHasPresets() const

@@ -83,9 +83,8 @@ public:
     // is labelled with it or with it followed by " (".
     static juce::String makeUniqueTitle (const juce::ValueTree& target, const juce::String& title);
 
-    // Saves the backup index after a change; shows a warning when it could not be saved, or
-    // when the items' own files were not (`itemsWritten` false): one box for either failure.
-    bool saveArchive (bool itemsWritten = true);
+    // Saves the backup index after a change; shows a warning when it could not be saved.
+    bool saveArchive();
 
     void paint (juce::Graphics&) override;
     void resized() override;

@@ -119,13 +119,13 @@ void SourceDataBrowser::deleteNodes (const juce::Array<juce::ValueTree>& nodes)
             continue;
         if (! any)
             undo.beginNewTransaction();
-        any = undo.perform (new BackupNodeAction (BackupNodeAction::Step::remove, node, node.getParent(),
-                                                  saveBackupsAfterUndoOrRedo (*page, this))) || any;
+        any = undo.perform (new BackupNodeAction (BackupNodeAction::Step::remove, node, node.getParent(), *page)) || any;
     }
+    // The index is saved once, and only then are the files it no longer lists removed.
+    page->finishBackupStep (this);
     if (! any)
         return;
 
-    saveArchive();
     const auto next = inCloud ? findSourceNodeByCategory (root, SourceCategories::cloud, SourceCategories::uploadFolder)
                               : findSourceNodeByCategory (root, SourceCategories::archive);
     selectSource (next);

@@ -371,6 +371,52 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     LocalArchiveManager stored (getContentManager()->createDeviceCaps (DeviceWorld::merle, 141)->getFormat(), {});
     ASSERT_TRUE (stored.buildTree());
     EXPECT_EQ (keptEdits (stored.getTree()), juce::StringArray ({ "Unsent Two", "Unsent Two" }));
+
+    // While the backup index does not parse, edits that no longer fit are set aside in a file of
+    // their own, which the box names; the unit is read, and neither a read nor a disconnect goes
+    // over them. Edits that are only a deleted preset count too, beside a stored read that cannot
+    // be opened at all.
+    ASSERT_TRUE (s.disconnect());
+    setDataSyncMethod (0);
+    comeBackWithBuild (141);
+    ASSERT_TRUE (s.waitForSynced());
+    const auto folder = juce::File (s.page->getDeviceFolder());
+    const juce::File index (AppPaths::getBackupIndexFile (DeviceWorld::merle));
+    storeUnsentEdit();
+    ASSERT_TRUE (index.replaceWithText ("not an index"));
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    comeBackWithBuild (140);
+    ASSERT_TRUE (s.waitForSynced());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Changes Will Be Lost", "Preset Edits Kept" }));
+    EXPECT_TRUE (s.w.boxes.boxes[1].message.contains ("cannot read the backup index"));
+    EXPECT_FALSE (s.w.boxes.boxes[1].message.contains ("drive"));
+    const auto setAside = [&] { return folder.findChildFiles (juce::File::findFiles, false, "Unsent Edits *.ard"); };
+    ASSERT_EQ (setAside().size(), 1);
+    const auto first = setAside()[0];
+    EXPECT_TRUE (s.w.boxes.boxes[1].message.contains ("'" + first.getFullPathName() + "'"));
+
+    ASSERT_TRUE (s.page->deletePresets (s.deviceNode(), { 3 }, false, false));
+    setDataSyncMethod (2);
+    ASSERT_TRUE (s.disconnect());
+    setDataSyncMethod (0);
+    ASSERT_TRUE (folder.getChildFile ("sync.ard").replaceWithText ("not a data file"));
+    s.w.boxes.boxes.clear();
+    s.w.boxes.answerWith ({ 1 });   // Cancel
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    ASSERT_TRUE (s.disconnect());
+    EXPECT_EQ (s.w.boxes.titles(), juce::StringArray ({ "Changes Will Be Lost", "Preset Edits Kept" }));
+    EXPECT_EQ (index.loadFileAsString(), "not an index");
+    ASSERT_EQ (setAside().size(), 2);
+    for (auto& file : setAside())
+    {
+        auto kept = DeviceData::createFromFile (file.getFullPathName());
+        ASSERT_NE (kept, nullptr);
+        if (file == first)
+            EXPECT_EQ (kept->getPreset (2)->getName(), "Unsent Two");
+        else
+            EXPECT_FALSE (kept->hasPreset (3));
+    }
 }
 
 TEST (DataPage, APartialSendUnmarksOnlyWhatWasWrittenAndApplySendsTheRest)

@@ -150,6 +150,32 @@ TEST (DataPage, BackupsAppearInTheBrowserAndToolbarItemsFollowTheSelection)
     // Undo takes the backup away again.
     s.click (DataToolbarItemFactory::undoItem);
     EXPECT_EQ (archive.getNumChildren(), backupsBefore);
+
+    // Two backups deleted in one step, whose files then cannot be written back: Undo tells of it
+    // once, after the step, and the unit unplugged while that box is up harms nothing.
+    s.click (DataToolbarItemFactory::backupAllItem);
+    s.click (DataToolbarItemFactory::backupAllItem);
+    const juce::Array<juce::ValueTree> two { archive.getChild (backupsBefore), archive.getChild (backupsBefore + 1) };
+    s.page->deleteSourceNodes (two);
+    ASSERT_EQ (archive.getNumChildren(), backupsBefore);
+    for (auto& node : two)
+        ASSERT_TRUE (juce::File (getSourceNodeArchive (node)->getLinkData()).withFileExtension ("xml").createDirectory());
+    bool shownInTheStep = false;
+    s.w.boxes.boxes.clear();
+    s.w.boxes.onBox = [&] (const RecordingDialogService::Box& box)
+    {
+        if (box.title != "File Error")
+            return;
+        shownInTheStep = s.page->getUndoManager().isPerformingUndoRedo();
+        s.w.devices.ports->removeDevice (s.unit);
+        EXPECT_TRUE (pumpUntil ([&] { return s.page->getDataSet() == nullptr; }, 60000));
+    };
+    s.click (DataToolbarItemFactory::undoItem);
+    EXPECT_FALSE (shownInTheStep);
+    const auto titles = s.w.boxes.titles();
+    EXPECT_EQ (titles[0], "File Error");
+    EXPECT_EQ (std::count (titles.begin(), titles.end(), "File Error"), 1) << titles.joinIntoString ("|");
+    EXPECT_EQ (s.page->getDataSet(), nullptr);
 }
 
 TEST (DataPage, ToolbarItemsAndTheirFixedAnswers)
