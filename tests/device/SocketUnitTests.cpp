@@ -257,7 +257,8 @@ TEST (SocketUnit, AConnectionClosedMidTransferEndsTheCommandAndOpeningItsPortsFa
 
 // The connection closes and a new one of the same name comes 0.3 s later, between two looks
 // at the lists (the real interval): the dead ports are seen at the next look and the loss is
-// told; a scan then finds the unit on the new connection, and it is read there.
+// told; a scan then finds the unit on the new connection, and it is read there. The same during
+// a read ends the read as lost.
 TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTheNewOne)
 {
     auto t = ScopedDeviceTimings::fast();
@@ -279,6 +280,21 @@ TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTh
     ASSERT_EQ (c.s.w.run (DeviceCommandMessage (DeviceCommand::readAll)), InfoCode::commandDone);
     EXPECT_EQ (c.unit->countReceived (0x45), 25);
     EXPECT_EQ (c.s.w.recorder.count (InfoCode::connectedUnitLost), 1);
+
+    // Replugged while it is read: the read ends as lost at the next look, not after its tries.
+    auto slow = c.unit->getFaults();
+    slow.replyDelayMs = 100;
+    c.unit->setFaults (slow);
+    const auto before = c.s.w.recorder.endings().size();
+    c.s.w.manager().postMessage (new DeviceCommandMessage (DeviceCommand::readAll));
+    ASSERT_TRUE (pumpUntil ([&] { return c.unit->countReceived (0x45) >= 25 + 2; }));
+    c.s.units.back()->disconnect();
+    ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
+    c.s.plugIn (c.unit);
+    ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.endings().size() > before; }, t.portPollMs + 2000));
+    EXPECT_EQ (c.s.w.recorder.endings().back().code, InfoCode::commandFailed);
+    EXPECT_EQ (c.s.w.device()->getErrorCode(), 0xA00004);
+    EXPECT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 2; }));
 }
 
 TEST (SocketUnit, BadClientsLeaveATransferAndOtherUnitsAlone)
