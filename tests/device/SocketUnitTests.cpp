@@ -264,10 +264,14 @@ TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTh
     auto t = ScopedDeviceTimings::fast();
     t.portPollMs = 3000;
     Connected c (t);   // the last look was at the end of the scan
-    c.socketUnit->disconnect();
-    ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
-    juce::Thread::sleep (300);
-    c.s.plugIn (c.unit);
+    auto replug = [&] (int gapMs)
+    {
+        c.s.units.back()->disconnect();
+        ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
+        juce::Thread::sleep (gapMs);
+        c.s.plugIn (c.unit);
+    };
+    replug (300);
     ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 1; },
                             t.portPollMs + 2000)) << "the replug went unnoticed";
     EXPECT_EQ (c.s.w.recorder.count (InfoCode::portListsChanged), 0);
@@ -288,9 +292,7 @@ TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTh
     const auto before = c.s.w.recorder.endings().size();
     c.s.w.manager().postMessage (new DeviceCommandMessage (DeviceCommand::readAll));
     ASSERT_TRUE (pumpUntil ([&] { return c.unit->countReceived (0x45) >= 25 + 2; }));
-    c.s.units.back()->disconnect();
-    ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
-    c.s.plugIn (c.unit);
+    replug (0);
     ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.endings().size() > before; }, t.portPollMs + 2000));
     EXPECT_EQ (c.s.w.recorder.endings().back().code, InfoCode::commandFailed);
     EXPECT_EQ (c.s.w.device()->getErrorCode(), 0xA00004);
