@@ -368,6 +368,14 @@ bool DeviceManager::identifyCurrentDevice()
 
 void DeviceManager::checkPortLists()
 {
+    // Dead ports are an unplug even when the lists look as before.
+    const auto current = getPair (-1);
+    if (haveCurrentPortsDied (current))
+    {
+        currentUnplugged = true;
+        current.device->markUnplugged();
+    }
+
     const auto outputs = ports->getOutputNames();
     const auto inputs = ports->getInputNames();
     // A unit unplugged during a transfer is lost even when a port of its name has come back since.
@@ -384,7 +392,16 @@ void DeviceManager::checkPortLists()
     lastOutputs = outputs;
     currentUnplugged = false;
     const bool kept = identifyCurrentDevice();
+    if (! kept)
+        lostDevice = getDeviceObject (-1);
     post (kept ? InfoCode::portListsChanged : InfoCode::connectedUnitLost, 0, 0);
+}
+
+bool DeviceManager::haveCurrentPortsDied (const MidiPortPair& current) const
+{
+    // A firmware update reboots the unit on purpose; it scans again by itself.
+    return current.device != nullptr && ! currentUnplugged && lostDevice.lock() != current.device
+        && appState() != 4 && current.device->arePortsGone();
 }
 
 void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
@@ -392,10 +409,12 @@ void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
     // The lists are otherwise looked at only while the unit is idle. When its own ports have
     // gone, its transfer ends at once as lost, and the loss is told as soon as it has ended;
     // the tries of a transfer are for transmission errors, not for a unit that is not there.
-    // (Of two ports of the same name the one that left cannot be told: the tries then run on.)
+    // Ports that died are gone whatever the lists say (the unit may be back under the same
+    // name); of two listed ports of the same name the one that left cannot be told by name.
     if (appState() == 4 || currentUnplugged || threadShouldExit())
         return;
 
+    const bool died = haveCurrentPortsDied (current);
     const auto input = pairedInputs[current.inputIndex];
     const auto output = pairedOutputs[current.outputIndex];
     auto isOneOfAKind = [] (const juce::StringArray& names, const juce::String& name)
@@ -405,9 +424,9 @@ void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
             count += n.equalsIgnoreCase (name) ? 1 : 0;
         return name.isNotEmpty() && count == 1;
     };
-    if (! isOneOfAKind (pairedInputs, input) || ! isOneOfAKind (pairedOutputs, output))
+    if (! died && (! isOneOfAKind (pairedInputs, input) || ! isOneOfAKind (pairedOutputs, output)))
         return;
-    if (ports->getInputNames().contains (input) && ports->getOutputNames().contains (output))
+    if (! died && ports->getInputNames().contains (input) && ports->getOutputNames().contains (output))
         return;
 
     currentUnplugged = true;

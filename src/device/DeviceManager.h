@@ -88,6 +88,9 @@ private:
     void checkPortLists();
     // While the connected unit is busy: whether its own ports are still listed.
     void watchBusyUnitsPorts (const MidiPortPair& current);
+    // Whether a port of the connected unit died since it was opened, with the loss not yet
+    // told: its unit went, and may have come back under the same name between two looks.
+    bool haveCurrentPortsDied (const MidiPortPair& current) const;
     void handleCommand (const DeviceCommandMessage& command);
     void post (int code, int p1, int p2);
     // Waits on the thread's event until the deadline (woken early only by its exit).
@@ -102,6 +105,7 @@ private:
     juce::StringArray lastInputs, lastOutputs;   // the manager's thread only
     juce::StringArray pairedInputs, pairedOutputs;   // likewise: the lists the pairs were made from
     bool currentUnplugged = false;               // likewise: its loss is still to be told
+    std::weak_ptr<DeviceObject> lostDevice;      // likewise: the device whose loss was told last
 
     mutable juce::CriticalSection pairsLock;     // the pairs and the current index
     juce::Array<MidiPortPair> pairs;

@@ -146,6 +146,12 @@ bool DeviceObject::arePortsOpen() const
     return input != nullptr && output != nullptr;
 }
 
+bool DeviceObject::arePortsGone() const
+{
+    const juce::ScopedLock pl (portLock);
+    return (input != nullptr && input->isGone()) || (output != nullptr && output->isGone());
+}
+
 bool DeviceObject::openPorts()
 {
     if (arePortsOpen())

@@ -77,6 +77,8 @@ public:
     bool openPorts();
     void closePorts();
     bool arePortsOpen() const;
+    // Whether an open port of the pair has died (its device went, and may be back by now).
+    bool arePortsGone() const;
     // Sends when the output is open; false when it is not.
     bool sendMessage (const juce::MidiMessage& message);
 

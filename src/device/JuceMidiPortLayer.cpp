@@ -10,6 +10,18 @@ namespace
         return names;
     }
 
+    // A port is known by the platform's identifier of its device: once that is no longer
+    // listed, the port is dead, even if a device of the same name is listed again. (Where the
+    // platform gives a device that comes back its old identifier, only a replug slower than
+    // a look at the lists can be seen.)
+    bool isListed (const juce::Array<juce::MidiDeviceInfo>& devices, const juce::String& identifier)
+    {
+        for (auto& d : devices)
+            if (d.identifier == identifier)
+                return true;
+        return false;
+    }
+
     class JuceInputPort : public MidiInputPort
     {
     public:
@@ -18,6 +30,7 @@ namespace
 
         void start() override { input->start(); }
         void stop() override  { input->stop(); }
+        bool isGone() const override { return ! isListed (juce::MidiInput::getAvailableDevices(), input->getIdentifier()); }
 
     private:
         std::unique_ptr<juce::MidiInput> input;
@@ -29,6 +42,7 @@ namespace
         explicit JuceOutputPort (std::unique_ptr<juce::MidiOutput> out) : output (std::move (out)) {}
 
         void sendMessageNow (const juce::MidiMessage& message) override { output->sendMessageNow (message); }
+        bool isGone() const override { return ! isListed (juce::MidiOutput::getAvailableDevices(), output->getIdentifier()); }
 
     private:
         std::unique_ptr<juce::MidiOutput> output;

@@ -14,6 +14,10 @@ public:
     virtual void start() = 0;
     // Once stop() has returned, no call of the callback is running or will begin.
     virtual void stop() = 0;
+
+    // Whether the port's device went away after the port was opened. A dead port stays dead
+    // when a device of the same name comes back: that one has ports of its own.
+    virtual bool isGone() const = 0;
 };
 
 // An open MIDI output port. Callers serialise their sends and never send after closing.
@@ -24,6 +28,9 @@ public:
 
     // Sends at once. A port whose device went away drops the message.
     virtual void sendMessageNow (const juce::MidiMessage& message) = 0;
+
+    // As for an input port.
+    virtual bool isGone() const = 0;
 };
 
 // The program's view of the computer's MIDI ports: two lists of port names in index order
@@ -37,6 +44,8 @@ public:
 // - open by the index in the current lists and fail (null) for an index that is not there;
 // - keep an open port usable, or silently dead, after the lists changed: sends to a port
 //   whose device went away are dropped, and its input delivers nothing more;
+// - tell that an open port died (isGone) also when its device is back under the same name
+//   before the lists were looked at again: names alone cannot show a quick replug;
 // - be callable from any thread; port opening may be asked from the message thread.
 class MidiPortLayer
 {

@@ -50,6 +50,8 @@ namespace
 
         void start() override { connection->setInputActive (id, true); }
         void stop() override  { connection->setInputActive (id, false); }
+        // A client that connects again is a new connection: this one stays dead.
+        bool isGone() const override { return connection->isDead(); }
 
     private:
         const std::shared_ptr<Connection> connection;
@@ -65,6 +67,8 @@ namespace
         {
             connection->send (message.getRawData(), (size_t) message.getRawDataSize());
         }
+
+        bool isGone() const override { return connection->isDead(); }
 
     private:
         const std::shared_ptr<Connection> connection;

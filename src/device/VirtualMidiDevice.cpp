@@ -54,14 +54,16 @@ void VirtualMidiDevice::plugIn()
     present = true;
 }
 
+bool VirtualMidiDevice::isLive (int portGeneration) const
+{
+    const std::lock_guard<std::mutex> l (stateLock);
+    return present && portGeneration == generation;
+}
+
 void VirtualMidiDevice::messageFromProgram (int portGeneration, const juce::MidiMessage& message)
 {
-    {
-        const std::lock_guard<std::mutex> l (stateLock);
-        if (! present || portGeneration != generation)
-            return;
-    }
-    receivedFromProgram (message);
+    if (isLive (portGeneration))
+        receivedFromProgram (message);
 }
 
 int VirtualMidiDevice::attachInput (juce::MidiInputCallback& callback, int portGeneration)

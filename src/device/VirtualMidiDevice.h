@@ -27,7 +27,9 @@ public:
     void unplug();
     void plugIn();
 
-    // Used by the ports of the virtual layer.
+    // Used by the ports of the virtual layer. A port opened at a generation lives while the
+    // device is present and has not been unplugged since.
+    bool isLive (int generation) const;
     void messageFromProgram (int generation, const juce::MidiMessage& message);
     int attachInput (juce::MidiInputCallback& callback, int generation);
     // Switching an input off waits for a delivery that is under way.

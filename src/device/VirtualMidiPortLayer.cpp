@@ -6,9 +6,9 @@ namespace
     {
     public:
         VirtualInputPort (std::shared_ptr<VirtualMidiDevice> d, juce::MidiInputCallback& callback)
-            : device (std::move (d))
+            : device (std::move (d)), generation (device->getGeneration())
         {
-            id = device->attachInput (callback, device->getGeneration());
+            id = device->attachInput (callback, generation);
         }
 
         ~VirtualInputPort() override
@@ -19,9 +19,11 @@ namespace
 
         void start() override { device->setInputActive (id, true); }
         void stop() override  { device->setInputActive (id, false); }
+        bool isGone() const override { return ! device->isLive (generation); }
 
     private:
         std::shared_ptr<VirtualMidiDevice> device;
+        const int generation;
         int id = 0;
     };
 
@@ -35,6 +37,8 @@ namespace
         {
             device->messageFromProgram (generation, message);
         }
+
+        bool isGone() const override { return ! device->isLive (generation); }
 
     private:
         std::shared_ptr<VirtualMidiDevice> device;

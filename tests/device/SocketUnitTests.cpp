@@ -54,9 +54,14 @@ namespace
             identity.year = 2021;
             identity.answersBroadcast = answersBroadcast;
             const auto name = DeviceWorld::productName (productId) + " MIDI";
-            auto unit = std::make_shared<SimulatedUnit> (DeviceWorld::profileOf (productId, build), identity, name);
+            return plugIn (std::make_shared<SimulatedUnit> (DeviceWorld::profileOf (productId, build), identity, name));
+        }
+
+        // The unit connects (again: a new connection) on ports of its name, once it is listed.
+        SocketUnit& plugIn (std::shared_ptr<SimulatedUnit> unit)
+        {
             const int before = layer->getInputNames().size();
-            units.push_back (std::make_unique<SocketUnit> (unit, layer->getPort(), name));
+            units.push_back (std::make_unique<SocketUnit> (unit, layer->getPort(), unit->getInputName()));
             EXPECT_TRUE (units.back()->isConnected());
             EXPECT_TRUE (pumpUntil ([&] { return layer->getInputNames().size() == before + 1; }));
             return *units.back();
@@ -248,6 +253,50 @@ TEST (SocketUnit, AConnectionClosedMidTransferEndsTheCommandAndOpeningItsPortsFa
     m.closeCurrentDevice();
     EXPECT_FALSE (c.s.w.device (0)->openPorts());
     EXPECT_TRUE ((c.s.w.device (0)->getStatus() & DeviceObject::portOpenFailed) != 0);
+}
+
+// The connection closes and a new one of the same name comes 0.3 s later, between two looks
+// at the lists (the real interval): the dead ports are seen at the next look and the loss is
+// told; a scan then finds the unit on the new connection, and it is read there. The same during
+// a read ends the read as lost.
+TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTheNewOne)
+{
+    auto t = ScopedDeviceTimings::fast();
+    t.portPollMs = 3000;
+    Connected c (t);   // the last look was at the end of the scan
+    auto replug = [&] (int gapMs)
+    {
+        c.s.units.back()->disconnect();
+        ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
+        juce::Thread::sleep (gapMs);
+        c.s.plugIn (c.unit);
+    };
+    replug (300);
+    ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 1; },
+                            t.portPollMs + 2000)) << "the replug went unnoticed";
+    EXPECT_EQ (c.s.w.recorder.count (InfoCode::portListsChanged), 0);
+    EXPECT_TRUE (c.unit->getLog().empty()) << "sent into the dead ports";
+
+    // What "Scan Now" does.
+    ASSERT_TRUE (c.s.w.scanAndSelect (0));
+    EXPECT_EQ (identityQueries (*c.unit), (std::vector<Identity> { { 0x7F, 0x7F }, { 17, 0x7F }, { 17, 0x07 }, { 17, 0x09 } }));
+    EXPECT_EQ (c.s.w.manager().getSerialNumber(), 40123);
+    ASSERT_EQ (c.s.w.run (DeviceCommandMessage (DeviceCommand::readAll)), InfoCode::commandDone);
+    EXPECT_EQ (c.unit->countReceived (0x45), 25);
+    EXPECT_EQ (c.s.w.recorder.count (InfoCode::connectedUnitLost), 1);
+
+    // Replugged while it is read: the read ends as lost at the next look, not after its tries.
+    auto slow = c.unit->getFaults();
+    slow.replyDelayMs = 100;
+    c.unit->setFaults (slow);
+    const auto before = c.s.w.recorder.endings().size();
+    c.s.w.manager().postMessage (new DeviceCommandMessage (DeviceCommand::readAll));
+    ASSERT_TRUE (pumpUntil ([&] { return c.unit->countReceived (0x45) >= 25 + 2; }));
+    replug (0);
+    ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.endings().size() > before; }, t.portPollMs + 2000));
+    EXPECT_EQ (c.s.w.recorder.endings().back().code, InfoCode::commandFailed);
+    EXPECT_EQ (c.s.w.device()->getErrorCode(), 0xA00004);
+    EXPECT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 2; }));
 }
 
 TEST (SocketUnit, BadClientsLeaveATransferAndOtherUnitsAlone)

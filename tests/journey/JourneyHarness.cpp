@@ -575,6 +575,20 @@ namespace journey
         return connect (unit.getUnit());
     }
 
+    void Journey::replug (SimulatedUnit& unit, int gapMs)
+    {
+        step ("unplug " + unit.getInputName() + " and plug it in again " + juce::String (gapMs) + " ms later");
+        SocketUnit* plugged = nullptr;
+        for (auto& u : units)
+            if (&u->unit() == &unit && u->isConnected())
+                plugged = u.get();
+        if (plugged == nullptr)
+            failed ("FAILED: " + unit.getInputName() + " is not plugged in");
+        plugged->disconnect();
+        juce::Thread::sleep (gapMs);
+        connect (plugged->getUnit());
+    }
+
     //==============================================================================
     bool Journey::waitFor (const std::function<bool()>& condition, const juce::String& what, int timeoutMs)
     {

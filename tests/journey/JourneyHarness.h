@@ -122,6 +122,9 @@ namespace journey
         void unplug (SimulatedUnit& unit);
         // The same unit plugged in again after it was unplugged: it holds what it held.
         testing_support::SocketUnit& plugBackIn (testing_support::SocketUnit& unit);
+        // The unit's connection closes and a new one of its name comes `gapMs` later, as with a
+        // loose cable or a unit that restarts.
+        void replug (SimulatedUnit& unit, int gapMs);
 
         //==============================================================================
         // Waits (they poll; deadlines are generous). A wait that fails ends the journey (with an

@@ -32,8 +32,9 @@ namespace
 // The Presets page: a quit while the unit is first read asks nothing; presets selected by a
 // click, a Ctrl-click, a Shift-click and a lasso; a preset renamed by typing in the details,
 // which a quit asks about; tags changed for a selection; "Apply Changes" writes it all to the
-// unit; "Get Data" reads the names and tags back from the unit, with a name that was changed
-// on the unit itself meanwhile.
+// unit; the unit restarts quickly, which is told and answered with a scan; "Get Data" reads the
+// names and tags back from the unit over its new connection, with a name that was changed on
+// the unit itself meanwhile.
 TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
 {
     start ("socket");
@@ -95,6 +96,14 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
     clickToolbarItem ("Apply Changes");
     waitFor ([&] { return unit.getPreset (2).name == "Road Lead" && allTagged (unit, clicked, live, liveAfter)
                           && allTagged (unit, lassoed, choir, choirAfter); }, "the unit holds the new name and tags");
+
+    step ("Merle restarts: back 0.3 s after its connection closed; the loss is told, and Scan Now finds it again");
+    unit.clearLog();
+    replug (unit, 300);
+    answer ("USB Device Connection Lost", "Scan Now");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    EXPECT_GT (unit.countReceived (0x7E), 0) << "Merle was not asked who it is on its new connection";
+    showPresets();
 
     step ("a name changed on the unit itself; Get Data");
     auto front = unit.getPreset (7);
