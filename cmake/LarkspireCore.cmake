@@ -93,8 +93,9 @@ set(LARKSPIRE_PCH_HEADERS
     <juce_gui_basics/juce_gui_basics.h> <juce_gui_extra/juce_gui_extra.h>
     <juce_audio_basics/juce_audio_basics.h> <juce_audio_devices/juce_audio_devices.h>)
 target_precompile_headers(larkspire_core PRIVATE ${LARKSPIRE_PCH_HEADERS})
-# This one needs the X11 declarations beside JUCE's, which the precompiled header lacks.
-set_source_files_properties(${CMAKE_SOURCE_DIR}/src/ui/PendingInputWake.cpp PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+# These need the X11 declarations beside JUCE's, which the precompiled header lacks.
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/ui/PendingInputWake.cpp ${CMAKE_SOURCE_DIR}/src/ui/WindowSystem.cpp
+    PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
 
 # Warnings for our own sources only; the JUCE module sources are not ours to fix.
 set_source_files_properties(${LARKSPIRE_SOURCES} PROPERTIES

@@ -1,4 +1,5 @@
 #include "app/Larkspire.h"
+#include "app/EndingInstanceLock.h"
 #include "app/Nexus.h"
 #include "app/QuitSignals.h"
 #include "content/WebTransfer.h"
@@ -21,6 +22,12 @@ Larkspire::~Larkspire()
 Larkspire* Larkspire::getInstance()
 {
     return dynamic_cast<Larkspire*> (juce::JUCEApplicationBase::getInstance());
+}
+
+bool Larkspire::moreThanOneInstanceAllowed()
+{
+    EndingInstanceLock::waitForEndingInstance (getApplicationName(), endingInstanceWaitMs);
+    return false;
 }
 
 bool Larkspire::commandLineHasWord (const juce::String& commandLine, const char* word)
@@ -65,6 +72,9 @@ void Larkspire::shutdown()
 {
     if (! initialised)
         return;  // a second instance that quit at once: nothing was set up, nothing to save
+
+    // A start from now on waits for this instance to be gone instead of handing over to it.
+    ending = std::make_unique<EndingInstanceLock> (getApplicationName());
 
     const double seconds = (double) (juce::Time::currentTimeMillis() - startTime) * 0.001;
     setSetting (SettingsKeys::runTime, getSettingDouble (SettingsKeys::runTime, 0.0) + seconds);

@@ -7,6 +7,7 @@
 #include <memory>
 
 class DialogService;
+class EndingInstanceLock;
 class Nexus;
 class QuitSignals;
 
@@ -24,7 +25,9 @@ public:
 
     const juce::String getApplicationName() override    { return "Larkspire 2"; }
     const juce::String getApplicationVersion() override { return getVersionText (getApplicationVersionNumber()); }
-    bool moreThanOneInstanceAllowed() override          { return false; }
+    // False. The framework asks it once, right before it looks for another instance: a start
+    // while another instance is ending waits here until that one is gone.
+    bool moreThanOneInstanceAllowed() override;
 
     void initialise (const juce::String& commandLine) override;
     void shutdown() override;
@@ -65,6 +68,9 @@ private:
 
     // How long the end of the program waits for web transfers given up at the quit.
     static constexpr int givenUpTransferGraceMs = 500;
+    // How long a start waits for an instance that is ending: longer than an end whose stops
+    // (firmware update, devices, downloads, usage events) all take their time-outs.
+    static constexpr int endingInstanceWaitMs = 60000;
 
     bool developer = false;
     bool scanAll = false;
@@ -80,4 +86,5 @@ private:
     std::atomic<DialogService*> errorDialogs { nullptr };   // shows the fatal error's box
     std::unique_ptr<Nexus> nexus;
     std::unique_ptr<QuitSignals> quitSignals;
+    std::unique_ptr<EndingInstanceLock> ending;   // from the start of the shutdown to the process's end
 };

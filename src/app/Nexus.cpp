@@ -14,6 +14,7 @@
 #include "ui/CommandManager.h"
 #include "ui/LarkspireContentComponent.h"
 #include "ui/MainAppWindow.h"
+#include "ui/WindowSystem.h"
 #include <optional>
 
 Nexus::Nexus() = default;
@@ -115,13 +116,15 @@ bool Nexus::startDevices()
 
 void Nexus::shutDown()
 {
-    // 1. The main window's position and size. The window goes from the screen at once, and
-    //    the settings are written whole before anything is stopped.
+    // 1. The main window's position and size. The program's windows go from the screen at
+    //    once, whatever the steps below wait for, and the settings are written whole before
+    //    anything is stopped.
     if (mainWindow != nullptr)
-    {
         setSetting (SettingsKeys::appWindowState, mainWindow->getWindowStateAsString());
-        mainWindow->setVisible (false);
-    }
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = desktop.getNumComponents(); --i >= 0;)
+        desktop.getComponent (i)->setVisible (false);
+    flushWindowSystem();
     getApplicationProperties().saveIfNeeded();
 
     // 2. A running firmware update ends first (10 s): it uses the device and content managers.

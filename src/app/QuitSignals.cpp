@@ -11,9 +11,23 @@ namespace
     constexpr int quitSignals[] = { SIGINT, SIGTERM, SIGHUP };
 
     std::atomic<int> signalPipe { -1 };
+    std::atomic<int> signalsTaken { 0 };
 
-    void handleQuitSignal (int)
+    void handleQuitSignal (int signal)
     {
+        // One more while the quit that the first asked for runs, or while the message thread is
+        // held up and has not seen the first, ends the process at once, as the signal does by
+        // default: what is saved stays whole, since every file is replaced in one step.
+        if (signalsTaken.fetch_add (1) > 0)
+        {
+            struct sigaction byDefault {};
+            byDefault.sa_handler = SIG_DFL;
+            sigemptyset (&byDefault.sa_mask);
+            ::sigaction (signal, &byDefault, nullptr);
+            ::raise (signal);   // taken as this handler returns
+            return;
+        }
+
         const int savedErrno = errno;
         const int fd = signalPipe.load();
         if (fd >= 0)

@@ -236,6 +236,9 @@ TEST (AppLifecycle, AFatalErrorShowsOnlyItsBoxWhoseOkEndsTheProgramWithTheSettin
 // Quitting while the web host's name is looked up at a name server that never answers: the
 // window goes at once and the program soon after, its settings whole. Nothing waits for the
 // lookup, and the sanitizer build sees nothing wrong with the work left behind.
+// With units plugged in, usage events that the lookup holds up are queued at the quit, and the
+// end gives them their 5 s: the window still goes at once, a start meanwhile comes up once the
+// ending program is gone, and a second signal ends a program whose end waits at once.
 TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
 {
     SilentNameServer names;
@@ -263,4 +266,54 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     EXPECT_EQ (settingOf (*settings, "internal4").length(), 32);
     EXPECT_GT (settingOf (*settings, "internal3").getDoubleValue(), 0.0);
     EXPECT_EQ (settingOf (*settings, "appWindowState"), getDisplayBounds().withSizeKeepingCentre (1020, 734).toString());
+
+    // The units are new to the program: it registers them and queues usage events about them.
+    ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
+    CloseButtons closeButtons;
+    const auto registry = home.getFolder().getChildFile (".config/Ardentis/Larkspire 2/deviceList.xml");
+    auto eventsQueued = [&] (AppProcess& app)
+    {
+        return pumpUntil ([&] { return registry.loadFileAsString().contains ("serial=") || ! app.isRunning(); }, 90000)
+            && app.isRunning();
+    };
+    AppProcess second;
+    ASSERT_NE (waitForWindow (second), 0u) << "no window appeared";
+    ASSERT_TRUE (eventsQueued (second)) << "no unit was registered";
+
+    closeButtons.click (findVisibleWindow (title));
+    const auto closed = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+    EXPECT_LE (since (closed), 1000u) << "the window stayed that long";
+
+    // A start a second after the quit, in the same /var/tmp. It finds the units new again, and
+    // a web service that takes its usage events and never answers (which spares it the wait
+    // for the control descriptor that the silent name server brings).
+    pumpFor ((int) juce::jmax (0, 1000 - (int) since (closed)));
+    ASSERT_TRUE (second.isRunning()) << "the ending program waited for nothing";
+    ASSERT_TRUE (registry.deleteFile());
+    LocalHttpServer web;
+    web.stall ("/lark-spire-2/php/tracking-1.0/db_ls_run.php");
+    ScopedEnvironmentVariable webRoot ("LARKSPIRE_WEB_ROOT", web.getRootAddress());
+    AppProcess third;
+    EXPECT_EQ (second.waitForExit (30000), 0);
+    EXPECT_LE (since (closed), 15000u) << "the program took that long to end";
+    settings = readSettings (home.getSettingsFile());
+    ASSERT_NE (settings, nullptr);
+    EXPECT_EQ (settingOf (*settings, "internal1"), "2");
+    EXPECT_EQ (settingOf (*settings, "appWindowState"), getDisplayBounds().withSizeKeepingCentre (1020, 734).toString());
+    ASSERT_NE (waitForWindow (third), 0u) << "the start during the quit was lost";
+
+    // Its end waits for the events again; a second signal meanwhile ends it at once.
+    ASSERT_TRUE (eventsQueued (third)) << "no unit was registered";
+    ::kill (third.getPid(), SIGTERM);
+    const auto signalled = juce::Time::getMillisecondCounter();
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+    EXPECT_LE (since (signalled), 1000u) << "the window stayed that long";
+    ASSERT_TRUE (third.isRunning()) << "the end waited for nothing";
+    const auto again = juce::Time::getMillisecondCounter();
+    EXPECT_EQ (third.stop (30000, SIGTERM), 128 + SIGTERM);
+    EXPECT_LE (since (again), 1000u) << "the second signal took that long";
+    settings = readSettings (home.getSettingsFile());
+    ASSERT_NE (settings, nullptr);
+    EXPECT_EQ (settingOf (*settings, "internal1"), "3");
 }

@@ -1,4 +1,5 @@
 #include "ScreenTools.h"
+#include <X11/Xlib.h>
 
 namespace testing_support
 {
@@ -174,5 +175,37 @@ namespace testing_support
         const juce::File folder = dir != nullptr ? juce::File (dir) : juce::File::getCurrentWorkingDirectory();
         folder.createDirectory();
         writePng (shot, folder.getChildFile (juce::File::createLegalFileName (name) + ".png"));
+    }
+
+    CloseButtons::CloseButtons() : display (XOpenDisplay (nullptr))
+    {
+        if (auto* d = static_cast<Display*> (display))
+        {
+            XInternAtom (d, "WM_PROTOCOLS", False);
+            XInternAtom (d, "WM_DELETE_WINDOW", False);
+            XSync (d, False);
+        }
+    }
+
+    CloseButtons::~CloseButtons()
+    {
+        if (display != nullptr)
+            XCloseDisplay (static_cast<Display*> (display));
+    }
+
+    void CloseButtons::click (unsigned long windowId)
+    {
+        auto* d = static_cast<Display*> (display);
+        if (d == nullptr)
+            return;
+        XEvent close {};
+        close.xclient.type = ClientMessage;
+        close.xclient.window = (Window) windowId;
+        close.xclient.message_type = XInternAtom (d, "WM_PROTOCOLS", False);
+        close.xclient.format = 32;
+        close.xclient.data.l[0] = (long) XInternAtom (d, "WM_DELETE_WINDOW", False);
+        close.xclient.data.l[1] = CurrentTime;
+        XSendEvent (d, (Window) windowId, False, NoEventMask, &close);
+        XFlush (d);
     }
 }

@@ -59,6 +59,21 @@ namespace testing_support
     void pressKeys (const juce::String& keys);
     void typeText (const juce::String& text);
 
+    // The part of a window manager that a window's close button needs, on the test's X server,
+    // which runs none: the atoms of the close request, which a program looks for as it starts
+    // (without them its windows take no close request), and the request that a window manager
+    // sends when the user clicks the button. Made before the program starts.
+    class CloseButtons
+    {
+    public:
+        CloseButtons();
+        ~CloseButtons();
+        void click (unsigned long windowId);
+
+    private:
+        void* display = nullptr;   // held open: the server forgets its atoms when its last client goes
+    };
+
     // Writes an image as a PNG file, replacing the file; false when it could not.
     bool writePng (const juce::Image& image, const juce::File& file);
 
