@@ -88,8 +88,14 @@ public:
     bool areContentFilesPresent (juce::uint8 productId, int type);
     bool parseContentLists (juce::uint8 productId, int type);
 
+    // Brings the caps content up to date. The variant pictures are taken from disk; those
+    // missing, or all when the caps content was renewed, are handed to the download thread.
     bool prepareProduct (juce::uint8 productId);
     bool loadStoredContent (juce::uint8 productId);
+
+    // On the download thread: downloads the variant pictures whose files are missing (all of
+    // them with `force`) and puts them in force. True when any picture came.
+    bool downloadVariantImages (juce::uint8 productId, bool force, juce::Thread* thread);
 
     // For the message thread, which does not wait for downloads: the content on disk serves at
     // once, and the download thread prepares and synchronises the product, posting its start
@@ -164,7 +170,9 @@ private:
     void startDownloadThread();
     void seedProductFolders();
     bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread);
-    void rebuildVariantImages (juce::uint8 productId, bool download, bool forceDownload, bool& result);
+    // Puts the pictures on disk in force (the default one for any that will not load); true when
+    // a picture file is missing, or when `stale`.
+    bool rebuildVariantImages (juce::uint8 productId, bool stale);
     juce::String getDescriptorKey (juce::uint8 productId, int type) const;
     static juce::String readPackKey (const juce::String& packsFolder);
     bool downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread);

@@ -63,8 +63,31 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
     }
 
     result = parseContentLists (productId, ContentType::caps) && result;
-    rebuildVariantImages (productId, true, ! capsCurrent, result);
+
+    // A unit is usable without its picture: the pictures on disk serve (the default one for any
+    // missing), and the download thread brings the others when nothing else waits for it.
+    const bool picturesWanted = rebuildVariantImages (productId, ! capsCurrent);
+    if (auto* thread = getDownloadThread(); thread != nullptr && picturesWanted)
+        thread->queuePictures (productId, ! capsCurrent);
     return result;
+}
+
+bool ContentManager::downloadVariantImages (juce::uint8 productId, bool force, juce::Thread* thread)
+{
+    juce::StringArray icons;
+    if (! copyFromRecord (productId, &ProductInfo::variantIconAddresses, icons))
+        return false;
+
+    bool fetched = false;
+    for (int i = 0; i < icons.size() && ! thread->threadShouldExit(); ++i)
+    {
+        const auto path = getContentFile (productId, ContentType::variantIcon, i, true);
+        if (path.isNotEmpty() && (force || ! juce::File (path).exists()))
+            fetched = downloadToFile (icons[i], path, true, &bytesFetched, thread) || fetched;
+    }
+    if (fetched)
+        rebuildVariantImages (productId, false);
+    return fetched;
 }
 
 bool ContentManager::queuePreparation (juce::uint8 productId)
