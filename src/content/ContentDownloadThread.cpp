@@ -51,59 +51,42 @@ int ContentDownloadThread::getNumQueued() const
     return queue.size();
 }
 
-void ContentDownloadThread::queuePictures (juce::uint8 productId, bool force)
-{
-    {
-        const juce::ScopedLock sl (queueLock);
-        pictures.addIfNotAlreadyThere (productId);
-        if (force)
-            allPictures.addIfNotAlreadyThere (productId);
-    }
-    notify();
-}
-
 void ContentDownloadThread::run()
 {
     while (! threadShouldExit())
     {
-        juce::uint8 productId = 255, picturesOf = 255;
-        bool prepare = false, allOfThem = false;
+        bool empty;
         {
             const juce::ScopedLock sl (queueLock);
-            if (! queue.isEmpty())
-            {
-                productId = queue.getFirst();
-                prepare = toPrepare.contains (productId);
-            }
-            else if (! pictures.isEmpty())
-            {
-                picturesOf = pictures.removeAndReturn (0);
-                allOfThem = allPictures.contains (picturesOf);
-                allPictures.removeFirstMatchingValue (picturesOf);
-            }
+            empty = queue.isEmpty();
+        }
+        if (empty)
+            wait (-1);
+
+        if (threadShouldExit())
+            break;
+
+        juce::uint8 productId = 255;
+        bool prepare = false;
+        {
+            const juce::ScopedLock sl (queueLock);
+            if (queue.isEmpty())
+                continue;
+            productId = queue.getFirst();
+            prepare = toPrepare.contains (productId);
         }
 
-        if (productId != 255)
-            synchronise (productId, prepare);
-        else if (picturesOf != 255 && content.downloadVariantImages (picturesOf, allOfThem, this))
-            postInfoToHub (InfoCode::productPicturesChanged, picturesOf, 0, content.getProductName (picturesOf));
-        else if (picturesOf == 255)
-            wait (-1);
+        const auto name = content.getProductName (productId);
+        postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
+        const bool prepared = ! prepare || content.prepareProduct (productId);
+        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this);
+        {
+            const juce::ScopedLock sl (queueLock);
+            queue.removeFirstMatchingValue (productId);
+            toPrepare.removeFirstMatchingValue (productId);
+        }
+        postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
 
         juce::Thread::yield();
     }
-}
-
-void ContentDownloadThread::synchronise (juce::uint8 productId, bool prepare)
-{
-    const auto name = content.getProductName (productId);
-    postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
-    const bool prepared = ! prepare || content.prepareProduct (productId);
-    const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this);
-    {
-        const juce::ScopedLock sl (queueLock);
-        queue.removeFirstMatchingValue (productId);
-        toPrepare.removeFirstMatchingValue (productId);
-    }
-    postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
 }

@@ -7,8 +7,7 @@ class ContentManager;
 
 // "Content Downloader": synchronises the firmware, rules and packs of queued products
 // one after the other, without blocking the program; for the message thread it also
-// prepares their capability content. When no product waits, it brings the products'
-// variant pictures.
+// prepares their capability content.
 class ContentDownloadThread : public juce::Thread
 {
 public:
@@ -24,11 +23,6 @@ public:
     bool isQueued (juce::uint8 productId) const;
     int getNumQueued() const;
 
-    // Queues the download of a product's variant pictures (all of them with `force`, else the
-    // missing ones). Pictures come after every queued product: nothing waits for them. Their
-    // arrival is posted to the hub (0x70005, the product id first).
-    void queuePictures (juce::uint8 productId, bool force);
-
     void run() override;
 
     // 5.0 seconds between two synchronisations of one product; tests shorten it.
@@ -39,14 +33,10 @@ public:
     static constexpr int stopTimeoutMs = 5000;
 
 private:
-    // Prepares (when asked to) and synchronises the first queued product, and tells the hub.
-    void synchronise (juce::uint8 productId, bool prepare);
-
     ContentManager& content;
     juce::CriticalSection queueLock;
     juce::Array<juce::uint8> queue;
     juce::Array<juce::uint8> toPrepare;
-    juce::Array<juce::uint8> pictures, allPictures;   // the pictures' queue; those to fetch whole
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)
 };

@@ -9,6 +9,7 @@
 
 class ContentDownloadThread;
 class DeviceCaps;
+class PictureDownloadThread;
 
 // Loads the control descriptor (web, developer override, stored copy or the installed
 // copy), keeps one record per product, and keeps each product's content (capability
@@ -89,11 +90,11 @@ public:
     bool parseContentLists (juce::uint8 productId, int type);
 
     // Brings the caps content up to date. The variant pictures are taken from disk; those
-    // missing, or all when the caps content was renewed, are handed to the download thread.
+    // missing, or all when the caps content was renewed, are handed to a thread of their own.
     bool prepareProduct (juce::uint8 productId);
     bool loadStoredContent (juce::uint8 productId);
 
-    // On the download thread: downloads the variant pictures whose files are missing (all of
+    // On the picture thread: downloads the variant pictures whose files are missing (all of
     // them with `force`) and puts them in force. True when any picture came.
     bool downloadVariantImages (juce::uint8 productId, bool force, juce::Thread* thread);
 
@@ -183,6 +184,8 @@ private:
     juce::CriticalSection preparationLock;   // one product preparation at a time, whichever thread runs it
     std::unique_ptr<ContentDownloadThread> downloadThread;
     std::atomic<ContentDownloadThread*> downloader { nullptr };   // read by every thread
+    std::unique_ptr<PictureDownloadThread> pictureThread;         // made and ended with the one above
+    std::atomic<PictureDownloadThread*> pictureDownloader { nullptr };
 
     // The fetch of the web copy; the fields below the thread are the message thread's.
     std::unique_ptr<DescriptorFetch> descriptorFetch;

@@ -1,5 +1,6 @@
 #include "content/ContentManager.h"
 #include "content/ContentDownloadThread.h"
+#include "content/PictureDownloadThread.h"
 #include "content/ContentFiles.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
@@ -64,11 +65,11 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
 
     result = parseContentLists (productId, ContentType::caps) && result;
 
-    // A unit is usable without its picture: the pictures on disk serve (the default one for any
-    // missing), and the download thread brings the others when nothing else waits for it.
+    // A unit is usable without its pictures: those on disk serve (the default one for any
+    // missing), and a thread of their own brings the others, which nothing waits for.
     const bool picturesWanted = rebuildVariantImages (productId, ! capsCurrent);
-    if (auto* thread = getDownloadThread(); thread != nullptr && picturesWanted)
-        thread->queuePictures (productId, ! capsCurrent);
+    if (auto* pictures = pictureDownloader.load(); pictures != nullptr && picturesWanted)
+        pictures->queueProduct (productId, ! capsCurrent);
     return result;
 }
 
