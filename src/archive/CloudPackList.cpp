@@ -77,7 +77,7 @@ namespace
             auto* messages = juce::MessageManager::getInstanceWithoutCreating();
             if (messages != nullptr && messages->isThisTheMessageThread())
             {
-                auto window = ConversionProgressWindow::create ("Convert Preset Pack", "Cancel", *this);
+                auto window = ConversionProgressWindow::create ("Converting Preset Pack", "Cancel", *this);
                 while (! ended.load() && ! quitting)
                     quitting = ! messages->runDispatchLoopUntil (20);   // false once the program quits
             }
