@@ -36,7 +36,7 @@ public:
     ContentManager();
     ~ContentManager();
 
-    // Stops and deletes the download thread and drops the descriptor and every record.
+    // Stops and deletes the download threads and drops the descriptor and every record.
     void reset();
 
     // Puts the copy on disk in force (developer override, else the stored copy, else the

@@ -66,7 +66,7 @@ namespace
         return b;
     }
 
-    // Waits until the download thread has told of the product's pictures `times` times in all.
+    // Waits until the picture thread has told of the product's pictures `times` times in all.
     bool picturesCame (ContentWorld& w, size_t times)
     {
         return pumpUntil ([&] { return w.host.eventsWithCode (InfoCode::productPicturesChanged).size() >= times; }, 60000);
@@ -93,7 +93,7 @@ TEST (ProductContent, PrepareAndSynchroniseASampleProduct)
     ASSERT_TRUE (cm.isOnline());
 
     // The slowest icon holds nothing: the product is prepared with the default picture, and
-    // the pictures follow on the download thread.
+    // the pictures follow on a thread of their own.
     w.server.serveSlowly ("/Larkspire2/Merle/icons/merle_black.png", 64, 50);
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_EQ (w.server.countRequests ("GET", capsPath), 1);

@@ -693,6 +693,17 @@ namespace journey
         return waitForWindowGone (title);
     }
 
+    void Journey::choosePath (const juce::String& chooserTitle, const juce::File& path)
+    {
+        const auto chooser = getWindowGeometry (waitForWindow (chooserTitle));
+        const auto field = waitForTextAt (chooser, "file:");
+        clickAt ({ field.getRight() + 100, field.getCentreY() });
+        pressKeys ("ctrl+a");
+        typeText (path.getFullPathName());
+        clickText (chooser, "Open");
+        waitForWindowGone (chooserTitle);
+    }
+
     juce::String Journey::textIn (Area area)
     {
         return screen::read (look(), area);

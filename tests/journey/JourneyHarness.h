@@ -150,6 +150,8 @@ namespace journey
         bool clickText (Area area, const juce::String& text, int button = 1, int count = 1);
         // Answers the box with this title by clicking its button; waits for it to close.
         bool answer (const juce::String& title, const juce::String& button);
+        // Types the path into the file chooser with this title, opens it, and waits for it to close.
+        void choosePath (const juce::String& chooserTitle, const juce::File& path);
         // What OCR reads in an area now.
         juce::String textIn (Area area);
         // A screenshot, kept as the last one seen.

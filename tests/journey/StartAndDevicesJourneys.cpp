@@ -181,13 +181,7 @@ TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
         const Area menu (backups.getX(), backups.getY() - 20, 600, 200);
         clickText (menu, "Developer");
         clickText (menu, "Convert LS1 preset pack(s)...");
-        const auto chooser = getWindowGeometry (waitForWindow ("Select Preset Source Folder"));
-        const auto field = waitForTextAt (chooser, "file:");
-        clickAt ({ field.getRight() + 100, field.getCentreY() });
-        pressKeys ("ctrl+a");
-        typeText (packs.getFullPathName());
-        clickText (chooser, "Open");
-        waitForWindowGone ("Select Preset Source Folder");
+        choosePath ("Select Preset Source Folder", packs);
         clickText (getWindowGeometry (waitForWindow ("Convert Preset Pack")), "Start Conversion");
         Area box;
         waitFor ([&] { box = getWindowGeometry (findVisibleWindow ("Convert Preset Pack"));
