@@ -1,5 +1,6 @@
 #include "archive/CloudPackList.h"
 #include "archive/ConfinedFiles.h"
+#include "archive/ConversionProgressWindow.h"
 #include "content/ContentManager.h"
 #include "core/AppPaths.h"
 #include "core/DialogService.h"
@@ -49,6 +50,95 @@ namespace
             return;
         e->deleteAllTextElements();
         e->addTextElement (folder.getChildFile (text).getFullPathName());
+    }
+
+    enum class WebRead { done, failed, stopped };
+
+    // Reads a web address for the pack tools on a worker, behind a progress window whose button
+    // cancels the read. The message loop runs meanwhile, so the program stays responsive, and a
+    // quit given meanwhile gives the read up at once, as the button does.
+    class PackFileReader : public juce::Thread,
+                           public ConversionProgressWindow::Job
+    {
+    public:
+        PackFileReader (const juce::String& a, const juce::String& what)
+            : juce::Thread ("Pack File Reader"), address (a), status ("Reading " + what + "...")
+        {
+        }
+
+        ~PackFileReader() override { stopThread (-1); }
+
+        WebRead read (juce::MemoryBlock& out)
+        {
+            if (! startThread())
+                return WebRead::failed;
+
+            bool quitting = false;
+            auto* messages = juce::MessageManager::getInstanceWithoutCreating();
+            if (messages != nullptr && messages->isThisTheMessageThread())
+            {
+                auto window = ConversionProgressWindow::create ("Converting Preset Pack", "Cancel", *this);
+                while (! ended.load() && ! quitting)
+                    quitting = ! messages->runDispatchLoopUntil (20);   // false once the program quits
+            }
+
+            // The read is given up at the exit request, so this wait is short.
+            if (quitting)
+                signalThreadShouldExit();
+            waitForThreadToExit (-1);
+
+            if (quitting || cancelled.load())
+                return WebRead::stopped;
+            if (! succeeded)
+                return WebRead::failed;
+            out = std::move (data);
+            return WebRead::done;
+        }
+
+        double getProgress() const override           { return -1.0; }
+        juce::String getStatusMessage() const override { return status; }
+
+        void stopPressed() override
+        {
+            cancelled = true;
+            signalThreadShouldExit();
+        }
+
+    private:
+        void run() override
+        {
+            succeeded = readWebStreamToMemory (address, data, nullptr, this);
+            ended = true;
+        }
+
+        const juce::String address, status;
+        juce::MemoryBlock data;
+        bool succeeded = false;
+        std::atomic<bool> ended { false }, cancelled { false };
+    };
+
+    // Reads a data file or a list that the pack tools name: a web address behind the progress
+    // window, anything else as a local file. Null when it cannot be read, is larger than
+    // `maxBytes` or was stopped (`stopped` then set).
+    std::unique_ptr<juce::MemoryBlock> readPackFile (const juce::String& location, const juce::String& what,
+                                                     size_t maxBytes, bool& stopped)
+    {
+        auto block = std::make_unique<juce::MemoryBlock>();
+        if (isWebAddress (location))
+        {
+            const auto result = PackFileReader (location, what).read (*block);
+            stopped = result == WebRead::stopped;
+            if (result != WebRead::done)
+                return {};
+        }
+        else
+        {
+            const juce::File file (location);
+            if (! juce::File::isAbsolutePath (location) || ! file.existsAsFile() || (juce::uint64) file.getSize() > maxBytes
+                || ! file.loadFileAsData (*block))
+                return {};
+        }
+        return block->getSize() <= maxBytes ? std::move (block) : nullptr;
     }
 
     // The file name an address ends in, without its query or fragment.
@@ -157,7 +247,7 @@ juce::Time CloudPackList::parseArchiveDate (const juce::String& digits)
 
 bool CloudPackList::convertArchiveListEntry (const juce::XmlElement& entry, juce::uint8 targetProduct,
                                              const VersionNumber& targetVersion, const juce::File& outFile,
-                                             const ConversionContent* content)
+                                             const ConversionContent* content, bool* stopped)
 {
     const auto title = entry.getChildByName ("title") != nullptr ? entry.getChildElementAllSubText ("title", {})
                                                                  : juce::String ("???");
@@ -167,9 +257,15 @@ bool CloudPackList::convertArchiveListEntry (const juce::XmlElement& entry, juce
     const auto dataUrl = entry.getChildElementAllSubText ("dataURL", {}).trim();
     const auto skipped = "Couldn't load " + title + ". The archive will be skipped.";
 
-    std::unique_ptr<DeviceData> data;
-    if (isWebAddress (dataUrl) || juce::File::isAbsolutePath (dataUrl))
-        data = DeviceData::createFromFile (dataUrl);
+    bool readStopped = false;
+    const auto bytes = readPackFile (dataUrl, title, DeviceData::maxFileSize, readStopped);
+    if (readStopped)
+    {
+        if (stopped != nullptr)
+            *stopped = true;
+        return false;
+    }
+    auto data = bytes != nullptr ? DeviceData::createFromData (bytes->getData(), bytes->getSize()) : nullptr;
     if (data == nullptr)
     {
         showError (skipped);
@@ -207,7 +303,7 @@ bool CloudPackList::convertArchiveListEntry (const juce::XmlElement& entry, juce
     return true;
 }
 
-int CloudPackList::convertPresetPack (const juce::String& listLocation, const ConversionContent* content)
+int CloudPackList::convertPresetPack (const juce::String& listLocation, const ConversionContent* content, bool* stopped)
 {
     auto location = listLocation.trim();
     if (location.isEmpty())
@@ -220,17 +316,18 @@ int CloudPackList::convertPresetPack (const juce::String& listLocation, const Co
     }
 
     const bool local = ! isWebAddress (location);
-    std::unique_ptr<juce::XmlElement> list;
-    if (local)
+    const auto source = local ? ConfinedFiles::resolve (location, juce::File::getCurrentWorkingDirectory()).getFullPathName()
+                              : location;
+    bool readStopped = false;
+    const auto listBytes = readPackFile (source, location, (size_t) maxListBytes, readStopped);
+    if (readStopped)
     {
-        const juce::File file (ConfinedFiles::resolve (location, juce::File::getCurrentWorkingDirectory()));
-        if (file.existsAsFile() && file.getSize() <= maxListBytes)
-            list = juce::parseXML (file);
+        if (stopped != nullptr)
+            *stopped = true;
+        return 0;
     }
-    else
-    {
-        list = loadXmlFromWeb (nullptr, location);
-    }
+    auto list = listBytes != nullptr ? juce::parseXML (juce::String::createStringFromData (listBytes->getData(), (int) listBytes->getSize()))
+                                     : nullptr;
 
     const juce::String failed ("Something went wrong. Figure it out.");
     if (list == nullptr || ! list->hasTagName ("PRESETS"))
@@ -290,8 +387,16 @@ int CloudPackList::convertPresetPack (const juce::String& listLocation, const Co
             name = "pack_" + juce::String (number);
         const auto outFile = output.getChildFile (name).withFileExtension ("xml");
 
-        if (convertArchiveListEntry (*entry, id, version, outFile, content))
+        bool entryStopped = false;
+        if (convertArchiveListEntry (*entry, id, version, outFile, content, &entryStopped))
             ++converted;
+        else if (entryStopped)
+        {
+            // Cancelled, or the program quits: the rest is not converted, and nothing more is said.
+            if (stopped != nullptr)
+                *stopped = true;
+            break;
+        }
         else
             showError ("Failed to convert: " + title);
     }
@@ -308,9 +413,12 @@ void CloudPackList::convertPresetPackFolder (const ConversionContent* content)
     for (auto& sub : subfoldersOf (folder))
     {
         const auto list = sub.getChildFile ("presets.xml");
+        bool stopped = false;
         if (list.existsAsFile())
-            convertPresetPack (list.getFullPathName(), content);
+            convertPresetPack (list.getFullPathName(), content, &stopped);
         else
             showError ("Can't find: " + list.getFullPathName() + ". Skipping.");
+        if (stopped)
+            break;
     }
 }

@@ -44,16 +44,21 @@ public:
 
     // Builds one pack item from an "archive" entry of a list: loads its data, converts
     // it to the target build, names its picture and date, and saves it as `outFile`
-    // (with the data file beside it).
+    // (with the data file beside it). Data named by a web address is read on a worker behind
+    // a progress window; when the user cancels that read, or the program quits meanwhile, the
+    // entry fails without a word and `stopped` is set.
     static bool convertArchiveListEntry (const juce::XmlElement& entry, juce::uint8 targetProduct,
                                          const VersionNumber& targetVersion, const juce::File& outFile,
-                                         const ConversionContent* content = nullptr);
+                                         const ConversionContent* content = nullptr, bool* stopped = nullptr);
 
     // Converts every entry of a list (asked for when `listLocation` is empty) into a
-    // "temp" folder beside the list. Returns the number of entries converted.
-    static int convertPresetPack (const juce::String& listLocation, const ConversionContent* content = nullptr);
+    // "temp" folder beside the list. Returns the number of entries converted. A read that is
+    // stopped ends the conversion there and sets `stopped`.
+    static int convertPresetPack (const juce::String& listLocation, const ConversionContent* content = nullptr,
+                                  bool* stopped = nullptr);
 
-    // Asks for a folder and converts the "presets.xml" of each of its subfolders.
+    // Asks for a folder and converts the "presets.xml" of each of its subfolders, until a
+    // conversion is stopped.
     static void convertPresetPackFolder (const ConversionContent* content = nullptr);
 
 private:

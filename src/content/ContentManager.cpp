@@ -2,6 +2,7 @@
 #include "model/AtomicFileWriter.h"
 #include "model/DataLocation.h"
 #include "content/ContentDownloadThread.h"
+#include "content/PictureDownloadThread.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
 #include "core/DeviceInfoMessage.h"
@@ -306,6 +307,9 @@ void ContentManager::startDownloadThread()
     downloadThread = std::make_unique<ContentDownloadThread> (*this);
     downloadThread->startThread();
     downloader.store (downloadThread.get());
+    pictureThread = std::make_unique<PictureDownloadThread> (*this);
+    pictureThread->startThread();
+    pictureDownloader.store (pictureThread.get());
 }
 
 void ContentManager::takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web,
@@ -393,6 +397,8 @@ void ContentManager::reset()
         downloadThread->stopThread (ContentDownloadThread::stopTimeoutMs);
         downloadThread.reset();
     }
+    pictureDownloader.store (nullptr);
+    pictureThread.reset();
 
     const juce::ScopedLock sl (lock);
     online.store (false);

@@ -9,6 +9,7 @@
 
 class ContentDownloadThread;
 class DeviceCaps;
+class PictureDownloadThread;
 
 // Loads the control descriptor (web, developer override, stored copy or the installed
 // copy), keeps one record per product, and keeps each product's content (capability
@@ -35,7 +36,7 @@ public:
     ContentManager();
     ~ContentManager();
 
-    // Stops and deletes the download thread and drops the descriptor and every record.
+    // Stops and deletes the download threads and drops the descriptor and every record.
     void reset();
 
     // Puts the copy on disk in force (developer override, else the stored copy, else the
@@ -88,8 +89,14 @@ public:
     bool areContentFilesPresent (juce::uint8 productId, int type);
     bool parseContentLists (juce::uint8 productId, int type);
 
+    // Brings the caps content up to date. The variant pictures are taken from disk; those
+    // missing, or all when the caps content was renewed, are handed to a thread of their own.
     bool prepareProduct (juce::uint8 productId);
     bool loadStoredContent (juce::uint8 productId);
+
+    // On the picture thread: downloads the variant pictures whose files are missing (all of
+    // them with `force`) and puts them in force. True when any picture came.
+    bool downloadVariantImages (juce::uint8 productId, bool force, juce::Thread* thread);
 
     // For the message thread, which does not wait for downloads: the content on disk serves at
     // once, and the download thread prepares and synchronises the product, posting its start
@@ -164,7 +171,9 @@ private:
     void startDownloadThread();
     void seedProductFolders();
     bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread);
-    void rebuildVariantImages (juce::uint8 productId, bool download, bool forceDownload, bool& result);
+    // Puts the pictures on disk in force (the default one for any that will not load); true when
+    // a picture file is missing, or when `stale`.
+    bool rebuildVariantImages (juce::uint8 productId, bool stale);
     juce::String getDescriptorKey (juce::uint8 productId, int type) const;
     static juce::String readPackKey (const juce::String& packsFolder);
     bool downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread);
@@ -175,6 +184,8 @@ private:
     juce::CriticalSection preparationLock;   // one product preparation at a time, whichever thread runs it
     std::unique_ptr<ContentDownloadThread> downloadThread;
     std::atomic<ContentDownloadThread*> downloader { nullptr };   // read by every thread
+    std::unique_ptr<PictureDownloadThread> pictureThread;         // made and ended with the one above
+    std::atomic<PictureDownloadThread*> pictureDownloader { nullptr };
 
     // The fetch of the web copy; the fields below the thread are the message thread's.
     std::unique_ptr<DescriptorFetch> descriptorFetch;

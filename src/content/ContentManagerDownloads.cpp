@@ -1,5 +1,6 @@
 #include "content/ContentManager.h"
 #include "content/ContentDownloadThread.h"
+#include "content/PictureDownloadThread.h"
 #include "content/ContentFiles.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
@@ -63,8 +64,31 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
     }
 
     result = parseContentLists (productId, ContentType::caps) && result;
-    rebuildVariantImages (productId, true, ! capsCurrent, result);
+
+    // A unit is usable without its pictures: those on disk serve (the default one for any
+    // missing), and a thread of their own brings the others, which nothing waits for.
+    const bool picturesWanted = rebuildVariantImages (productId, ! capsCurrent);
+    if (auto* pictures = pictureDownloader.load(); pictures != nullptr && picturesWanted)
+        pictures->queueProduct (productId, ! capsCurrent);
     return result;
+}
+
+bool ContentManager::downloadVariantImages (juce::uint8 productId, bool force, juce::Thread* thread)
+{
+    juce::StringArray icons;
+    if (! copyFromRecord (productId, &ProductInfo::variantIconAddresses, icons))
+        return false;
+
+    bool fetched = false;
+    for (int i = 0; i < icons.size() && ! thread->threadShouldExit(); ++i)
+    {
+        const auto path = getContentFile (productId, ContentType::variantIcon, i, true);
+        if (path.isNotEmpty() && (force || ! juce::File (path).exists()))
+            fetched = downloadToFile (icons[i], path, true, &bytesFetched, thread) || fetched;
+    }
+    if (fetched)
+        rebuildVariantImages (productId, false);
+    return fetched;
 }
 
 bool ContentManager::queuePreparation (juce::uint8 productId)

@@ -232,18 +232,18 @@ bool ContentManager::parseContentLists (juce::uint8 productId, int type)
     return result;
 }
 
-void ContentManager::rebuildVariantImages (juce::uint8 productId, bool download, bool forceDownload, bool& result)
+bool ContentManager::rebuildVariantImages (juce::uint8 productId, bool stale)
 {
     juce::StringArray icons;
     if (! copyFromRecord (productId, &ProductInfo::variantIconAddresses, icons))
-        return;
+        return false;
 
+    bool wanted = false;
     juce::Array<juce::Image> images;
     for (int i = 0; i < icons.size(); ++i)
     {
-        const auto path = getContentFile (productId, ContentType::variantIcon, i, download);
-        if (download && path.isNotEmpty() && (forceDownload || ! juce::File (path).exists()))
-            result = downloadToFile (icons[i], path, true, &bytesFetched, nullptr) && result;
+        const auto path = getContentFile (productId, ContentType::variantIcon, i, false);
+        wanted = wanted || (path.isNotEmpty() && (stale || ! juce::File (path).exists()));
 
         juce::Image image;
         if (path.isNotEmpty() && juce::File (path).existsAsFile())
@@ -254,6 +254,7 @@ void ContentManager::rebuildVariantImages (juce::uint8 productId, bool download,
     const juce::ScopedLock sl (lock);
     if (auto* p = findRecord (productId))
         p->variantImages = images;
+    return wanted;
 }
 
 bool ContentManager::loadStoredContent (juce::uint8 productId)
@@ -275,8 +276,7 @@ bool ContentManager::loadStoredContent (juce::uint8 productId)
         if (getContentAddress (productId, type, 0).isNotEmpty())
             result = parseContentLists (productId, type) && result;
 
-    bool images = true;
-    rebuildVariantImages (productId, false, false, images);
+    rebuildVariantImages (productId, false);
     return result;
 }
 

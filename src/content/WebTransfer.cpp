@@ -50,18 +50,17 @@ namespace
     // exit request it goes at once and leaves the helper to end by itself. A stream cannot be
     // closed without waiting for its name lookup (libcurl's cleanup joins its resolver thread,
     // which sits in getaddrinfo for as long as the name server stays silent), so no thread that
-    // others join may own one. The helper reaches the caller's byte counter only while the caller
-    // still waits.
+    // others join may own one, and no stream is handed out. The helper reaches the caller's byte
+    // counter only while the caller still waits.
     class WebJob
     {
     public:
         explicit WebJob (ByteCounter* c) : counter (c) {}
 
         // Runs `transfer` on a helper and waits for it, or for the exit request of `thread` (of the
-        // calling thread when null), or until the deadline. True when the transfer succeeded; with
-        // `keepStream` the stream of a successful transfer is left for the caller.
+        // calling thread when null), or until the deadline. True when the transfer succeeded.
         static bool run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
-                         std::function<bool (WebJob&)> transfer, bool keepStream, TransferDeadline deadline = 0);
+                         std::function<bool (WebJob&)> transfer, TransferDeadline deadline);
 
         // Adds bytes read to the caller's counter; false once the caller has gone.
         bool addBytes (int n)
@@ -80,7 +79,7 @@ namespace
             return abandoned;
         }
 
-        // The helper's while it runs; the caller's once a successful transfer has ended.
+        // The helper's while it runs; `data` is the caller's once a successful transfer has ended.
         std::unique_ptr<juce::WebInputStream> stream;
         juce::MemoryBlock data;
 
@@ -108,15 +107,14 @@ namespace
             juce::WaitableEvent& event;
         };
 
-        void end (bool ok, bool keepStream)
+        void end (bool ok)
         {
             std::unique_ptr<juce::WebInputStream> closing;
             {
                 const juce::ScopedLock sl (lock);
                 ended = true;
                 succeeded = ok;
-                if (! ok || ! keepStream || abandoned)
-                    closing = std::move (stream);
+                closing = std::move (stream);
                 woken.signal();
             }
             // Closing may wait for the name lookup: only the helper waits for it.
@@ -130,7 +128,7 @@ namespace
     };
 
     bool WebJob::run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
-                      std::function<bool (WebJob&)> transfer, bool keepStream, TransferDeadline deadline)
+                      std::function<bool (WebJob&)> transfer, TransferDeadline deadline)
     {
         const ExitWaker waker (thread != nullptr ? thread : juce::Thread::getCurrentThread(), job->woken);
         if (exitRequested (thread))
@@ -147,15 +145,32 @@ namespace
             helpers().ended.notify_all();
         };
 
-        const bool launched = juce::Thread::launch ([shared = job, keepStream, helperEnded,
-                                                      work = std::move (transfer)]() mutable
+        auto body = [shared = job, helperEnded, work = std::move (transfer)]() mutable
         {
-            shared->end (work (*shared), keepStream);
+            // A transfer that throws (memory running out while it buffers, say) has failed; its
+            // caller and the count of helpers hear of its end all the same.
+            bool ok = false;
+            try
+            {
+                ok = work (*shared);
+            }
+            catch (...)
+            {
+            }
+            shared->end (ok);
             // Whatever the transfer owned goes before the helper counts as ended.
             work = nullptr;
             shared.reset();
             helperEnded();
-        });
+        };
+        bool launched = false;
+        try
+        {
+            launched = juce::Thread::launch (std::move (body));
+        }
+        catch (...)
+        {
+        }
         if (! launched)
         {
             helperEnded();
@@ -184,14 +199,13 @@ namespace
 
     // On the helper: connects and accepts only a final 2xx status. A connection that would
     // outlast the deadline gives up at it.
-    bool connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline = 0)
+    bool connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline)
     {
         if (isPast (deadline))
             return false;
 
-        auto timeoutMs = getWebTimeoutMs();
-        if (deadline > 0)
-            timeoutMs = juce::jmin (timeoutMs, (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()));
+        const auto timeoutMs = juce::jmin (getWebTimeoutMs(),
+                                           (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()));
 
         job.stream = std::make_unique<juce::WebInputStream> (url, post);
         job.stream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
@@ -268,17 +282,21 @@ namespace
 
     // Reads the whole answer of a web request into `block`, on a helper (see WebJob). Past the
     // deadline the caller gives the transfer up, and the helper stops after the piece it reads.
+    // Without a deadline of its own the transfer has the web time-out from now.
     bool fetchWeb (const juce::URL& url, bool post, juce::MemoryBlock& block, ByteCounter* counter,
-                   juce::Thread* thread, TransferDeadline deadline = 0)
+                   juce::Thread* thread, TransferDeadline deadline)
     {
         block.reset();
+        if (deadline <= 0)
+            deadline = juce::Time::getMillisecondCounterHiRes() + getWebTimeoutMs();
+
         auto job = std::make_shared<WebJob> (counter);
         const bool ok = WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
         {
             return connectWeb (j, url, post, deadline)
                 && readWhole (*j.stream, j.stream.get(), j.data,
                               [&j, deadline] (int n) { return ! isPast (deadline) && j.addBytes (n); });
-        }, false, deadline);
+        }, deadline);
 
         if (ok)
             block = std::move (job->data);
@@ -345,11 +363,12 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
     if (! isWebTransferAddress (address))
         return openLocalFile (address);
 
-    auto job = std::make_shared<WebJob> (nullptr);
-    const auto url = makeWebUrl (address);
-    if (! WebJob::run (job, nullptr, [url] (WebJob& j) { return connectWeb (j, url, false); }, true))
+    // The whole body is read on the helper, within the web time-out: a caller reading the
+    // stream never waits on the network.
+    juce::MemoryBlock data;
+    if (! fetchWeb (makeWebUrl (address), false, data, nullptr, nullptr, 0))
         return {};
-    return std::move (job->stream);
+    return std::make_unique<juce::MemoryInputStream> (std::move (data));
 }
 
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
@@ -465,7 +484,7 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
         return false;
 
     juce::MemoryBlock data;
-    if (! fetchWeb (target, true, data, nullptr, thread))
+    if (! fetchWeb (target, true, data, nullptr, thread, 0))
         return false;
 
     reply = data.toString();

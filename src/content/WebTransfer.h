@@ -29,22 +29,26 @@ int getWebTimeoutMs();
 void setWebTimeoutMs (int milliseconds);
 
 // A time by which a whole web transfer (connection, answer and body) must have ended, as a
-// juce::Time::getMillisecondCounterHiRes() value; 0 sets none. Past it the transfer fails:
-// an answer that trickles just above the low-speed abort may otherwise take hours.
+// juce::Time::getMillisecondCounterHiRes() value. Past it the transfer fails: an answer that
+// trickles just above the low-speed abort may otherwise take hours. A transfer given no
+// deadline (0) has the web time-out from its start.
 using TransferDeadline = double;
 
 // True for texts that name a web address rather than a local file.
 bool isWebTransferAddress (const juce::String& address);
 
 // Opens an address: a web address with an HTTP GET (at most 5 redirects; only a final
-// 2xx status counts), anything else as an absolute local file path. Null on failure.
+// 2xx status counts), anything else as an absolute local file path. Null on failure. A web
+// answer is read whole before it is handed over, so that reading the stream never waits on
+// the network; the transfer itself waits as readWebStreamToMemory does, so no thread that
+// others wait for (the message thread above all) opens a web address.
 std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 
 // Reads the whole address into `block` (replacing its content). The thread's exit
 // request (or, without one, the calling thread's) ends the read early: a web read in
-// progress is given up at once, never waited for. Given a deadline, a web read fails once
-// past it: the connection gives up at the deadline, the caller stops waiting then, and the
-// body is checked after each piece read. True only when the whole body arrived.
+// progress is given up at once, never waited for. A web read fails once past its deadline:
+// the connection gives up at the deadline, the caller stops waiting then, and the body is
+// checked after each piece read. True only when the whole body arrived.
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
                             ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0);
 

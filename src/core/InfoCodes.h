@@ -17,6 +17,7 @@ namespace InfoCode
         productSyncStarted        = 0x70002,
         productSyncSucceeded      = 0x70003,
         productSyncFailed         = 0x70004,
+        productPicturesChanged    = 0x70005, // p1 product id: its variant pictures came
 
         portPairsRebuilt          = 0x80000,
         scanFinished              = 0x80001,

@@ -186,11 +186,11 @@ void DeviceManager::handleCommand (const DeviceCommandMessage& command)
             queue.setState (DeviceCommandQueue::idle);
             post (InfoCode::scanFinished, allIdentified ? 1 : 0, 0);
 
-            // The web look-up of new units starts once the scan's result is out, so that a
-            // slow web service never holds the result back.
+            // The web look-up of new units starts once the scan's result is out; it runs on a
+            // thread of its own, so that a slow web service holds neither this thread nor a unit.
             if (! threadShouldExit() && getDeviceManager() == this)
                 if (auto* profiler = getDeviceProfiler())
-                    profiler->lookUpDevices (this);
+                    profiler->startLookUp();
             return;
         }
 

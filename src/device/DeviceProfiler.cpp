@@ -77,8 +77,35 @@ DeviceProfiler::DeviceProfiler()
     lookupOwner.store (this);
 }
 
+// Runs the look-up of unconfirmed units whenever it is woken, until it is stopped. An exit
+// request gives up the web request in progress at once.
+class DeviceProfiler::LookUpThread : public juce::Thread
+{
+public:
+    explicit LookUpThread (DeviceProfiler& p) : juce::Thread ("Device Lookup"), profiler (p) {}
+    ~LookUpThread() override { stopThread (5000); }
+
+    void run() override
+    {
+        while (! threadShouldExit())
+        {
+            wait (-1);
+            if (! threadShouldExit())
+                profiler.lookUpDevices (this);
+        }
+    }
+
+private:
+    DeviceProfiler& profiler;
+};
+
 DeviceProfiler::~DeviceProfiler()
 {
+    {
+        const std::lock_guard<std::mutex> sl (lookUpLock);
+        lookUpThread.reset();
+    }
+
     auto* self = this;
     if (lookupOwner.compare_exchange_strong (self, nullptr))
         FactoryBank::setLookup (nullptr);
@@ -391,6 +418,17 @@ bool DeviceProfiler::isFirmwareUpdateAvailableForDevice (juce::uint8 productId, 
     }
     auto* content = getContentManager();
     return build >= 0 && content != nullptr && content->isFirmwareUpdateAvailable (productId, build);
+}
+
+void DeviceProfiler::startLookUp()
+{
+    const std::lock_guard<std::mutex> sl (lookUpLock);
+    if (lookUpThread == nullptr)
+    {
+        lookUpThread = std::make_unique<LookUpThread> (*this);
+        lookUpThread->startThread();
+    }
+    lookUpThread->notify();
 }
 
 void DeviceProfiler::lookUpDevices (juce::Thread* thread)

@@ -4,6 +4,7 @@
 #include "model/FactoryBank.h"
 #include "model/VersionNumber.h"
 #include <memory>
+#include <mutex>
 
 // Two jobs. The static helpers read a product's capability document (through the content
 // manager) to name a unit's variant, to build the capability profile of a firmware build or
@@ -72,18 +73,26 @@ public:
 
     bool isFirmwareUpdateAvailableForDevice (juce::uint8 productId, int serial) const;
 
-    // Asks the maker's web service about every unit it has not confirmed yet, registers the
-    // units it does not know, and saves what changed. The thread's exit ends it early.
-    void lookUpDevices (juce::Thread* thread = nullptr);
+    // Starts asking the maker's web service about every unit it has not confirmed yet, on a
+    // thread of the profiler's own: nothing of the program depends on the answer, so nothing
+    // waits for it. A start while a look-up runs makes it run once more afterwards.
+    void startLookUp();
 
     // A copy of the registry (null before anything was loaded or made).
     std::unique_ptr<juce::XmlElement> getRegistryCopy() const;
     juce::Array<int> getKnownProductIds() const;
 
 private:
+    class LookUpThread;
+
     bool save();   // with the lock held; false when the file could not be written
     juce::XmlElement* findEntry (int productId, int serial) const;
+    // The look-up itself: registers the units the service does not know and saves what changed.
+    // The thread's exit ends it early.
+    void lookUpDevices (juce::Thread* thread);
 
+    std::mutex lookUpLock;   // guards the thread's making and its end
+    std::unique_ptr<LookUpThread> lookUpThread;
     mutable juce::CriticalSection lock;
     std::unique_ptr<juce::XmlElement> registry;
     juce::Array<int> productIds;

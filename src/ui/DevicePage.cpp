@@ -372,6 +372,7 @@ void DevicePage::changeInfoCallback (const ChangeInfo& info)
         case InfoCode::productSyncStarted:
         case InfoCode::productSyncSucceeded:
         case InfoCode::productSyncFailed:
+        case InfoCode::productPicturesChanged:
             portPanel.refreshButtons();
             break;
 

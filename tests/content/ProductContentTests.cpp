@@ -66,6 +66,12 @@ namespace
         return b;
     }
 
+    // Waits until the picture thread has told of the product's pictures `times` times in all.
+    bool picturesCame (ContentWorld& w, size_t times)
+    {
+        return pumpUntil ([&] { return w.host.eventsWithCode (InfoCode::productPicturesChanged).size() >= times; }, 60000);
+    }
+
     // A first run that prepares and synchronises the sample product completely.
     void completeFirstRun (ContentWorld& w)
     {
@@ -73,6 +79,7 @@ namespace
         awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (syncAndWait (w, cm, merle));
+        ASSERT_TRUE (picturesCame (w, 1));
         w.host.clearEvents();
         w.server.clearLog();
     }
@@ -85,11 +92,17 @@ TEST (ProductContent, PrepareAndSynchroniseASampleProduct)
     awaitDescriptor (cm);
     ASSERT_TRUE (cm.isOnline());
 
+    // The slowest icon holds nothing: the product is prepared with the default picture, and
+    // the pictures follow on a thread of their own.
+    w.server.serveSlowly ("/Larkspire2/Merle/icons/merle_black.png", 64, 50);
     ASSERT_TRUE (cm.prepareProduct (merle));
     EXPECT_EQ (w.server.countRequests ("GET", capsPath), 1);
-    EXPECT_EQ (w.server.countRequests ("GET", "/Larkspire2/Merle/icons/merle_black.png"), 1);
     ASSERT_NE (cm.getCapsXml (merle), nullptr);
     EXPECT_EQ (cm.getCapsXml (merle)->getTagName(), "CAPS");
+    EXPECT_EQ (cm.getProductImage (merle, "Merle Black").getWidth(), 153);
+    ASSERT_TRUE (picturesCame (w, 1));
+    EXPECT_EQ (w.server.countRequests ("GET", "/Larkspire2/Merle/icons/merle_black.png"), 1);
+    w.host.clearEvents();
 
     // Variant pictures come from the icons; an unknown variant shows the first one.
     const auto black = cm.getProductImage (merle, "Merle Black");
@@ -172,8 +185,11 @@ TEST (ProductContent, CapsAreFetchedOnlyWhenTheirKeyChanged)
                     "<capsKey>merle-caps-3</capsKey>", "<capsKey></capsKey>");
     ContentManager cm;
     awaitDescriptor (cm);
-    ASSERT_TRUE (cm.prepareProduct (merle));
-    ASSERT_TRUE (cm.prepareProduct (merle));
+    for (size_t times : { 1u, 2u })
+    {
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        ASSERT_TRUE (picturesCame (w, times));
+    }
     EXPECT_EQ (w.server.countRequests ("GET", capsPath), 2);
     EXPECT_EQ (w.server.countRequests ("GET", "/Larkspire2/Merle/icons/merle.png"), 2);
 }

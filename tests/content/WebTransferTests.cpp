@@ -3,6 +3,16 @@
 #include "support/ContentWorld.h"
 #include "support/LocalHttpServer.h"
 #include "support/TestEnvironment.h"
+#include <csignal>
+#include <pthread.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#if defined (__has_feature)
+ #if __has_feature (address_sanitizer) || __has_feature (thread_sanitizer)
+  #define LARKSPIRE_TEST_SANITIZER_HEAP 1
+ #endif
+#endif
 
 using namespace testing_support;
 
@@ -283,6 +293,51 @@ TEST (WebTransfer, ADeadlineEndsATransferThatStallsOrTrickles)
         EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - deadline, 20000.0) << path << " was waited for to the end";
         EXPECT_TRUE (block.isEmpty());
     }
+
+    // A transfer given no deadline has the web time-out as its own; a stream handed out is read
+    // whole within it.
+    setWebTimeoutMs (1000);
+    const double start = juce::Time::getMillisecondCounterHiRes();
+    TempFolder target;
+    EXPECT_FALSE (downloadToFile (site.server.address ("/files/big.bin"), target.child ("big.bin").getFullPathName(),
+                                  true, nullptr, nullptr));
+    EXPECT_EQ (openWebStream (site.server.address ("/files/big.bin")), nullptr);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - start, 20000.0) << "the trickle was waited for to the end";
+    setWebTimeoutMs (30000);
+}
+
+// A transfer that runs out of memory while it buffers the answer has failed, and its caller
+// hears so at once. Shown in a child process whose address space leaves no room for the buffer
+// the read reserves for the answer this process's server sends.
+TEST (WebTransfer, ATransferThatRunsOutOfMemoryFailsAndIsNotWaitedFor)
+{
+   #if LARKSPIRE_TEST_SANITIZER_HEAP
+    GTEST_SKIP() << "the sanitizers' own address space needs no limit";
+   #endif
+    Site site;
+    site.server.reply ("/files/huge.txt", 200, juce::String::repeatedString ("x", 8 << 20));
+    const auto address = site.server.address ("/files/huge.txt");
+
+    auto readWithLittleMemory = [&address]
+    {
+        juce::StringArray status;
+        status.addLines (juce::File ("/proc/self/status").loadFileAsString());
+        rlim_t used = 0;
+        for (auto& line : status)
+            if (line.startsWith ("VmSize:"))
+                used = (rlim_t) line.fromFirstOccurrenceOf (":", false, false).getLargeIntValue() * 1024;
+        // Room for the helper's stack and the connection, not for the buffer the read reserves.
+        pthread_attr_t defaults;
+        size_t stack = 0;
+        ::pthread_getattr_default_np (&defaults);
+        ::pthread_attr_getstacksize (&defaults, &stack);
+        const rlimit limit { used + (rlim_t) stack + (2 << 20), used + (rlim_t) stack + (2 << 20) };
+        ::setrlimit (RLIMIT_AS, &limit);
+        ::alarm (20);   // a caller left waiting ends here
+        juce::MemoryBlock block;
+        std::_Exit (readWebStreamToMemory (address, block, nullptr, nullptr) ? 1 : 0);
+    };
+    EXPECT_EXIT (readWithLittleMemory(), ::testing::ExitedWithCode (0), "");
 }
 
 TEST (WebTransfer, XmlLoadOrder)

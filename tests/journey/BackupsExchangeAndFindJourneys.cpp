@@ -202,13 +202,7 @@ TEST_F (Journey, ExportAndImport)
         if (browse)
         {
             clickText (dialog, "Browse...");
-            const auto chooser = getWindowGeometry (waitForWindow ("Select the export folder"));
-            const auto field = waitForTextAt (chooser, "file:");
-            clickAt ({ field.getRight() + 100, field.getCentreY() });
-            pressKeys ("ctrl+a");
-            typeText (documents.getFullPathName());
-            clickText (chooser, "Open");
-            waitForWindowGone ("Select the export folder");
+            choosePath ("Select the export folder", documents);
         }
         const auto name = waitForTextAt (dialog, "Name");
         clickAt ({ name.getRight() + 80, name.getCentreY() });

@@ -363,19 +363,25 @@ namespace journey
     }
 
     //==============================================================================
-    void Journey::start (const juce::String& midi)
+    void Journey::start (const juce::String& midi, const juce::StringArray& words, const juce::String& webRoot)
     {
-        step ("start the program (" + midi + ")");
+        step ("start the program (" + (midi + " " + words.joinIntoString (" ")).trim() + ")");
         // Only what a user's session has, and the two words the README names.
         juce::StringArray environment { "HOME=" + home.getFullPathName(),
                                         "LARKSPIRE_MIDI=" + (midi == "socket" ? "socket:" + juce::String (socketPort) : midi),
-                                        "LARKSPIRE_WEB_ROOT=" + server->getRootAddress() };
+                                        "LARKSPIRE_WEB_ROOT=" + (webRoot.isNotEmpty() ? webRoot : server->getRootAddress()) };
         for (auto name : { "DISPLAY", "XAUTHORITY", "PATH" })
             if (auto* value = std::getenv (name))
                 environment.add (juce::String (name) + "=" + juce::String (value));
 
         windowId = 0;
-        app = std::make_unique<AppProcess> (juce::StringArray(), environment, output.getChildFile ("program-output.txt"));
+        app = std::make_unique<AppProcess> (words, environment, output.getChildFile ("program-output.txt"));
+    }
+
+    int Journey::endBySignal (int signal, int timeoutMs)
+    {
+        step ("the program gets signal " + juce::String (signal));
+        return app != nullptr ? app->stop (timeoutMs, signal) : -1;
     }
 
     bool Journey::isRunning()
@@ -707,6 +713,17 @@ namespace journey
         if (! clickText (area.withTop (area.getBottom() - juce::jmin (area.getHeight(), 90)), button))
             return false;
         return waitForWindowGone (title);
+    }
+
+    void Journey::choosePath (const juce::String& chooserTitle, const juce::File& path)
+    {
+        const auto chooser = getWindowGeometry (waitForWindow (chooserTitle));
+        const auto field = waitForTextAt (chooser, "file:");
+        clickAt ({ field.getRight() + 100, field.getCentreY() });
+        pressKeys ("ctrl+a");
+        typeText (path.getFullPathName());
+        clickText (chooser, "Open");
+        waitForWindowGone (chooserTitle);
     }
 
     juce::String Journey::textIn (Area area)

@@ -75,11 +75,15 @@ namespace journey
 
         //==============================================================================
         // The program, started as the README starts it. `midi` is the LARKSPIRE_MIDI word:
-        // "virtual", or "socket" for the outside units of this journey.
-        void start (const juce::String& midi);
+        // "virtual", or "socket" for the outside units of this journey. `words` go on its command
+        // line; `webRoot` names where it finds the maker's web service (the web stand-in when empty).
+        void start (const juce::String& midi, const juce::StringArray& words = {}, const juce::String& webRoot = {});
         bool isRunning();
         // Waits for the program to end by itself; its exit code, -1 when it did not end.
         int waitForExit (int timeoutMs = 60000);
+        // Sends the program the signal, as a session's logout does, and waits for it to end; its
+        // exit code, -1 when it did not end.
+        int endBySignal (int signal, int timeoutMs);
 
         // The main window's place once it shows its content (waits for it).
         Area mainWindow();
@@ -150,6 +154,8 @@ namespace journey
         bool clickText (Area area, const juce::String& text, int button = 1, int count = 1);
         // Answers the box with this title by clicking its button; waits for it to close.
         bool answer (const juce::String& title, const juce::String& button);
+        // Types the path into the file chooser with this title, opens it, and waits for it to close.
+        void choosePath (const juce::String& chooserTitle, const juce::File& path);
         // What OCR reads in an area now.
         juce::String textIn (Area area);
         // A screenshot, kept as the last one seen.

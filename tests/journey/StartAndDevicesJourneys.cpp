@@ -1,5 +1,7 @@
 #include "JourneyHarness.h"
 #include "model/DeviceData.h"
+#include "support/SilentNameServer.h"
+#include "support/TestEnvironment.h"
 
 using namespace journey;
 using namespace testing_support;
@@ -17,15 +19,26 @@ namespace
     }
 }
 
-// A first start online with two units waiting for the program: the window opens, both units
-// are found by the start-up scan, the first usable one is connected and named in the status
-// bar, and it is remembered. The user moves the window and quits; at the next start, with the
+// A first start online with two units waiting for the program, the products' pictures
+// trickling from the web: the window opens, both units are found by the start-up scan without
+// waiting for the pictures, the first usable one is connected and named in the status bar, and
+// it is remembered. The user moves the window and quits; at the next start, with the
 // units plugged in the other way round and the web's answer trickling, the known units are
 // listed and Scan looks inactive while the answer is awaited; the answer is given up at the web
 // time-out, the units are scanned by the copy on disk, the remembered unit is connected again,
 // and the window stands where it was left. Scan then looks active, and scans.
 TEST_F (Journey, FirstStartOnlineAndTheNextStart)
 {
+    // 1 MB at 150 bytes a second, just above the transfer's low-speed abort: about two hours.
+    auto trickle = [this] (const juce::String& path)
+    {
+        const auto file = servedContent().getChildFile (path);
+        file.appendData (juce::String::repeatedString ("x", 1 << 20).toRawUTF8(), 1 << 20);
+        web().serveSlowly ("/Larkspire2/" + path, 15, 100);
+    };
+    for (auto icon : { "Merle/icons/merle.png", "Merle/icons/merle_black.png", "Merle XT/icons/xt.png" })
+        trickle (icon);
+    const double firstStartMs = juce::Time::getMillisecondCounterHiRes();
     start ("socket");
     auto& merle = plugIn ("Merle", 20100);
     plugIn ("Merle XT", 21100);
@@ -33,7 +46,8 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     const auto area = mainWindow();
     step ("the start-up scan connects the first usable unit");
     waitForText (statusText(), "Merle 1.4.00 build 140");
-    EXPECT_GT (merle.unit().countReceived (0x7E), 0) << "Merle was never asked who it is";
+    ASSERT_GT (merle.unit().countReceived (0x7E), 0) << "Merle was never asked who it is";
+    EXPECT_LT (merle.unit().getReceived (0x7E).front().timeMs - firstStartMs, 45000.0);
     EXPECT_TRUE (waitFor ([&] { return registeredSerials (dataFolder()).size() == 2; }, "both units in the registry"))
         << registeredSerials (dataFolder()).joinIntoString (", ");
     // Both units were there for the first scan: no device change was noticed afterwards.
@@ -57,7 +71,6 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     EXPECT_EQ (setting ("appWindowState"), moved.toString());
 
     step ("the next start, the units plugged in the other way round; the web's answer trickles");
-    // 1 MB at 150 bytes a second, just above the transfer's low-speed abort: about two hours.
     const auto descriptor = servedContent().getChildFile ("masterDescriptor.xml");
     descriptor.replaceWithText (descriptor.loadFileAsString() + "<!--" + juce::String::repeatedString ("x", 1 << 20) + "-->");
     web().serveSlowly ("/Larkspire2/masterDescriptor.xml", 15, 100);
@@ -96,6 +109,101 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
     clickAt (at (500, 400));
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
+}
+
+// On a network whose name server never answers, with a known unit that the web service has not
+// confirmed yet: the start-up gives the web up at its time-out, the unit is read right after it
+// is identified although its web look-up hangs, and after "No Internet Connection" Scan scans.
+// With the developer word, the conversion of a pack whose data lies on the web shows its
+// progress over a program that stays responsive; Cancel ends it, and a quit during the next one
+// ends the program.
+TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
+{
+    SilentNameServer names;
+    if (! names.isInPlace())
+        GTEST_SKIP() << "no mount namespace of its own to give the program a silent name server in";
+
+    // Merle known and unconfirmed; the image of the firmware it runs, which the pack conversion
+    // takes for the latest, on disk.
+    const auto image = dataFolder().getChildFile ("Merle/firmware/merle_140.syx");
+    ASSERT_TRUE (image.getParentDirectory().createDirectory());
+    ASSERT_TRUE (installedContent().getChildFile ("Merle/firmware/merle_140.syx").copyFileTo (image));
+    ASSERT_TRUE (dataFolder().getChildFile ("deviceList.xml").replaceWithText (
+        "<DEVICE_MANAGER><device name=\"Merle\" id=\"17\" activated=\"0\" detection=\"1600000000000\" "
+        "version=\"0.1.4.0.140.0\" serial=\"20100\" manufacture=\"2021.03.12\"/></DEVICE_MANAGER>"));
+    const auto packs = getHome().getChildFile ("packs");
+    ASSERT_TRUE (packs.getChildFile ("Voices").createDirectory());
+    ASSERT_TRUE (packs.getChildFile ("Voices/presets.xml").replaceWithText (
+        "<PRESETS><product name=\"Merle\"/><archive><title>Far Away</title><iconName>stage</iconName>"
+        "<dataURL>http://packs.larkspire.test/far.ard</dataURL></archive></PRESETS>"));
+
+    start ("socket", { "developer" }, "http://web.larkspire.test:8080");
+    auto& merle = plugIn ("Merle", 20100).unit();
+
+    step ("the web is given up at its time-out; Merle is read right after it is identified");
+    waitForWindow ("No Internet Connection", 90000);
+    waitFor ([&] { return merle.countReceived (0x45) > 0; }, "Merle read", 20000);
+    const auto log = merle.getLog();
+    double before = 0, read = 0;
+    for (auto& m : log)
+    {
+        if (m.command() == 0x45)
+        {
+            read = m.timeMs;
+            break;
+        }
+        before = m.timeMs;
+    }
+    EXPECT_LT (read - before, 3000.0) << "nothing reached Merle that long before its read";
+    EXPECT_GT (names.getQueries(), 0);
+
+    step ("after \"No Internet Connection\", Scan scans");
+    answer ("No Internet Connection", "OK");
+    clickText (tabStrip(), "Devices");
+    waitForEnabled ("Scan", 30000);
+    const int asked = merle.countReceived (0x7E);
+    clickToolbarItem ("Scan");
+    waitFor ([&] { return merle.countReceived (0x7E) > asked; }, "Merle asked again", 10000);
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+
+    // The browser's menu, Developer, Convert LS1 preset pack(s)..., the folder of the pack, and
+    // the two questions: the progress window of the pack's read.
+    auto convertThePack = [&] (bool firstTime)
+    {
+        step ("convert the pack");
+        if (firstTime)
+        {
+            clickText (tabStrip(), "Presets");
+            clickText (browser(), "Backups");
+        }
+        const auto backups = waitForTextAt (browser(), "Backups");
+        clickAt (backups.getCentre(), 3);
+        const Area menu (backups.getX(), backups.getY() - 20, 600, 200);
+        clickText (menu, "Developer");
+        clickText (menu, "Convert LS1 preset pack(s)...");
+        choosePath ("Select Preset Source Folder", packs);
+        clickText (getWindowGeometry (waitForWindow ("Convert Preset Pack")), "Start Conversion");
+        Area box;
+        waitFor ([&] { box = getWindowGeometry (findVisibleWindow ("Convert Preset Pack"));
+                       return ! box.isEmpty() && screen::shows (textIn (box), "For version"); }, "what is converted");
+        clickText (box.withTop (box.getBottom() - 60), "OK");
+        const auto progress = getWindowGeometry (waitForWindow ("Converting Preset Pack"));
+        waitForText (progress, "Reading Far Away");
+        return progress;
+    };
+
+    step ("Cancel ends the conversion, with nothing more said");
+    const auto progress = convertThePack (true);
+    clickText (progress.withTop (progress.getBottom() - 60), "Cancel");
+    waitForWindowGone ("Converting Preset Pack", 5000);
+    testing_support::pumpFor (2000);
+    EXPECT_EQ (findVisibleWindow ("Error"), 0ul);
+
+    step ("a quit during the next conversion ends the program");
+    convertThePack (false);
+    const auto sent = juce::Time::getMillisecondCounter();
+    EXPECT_EQ (endBySignal (SIGTERM, 30000), 0);
+    EXPECT_LT (juce::Time::getMillisecondCounter() - sent, 3000u) << "the program took that long to end";
 }
 
 // The Devices page: a click on another unit's tile connects it; "Disconnect" lets it go; a

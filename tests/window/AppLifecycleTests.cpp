@@ -1,14 +1,9 @@
 #include <gtest/gtest.h>
 #include "support/AppProcess.h"
 #include "support/ContentWorld.h"
+#include "support/SilentNameServer.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/mount.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace testing_support;
 
@@ -35,61 +30,6 @@ namespace
             return juce::Time::getMillisecondCounter();
         return 0;
     }
-
-    // A name server that takes every query and never answers, as on a broken or captive
-    // network, in place of the machine's: only where the test runs in a mount namespace of its
-    // own (the test runner starts it so), over whose resolv.conf its own is mounted.
-    class SilentNameServer : private juce::Thread
-    {
-    public:
-        SilentNameServer() : juce::Thread ("silent name server")
-        {
-            const char* address = "127.0.0.29";
-            sockaddr_in where {};
-            where.sin_family = AF_INET;
-            where.sin_port = htons (53);
-            if (juce::SystemStats::getEnvironmentVariable ("LARKSPIRE_TEST_OWN_MOUNTS", {}) != "1"
-                || socket < 0 || ::inet_pton (AF_INET, address, &where.sin_addr) != 1
-                || ::bind (socket, reinterpret_cast<sockaddr*> (&where), sizeof (where)) != 0)
-                return;
-            // The longest waits the resolver takes: a program that waits for the lookup waits long.
-            const auto conf = folder.child ("resolv.conf");
-            mounted = conf.replaceWithText ("nameserver " + juce::String (address) + "\noptions timeout:30 attempts:5\n",
-                                            false, false, "\n")
-                      && ::mount (conf.getFullPathName().toRawUTF8(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr) == 0;
-            if (mounted)
-                startThread();
-        }
-
-        ~SilentNameServer() override
-        {
-            stopThread (5000);
-            if (mounted)
-                ::umount2 ("/etc/resolv.conf", MNT_DETACH);
-            if (socket >= 0)
-                ::close (socket);
-        }
-
-        bool isInPlace() const noexcept { return mounted; }
-        int getQueries() const noexcept { return queries.load(); }
-
-    private:
-        void run() override
-        {
-            char packet[1024];
-            while (! threadShouldExit())
-            {
-                pollfd p { socket, POLLIN, 0 };
-                if (::poll (&p, 1, 100) == 1 && ::recv (socket, packet, sizeof (packet), 0) > 0)
-                    ++queries;
-            }
-        }
-
-        const int socket = ::socket (AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        TempFolder folder;
-        bool mounted = false;
-        std::atomic<int> queries { 0 };
-    };
 
     // Starts the program, waits until its first settings save, and stops it.
     void runOnce (const TempHome& home, const juce::StringArray& args = {})
