@@ -78,15 +78,17 @@ cmake --build "$sanitize" -j "$jobs"
     -R '^window\.(AppLifecycle\.|MainWindowProgram\.QuitsCleanly|DevicePageWindow\.|DataPageWindow\.)')
 
 # A third build with the thread sanitizer runs the tests of the threaded device layer
-# (device threads, the virtual and socket MIDI ports and the simulated units) and of the
-# firmware update. Only the test runner is built there; any report fails the run.
+# (device threads, the virtual and socket MIDI ports and the simulated units), of the
+# firmware update, and of the pages and tiles that show units while their device threads
+# run (the data page reads a unit with the page open). Only the test runner is built
+# there; any report fails the run.
 tsan="$here/build-tsan"
 cmake -S "$here" -B "$tsan" -DCMAKE_BUILD_TYPE=Release \
     "${compilers[@]}" \
     -DLARKSPIRE_TSAN=ON -DLARKSPIRE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$tsan" -j "$jobs" --target larkspire_tests
 (cd "$tsan" && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ctest -j "$jobs" --output-on-failure --timeout 900 -R '^(Device|SimulatedUnit|MidiPort|MidiByteStream|Socket|FirmwareUpdate)')
+    ctest -j "$jobs" --output-on-failure --timeout 900 -R '^(Device|SimulatedUnit|MidiPort|MidiByteStream|Socket|FirmwareUpdate|DataPage|MidiDeviceStatusButton)')
 
 corpus="$sanitize/fuzz/corpus"
 rm -rf "$corpus"

@@ -343,6 +343,12 @@ DeviceData* DeviceObject::getDeviceData() const
     return deviceData.get();
 }
 
+juce::CriticalSection& DeviceObject::getUnitDataLock() noexcept
+{
+    static juce::CriticalSection lock;
+    return lock;
+}
+
 DeviceDataFormat DeviceObject::currentFormat() const
 {
     const juce::ScopedLock sl (infoLock);

@@ -98,6 +98,10 @@ public:
     void getManufactureDate (int& year, int& month, int& day) const;
     DeviceCaps* getDeviceCaps() const;
     DeviceData* getDeviceData() const;
+    // A transfer changes the unit's data on the device thread, one packet at a time, while the
+    // pages show it: the device threads change it only under this lock, and any other thread
+    // that looks at it while a transfer may run holds it too. One lock for every unit's data.
+    static juce::CriticalSection& getUnitDataLock() noexcept;
     juce::uint64 getBytesSent() const noexcept     { return bytesSent.load(); }
     juce::uint64 getBytesReceived() const noexcept { return bytesReceived.load(); }
 

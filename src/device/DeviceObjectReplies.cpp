@@ -79,6 +79,7 @@ void DeviceObject::handleReply (const juce::MidiMessage& m)
     {
         case SysExCodec::commandSetupPacket:
         {
+            const juce::ScopedLock dl (getUnitDataLock());
             if (data == nullptr)                                            { fail (DeviceError::internalError); return; }
             if (! DeviceQuery::isWellFormedReply (m, data->getFormat()))   { fail (DeviceError::unexpectedData); return; }
             const int s = data->getFormat().setupPacketSize;
@@ -99,6 +100,7 @@ void DeviceObject::handleReply (const juce::MidiMessage& m)
 
         case SysExCodec::commandPresetHeader:
         {
+            const juce::ScopedLock dl (getUnitDataLock());
             if (data == nullptr)                                            { fail (DeviceError::noDeviceData); return; }
             if (! DeviceQuery::isWellFormedReply (m, data->getFormat()))   { fail (DeviceError::unexpectedData); return; }
             PresetInfo info;
@@ -121,6 +123,7 @@ void DeviceObject::handleReply (const juce::MidiMessage& m)
 
         case SysExCodec::commandPresetData:
         {
+            const juce::ScopedLock dl (getUnitDataLock());
             const int number = currentPreset.load();
             auto* preset = data != nullptr && number >= 0 ? data->getPreset (number) : nullptr;
             if (preset == nullptr)                                          { fail (DeviceError::internalError); return; }

@@ -220,7 +220,10 @@ bool DeviceObject::requestPreset (int number)
     requestedPreset = number;
     lastStatus = noStatus;
     queue.setState (DeviceCommandQueue::busy);
-    data->removePreset (number);
+    {
+        const juce::ScopedLock dl (getUnitDataLock());
+        data->removePreset (number);
+    }
 
     sendMessage (buildPresetRequestMessage (getProductId(), number));
     waitForResponse (timings.replyTimeoutMs);
@@ -262,9 +265,12 @@ bool DeviceObject::requestPreset (int number)
 
     // A preset that did not arrive whole does not stay in its slot.
     if (! ok)
+    {
+        const juce::ScopedLock dl (getUnitDataLock());
         if (auto* partial = data->getPreset (number))
             if (! partial->isComplete())
                 data->removePreset (number);
+    }
 
     requestedPreset = -1;
     return ok;
@@ -308,7 +314,10 @@ void DeviceObject::readPresets (const juce::Array<int>& numbers)
 
         if (auto* preset = data->getPreset (n))
         {
-            preset->calculateMd5();
+            {
+                const juce::ScopedLock dl (getUnitDataLock());
+                preset->calculateMd5();
+            }
             post (InfoCode::presetRead, n, numbers.size(), preset->getName());
         }
         else
@@ -341,7 +350,10 @@ void DeviceObject::readSetup()
     const auto result = retry (plan, [this, data] (int)
     {
         // Each try starts from an empty setup, so that a partial answer cannot mix in.
-        data->clearSetup();
+        {
+            const juce::ScopedLock dl (getUnitDataLock());
+            data->clearSetup();
+        }
         packetCounter = 0;
         lastStatus = noStatus;
         queue.setState (DeviceCommandQueue::busy);
@@ -356,7 +368,10 @@ void DeviceObject::readSetup()
     if (result == Retried::exited)
         return;
     if (result == Retried::gaveUp || result == Retried::abandoned)
+    {
+        const juce::ScopedLock dl (getUnitDataLock());
         data->clearSetup();
+    }
     finishCommand (false);
 }
 
@@ -366,7 +381,10 @@ void DeviceObject::readAll()
         return;
 
     auto* data = getDeviceData();
-    data->clear();
+    {
+        const juce::ScopedLock dl (getUnitDataLock());
+        data->clear();
+    }
 
     juce::Array<int> numbers;
     for (int n = 1; n < data->getNumSlots(); ++n)
@@ -379,6 +397,7 @@ void DeviceObject::readAll()
         && getDeviceCaps()->getNumSyxPackagesPerSetup() > 0)
         readSetup();
 
+    const juce::ScopedLock dl (getUnitDataLock());
     data->clearModifiedFlags (false);
 }
 

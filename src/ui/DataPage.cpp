@@ -5,6 +5,7 @@
 #include "content/ContentManager.h"
 #include "core/EmbeddedResources.h"
 #include "core/Settings.h"
+#include "device/DeviceObject.h"
 #include "ui/AppCommandIds.h"
 #include "ui/ArchiveButton.h"
 #include "ui/ColourPalette.h"
@@ -370,7 +371,10 @@ bool DataPage::hasUnsentEdits() const
     if (dataSet == nullptr)
         return false;
     if (! busy)
+    {
+        const ScopedLock dl (DeviceObject::getUnitDataLock());
         return dataSet->hasUnsavedChanges();
+    }
 
     // While the unit is read, the read fills its data and the working copy slot by slot: a slot
     // that one holds and the other not yet is no edit, nor is the copy's own mark of what the read

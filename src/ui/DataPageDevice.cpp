@@ -173,16 +173,20 @@ void DataPage::presetTransferred (int slot, bool copy)
     if (working == nullptr || slot < 0 || slot >= working->getNumSlots())
         return;
 
-    if (copy)
     {
-        if (live != nullptr && slot < live->getNumSlots())
-            working->copyPresetFrom (slot, *live);
-    }
-    else if (! holdsTheUnitsPreset (*working, live, slot))
-    {
-        // Written from another source (or before the live data learnt of it): the edit
-        // here is not what the unit got; the command's end brings in what it holds.
-        return;
+        // The read goes on filling the unit's data on the device thread.
+        const ScopedLock dl (DeviceObject::getUnitDataLock());
+        if (copy)
+        {
+            if (live != nullptr && slot < live->getNumSlots())
+                working->copyPresetFrom (slot, *live);
+        }
+        else if (! holdsTheUnitsPreset (*working, live, slot))
+        {
+            // Written from another source (or before the live data learnt of it): the edit
+            // here is not what the unit got; the command's end brings in what it holds.
+            return;
+        }
     }
     working->setPresetModified (slot, false);
     notifyPresetDataChanged (deviceNode(), slot);

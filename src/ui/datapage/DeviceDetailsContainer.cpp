@@ -1,4 +1,5 @@
 #include "ui/datapage/DeviceDetailsContainer.h"
+#include "device/DeviceObject.h"
 #include "ui/AppCommandIds.h"
 #include "ui/CommandManager.h"
 #include "ui/LSLookAndFeel.h"
@@ -56,14 +57,21 @@ void DeviceDetailsContainer::refreshCounts()
 
     const int slots = caps->getNumPresets() - 1;
     const bool none = slots <= 0;
-    totalValue.setText (none ? juce::String ("none")
-                             : juce::String::formatted ("%d/%d", data->getPresetIndices (1, slots).size(), slots),
+    int filled = 0, user = 0;
+    bool canRestore = false;
+    {
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
+        filled = data->getPresetIndices (1, slots).size();
+        user = data->countNonFactoryPresets();
+        canRestore = data->getSetup().isComplete();
+    }
+
+    totalValue.setText (none ? juce::String ("none") : juce::String::formatted ("%d/%d", filled, slots),
                         juce::dontSendNotification);
-    userValue.setText (juce::String (data->countNonFactoryPresets()), juce::dontSendNotification);
+    userValue.setText (juce::String (user), juce::dontSendNotification);
     userCaption.setVisible (! none);
     userValue.setVisible (! none);
 
-    const bool canRestore = data->getSetup().isComplete();
     setupCaption.setText (canRestore ? "Restore Setup: " : "Setup: ", juce::dontSendNotification);
     restoreButton.setVisible (canRestore);
     notAvailable.setVisible (! canRestore);

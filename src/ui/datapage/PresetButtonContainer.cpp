@@ -1,6 +1,7 @@
 #include "ui/datapage/PresetButtonContainer.h"
 #include "archive/DataSourceTree.h"
 #include "core/Settings.h"
+#include "device/DeviceObject.h"
 
 PresetButtonContainer::PresetButtonContainer (DataPageHost* owner, juce::Viewport* view)
     : page (owner), viewport (view)
@@ -77,7 +78,10 @@ bool PresetButtonContainer::updatePresetButton (int slot)
         changed = d->isPresetModified (slot);
     else if (showsConnectedUnit && page != nullptr)
         if (auto* live = page->getConnectedDeviceData())
+        {
+            const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
             changed = live->hasPreset (slot);
+        }
     b->setChanged (changed);
 
     if (preset != nullptr)

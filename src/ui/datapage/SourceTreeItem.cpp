@@ -1,5 +1,6 @@
 #include "ui/datapage/SourceTreeItem.h"
 #include "archive/DataSourceTree.h"
+#include "device/DeviceObject.h"
 #include "ui/ColourPalette.h"
 #include "ui/LSLookAndFeel.h"
 #include "ui/datapage/SourceDataBrowser.h"
@@ -168,6 +169,7 @@ juce::String SourceTreeItem::getPresetsLine() const
         return {};
 
     int filled = 0;
+    const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
     for (int slot = 1; slot < live->getNumSlots(); ++slot)
         if (live->hasPreset (slot))
             ++filled;
