@@ -1,5 +1,6 @@
 #include "archive/BackupIndex.h"
 #include "archive/ConfinedFiles.h"
+#include "archive/WholeXmlFile.h"
 #include "core/AppPaths.h"
 #include "model/AtomicFileWriter.h"
 
@@ -9,13 +10,6 @@ namespace
     constexpr juce::int64 maxDescriptionBytes = 1024 * 1024;
 
     const juce::Identifier backupTag ("BACKUP"), setTag ("set"), groupTag ("group"), archiveTag ("archive");
-
-    std::unique_ptr<juce::XmlElement> parseBounded (const juce::File& file, juce::int64 limit)
-    {
-        if (! file.existsAsFile() || file.getSize() > limit)
-            return {};
-        return juce::parseXML (file);
-    }
 
     juce::XmlElement* rootGroupOf (juce::XmlElement* set)
     {
@@ -68,7 +62,7 @@ void BackupIndex::loadIndex()
     }
 
     // A file that is not an index stays untouched: nothing is written over it.
-    auto parsed = parseBounded (file, maxIndexBytes);
+    auto parsed = WholeXmlFile::parse (file, maxIndexBytes);
     if (parsed != nullptr && parsed->hasTagName (backupTag))
         index = std::move (parsed);
     noteListedOnDisk();
@@ -187,7 +181,7 @@ void BackupIndex::fillTreeFromGroup (const juce::XmlElement& group, juce::ValueT
             if (isUsableEntryFile (file))
             {
                 DeviceDataArchive::finishInterruptedSave (file);
-                if (auto xml = parseBounded (file, maxDescriptionBytes))
+                if (auto xml = WholeXmlFile::parse (file, maxDescriptionBytes))
                 {
                     auto item = std::make_unique<DeviceDataArchive> (*xml, dataFolder);
                     if (item->isValid() && item->getData() != nullptr && item->getData()->hasSameFormat (format))

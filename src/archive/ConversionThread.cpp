@@ -1,5 +1,6 @@
 #include "archive/ConversionThread.h"
 #include "archive/ConfinedFiles.h"
+#include "archive/WholeXmlFile.h"
 #include "content/ContentManager.h"
 #include "core/InfoCodes.h"
 
@@ -181,9 +182,7 @@ void LocalArchiveManager::ConversionThread::convertItem (juce::XmlElement& targe
     if (! backups->isUsableEntryFile (metaFile))
         return;
     DeviceDataArchive::finishInterruptedSave (metaFile);
-    if (metaFile.getSize() > maxDescriptionBytes)
-        return;
-    auto xml = juce::parseXML (metaFile);
+    auto xml = WholeXmlFile::parse (metaFile, maxDescriptionBytes);
     if (xml == nullptr)
         return;
 

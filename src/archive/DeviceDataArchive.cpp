@@ -1,5 +1,6 @@
 #include "archive/DeviceDataArchive.h"
 #include "archive/ConfinedFiles.h"
+#include "archive/WholeXmlFile.h"
 #include "core/WebAddress.h"
 #include "core/EmbeddedResources.h"
 #include "model/AtomicFileWriter.h"
@@ -430,10 +431,10 @@ void DeviceDataArchive::finishInterruptedSave (const juce::File& metaFile)
     }
 
     // Only the description's temporary: the data may already be the new one. A whole
-    // description (an unfinished one does not parse) takes its place; anything else goes.
+    // description takes its place; anything else goes.
     if (! metaTemporary.existsAsFile())
         return;
-    auto xml = metaTemporary.getSize() <= maxDescriptionBytes ? juce::parseXML (metaTemporary) : nullptr;
+    auto xml = WholeXmlFile::parse (metaTemporary, maxDescriptionBytes);
     if (xml == nullptr || ! xml->hasTagName ("ARCHIVE") || ! metaTemporary.replaceFileIn (metaFile))
         metaTemporary.deleteFile();
 }

@@ -372,16 +372,30 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
     ASSERT_TRUE (stored.buildTree());
     EXPECT_EQ (keptEdits (stored.getTree()), juce::StringArray ({ "Unsent Two", "Unsent Two" }));
 
+    // An index cut off inside its opening tag (by a copy tool, say) is damaged too: a unit
+    // attached over it and disconnected leaves it as it is, and put back, it lists every backup.
+    const juce::File index (AppPaths::getBackupIndexFile (DeviceWorld::merle));
+    ASSERT_TRUE (s.disconnect());
+    const auto whole = index.loadFileAsString();
+    const juce::String cut ("<BACKUP nextFileNum=\"42\"");
+    ASSERT_TRUE (index.replaceWithText (cut));
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (pumpUntil ([&] { return s.page->getDataSet() != nullptr; }, 60000));
+    ASSERT_TRUE (s.disconnect());
+    EXPECT_EQ (index.loadFileAsString(), cut);
+    ASSERT_TRUE (index.replaceWithText (whole));
+    LocalArchiveManager restored (getContentManager()->createDeviceCaps (DeviceWorld::merle, 141)->getFormat(), {});
+    ASSERT_TRUE (restored.buildTree());
+    EXPECT_EQ (keptEdits (restored.getTree()), juce::StringArray ({ "Unsent Two", "Unsent Two" }));
+
     // While the backup index does not parse, edits that no longer fit are set aside in a file of
     // their own, which the box names; the unit is read, and neither a read nor a disconnect goes
     // over them. Edits that are only a deleted preset count too, beside a stored read that cannot
     // be opened at all.
-    ASSERT_TRUE (s.disconnect());
     setDataSyncMethod (0);
     comeBackWithBuild (141);
     ASSERT_TRUE (s.waitForSynced());
     const auto folder = juce::File (s.page->getDeviceFolder());
-    const juce::File index (AppPaths::getBackupIndexFile (DeviceWorld::merle));
     storeUnsentEdit();
     ASSERT_TRUE (index.replaceWithText ("not an index"));
     s.w.boxes.answerWith ({ 1 });   // Cancel
