@@ -257,6 +257,7 @@ void DeviceManager::rescanPorts()
     {
         const juce::ScopedLock sl (pairsLock);
         pairs = fresh;
+        lostDevice.reset();
     }
     for (auto& p : fresh)
         p.device->startThread();
@@ -393,14 +394,22 @@ void DeviceManager::checkPortLists()
     currentUnplugged = false;
     const bool kept = identifyCurrentDevice();
     if (! kept)
+    {
+        const juce::ScopedLock sl (pairsLock);
         lostDevice = getDeviceObject (-1);
+    }
     post (kept ? InfoCode::portListsChanged : InfoCode::connectedUnitLost, 0, 0);
 }
 
 bool DeviceManager::haveCurrentPortsDied (const MidiPortPair& current) const
 {
+    const bool lossTold = [&]
+    {
+        const juce::ScopedLock sl (pairsLock);
+        return lostDevice.lock() == current.device;
+    }();
     // A firmware update reboots the unit on purpose; it scans again by itself.
-    return current.device != nullptr && ! currentUnplugged && lostDevice.lock() != current.device
+    return current.device != nullptr && ! currentUnplugged && ! lossTold
         && appState() != 4 && current.device->arePortsGone();
 }
 
@@ -612,6 +621,7 @@ bool DeviceManager::selectDevice (int index)
             return false;
         }
         currentIndex = index;
+        lostDevice.reset();
     }
 
     if (auto* tracker = getEventTracker())

@@ -105,11 +105,13 @@ private:
     juce::StringArray lastInputs, lastOutputs;   // the manager's thread only
     juce::StringArray pairedInputs, pairedOutputs;   // likewise: the lists the pairs were made from
     bool currentUnplugged = false;               // likewise: its loss is still to be told
-    std::weak_ptr<DeviceObject> lostDevice;      // likewise: the device whose loss was told last
 
-    mutable juce::CriticalSection pairsLock;     // the pairs and the current index
+    mutable juce::CriticalSection pairsLock;     // the pairs, the current index and the lost device
     juce::Array<MidiPortPair> pairs;
     int currentIndex = -1;
+    // The device whose loss was told last, while its dead ports stay open: it is not told
+    // again. Selecting a device (its ports opened anew) or new pairs end the mark.
+    std::weak_ptr<DeviceObject> lostDevice;
 
     juce::AudioDeviceManager audioDevices;
 

@@ -258,7 +258,7 @@ TEST (SocketUnit, AConnectionClosedMidTransferEndsTheCommandAndOpeningItsPortsFa
 // The connection closes and a new one of the same name comes 0.3 s later, between two looks
 // at the lists (the real interval): the dead ports are seen at the next look and the loss is
 // told; a scan then finds the unit on the new connection, and it is read there. The same during
-// a read ends the read as lost.
+// a read ends the read as lost, and once more after the next scan is told again.
 TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTheNewOne)
 {
     auto t = ScopedDeviceTimings::fast();
@@ -297,6 +297,15 @@ TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTh
     EXPECT_EQ (c.s.w.recorder.endings().back().code, InfoCode::commandFailed);
     EXPECT_EQ (c.s.w.device()->getErrorCode(), 0xA00004);
     EXPECT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 2; }));
+
+    // What "Later" does; the unit cannot be selected again before a scan, which makes new
+    // device objects. Connected again, it is noticed when replugged as quickly once more.
+    c.s.w.manager().closeCurrentDevice();
+    EXPECT_FALSE (c.s.w.manager().selectDevice (0));
+    ASSERT_TRUE (c.s.w.scanAndSelect (0));
+    replug (300);
+    EXPECT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 3; },
+                            t.portPollMs + 2000)) << "the second replug went unnoticed";
 }
 
 TEST (SocketUnit, BadClientsLeaveATransferAndOtherUnitsAlone)
