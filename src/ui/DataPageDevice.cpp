@@ -161,6 +161,14 @@ void DataPage::handleDeviceEvent (const DeviceInfoMessage& e)
         case InfoCode::commandFailed:
             handleCommandFailed (e.command);
             break;
+        case InfoCode::productPicturesChanged:
+            // The unit's product picture may be among those that came late.
+            if (details->getDetailsType() == DetailsPanel::deviceDetails)
+            {
+                details->getDeviceDetails().updateFromSource();
+                details->resized();
+            }
+            break;
         default:
             break;
     }

@@ -372,8 +372,13 @@ void DevicePage::changeInfoCallback (const ChangeInfo& info)
         case InfoCode::productSyncStarted:
         case InfoCode::productSyncSucceeded:
         case InfoCode::productSyncFailed:
-        case InfoCode::productPicturesChanged:
             portPanel.refreshButtons();
+            break;
+
+        case InfoCode::productPicturesChanged:
+            // Known units show their product's picture too.
+            portPanel.refreshButtons();
+            knownDevicePanel.refreshButtons();
             break;
 
         default:

@@ -13,7 +13,8 @@ class DeviceObject;
 // menu (device information, the product manual, forgetting a known unit).
 //
 // A port tile follows its DeviceObject through change notifications and polls every
-// 30 ms while the unit identifies; a known-unit tile never changes after construction.
+// 30 ms while the unit identifies; a known-unit tile changes only its picture, when the
+// pictures of its product come.
 class MidiDeviceStatusButton : public juce::Button,
                                private juce::ChangeListener,
                                private juce::Timer

@@ -8,6 +8,27 @@
 
 namespace testing_support
 {
+    void bringLatePictures (juce::uint8 productId, juce::Colour colour)
+    {
+        auto* content = getContentManager();
+        ASSERT_NE (content, nullptr);
+        content->loadStoredContent (productId);   // the product's list of pictures, as once prepared
+        juce::Image picture (juce::Image::ARGB, 120, 80, false);
+        picture.clear (picture.getBounds(), colour);
+        int written = 0;
+        for (;; ++written)
+        {
+            const auto path = content->getContentFile (productId, ContentType::variantIcon, written, true);
+            if (path.isEmpty())
+                break;
+            juce::MemoryOutputStream png;
+            ASSERT_TRUE (juce::PNGImageFormat().writeImageToStream (picture, png));
+            ASSERT_TRUE (juce::File (path).replaceWithData (png.getData(), png.getDataSize()));
+        }
+        ASSERT_GT (written, 0);
+        content->loadStoredContent (productId);
+    }
+
     void ChangeRecorder::changeInfoCallback (const ChangeInfo& info)
     {
         SeenChange c;

@@ -36,6 +36,11 @@ namespace testing_support
         std::function<void (const ChangeInfo&)> onChange;
     };
 
+    // Pictures of a product that come after its units are shown: each of its variant pictures
+    // on disk becomes a plain one of this colour, which the content manager takes in as its
+    // picture thread does. The caller then tells of them (0x70005).
+    void bringLatePictures (juce::uint8 productId, juce::Colour colour);
+
     // A stand-in for the data page with what its answers should be.
     class RecordingDataPage : public DataPageView, public ChangeRecorder
     {

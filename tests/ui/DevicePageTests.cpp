@@ -8,6 +8,7 @@
 #include "ui/CommandManager.h"
 #include "ui/DevicePage.h"
 #include "support/ContentComponentWorld.h"
+#include "support/PresetGridFixtures.h"
 
 using namespace testing_support;
 
@@ -353,6 +354,33 @@ TEST (DevicePage, StateChangesEmptyAndRefillThePanelsAndForgettingUnitsRebuildsO
     addThreePorts (w);
     makeTwoKnownUnits (w);
     w.disconnect();
+
+    // Pictures that come late show on every tile of their product, a known unit's (greyed) too.
+    const auto merleTile = [] (const DeviceButtonPanel& panel)
+    {
+        for (auto* b : panel.getButtons())
+            if (b->getProductId() == DeviceWorld::merle)
+                return b;
+        return (MidiDeviceStatusButton*) nullptr;
+    };
+    const auto shows = [] (MidiDeviceStatusButton* tile, juce::Colour colour)
+    {
+        juce::Image image (juce::Image::ARGB, tile->getWidth(), tile->getHeight(), true);
+        juce::Graphics g (image);
+        tile->paintButton (g, false, false);
+        const auto& picture = tile->getPicture();
+        return countPixelsNear (image, image.getBounds(), colour, 8) > picture.getWidth() * picture.getHeight() * 8 / 10;
+    };
+    const juce::Colour late (0xff20c040), greyed (0xff606060);
+    auto* portTile = merleTile (w.page->getPortPanel());
+    auto* knownTile = merleTile (w.page->getKnownDevicePanel());
+    ASSERT_TRUE (portTile != nullptr && knownTile != nullptr);
+    EXPECT_FALSE (shows (portTile, late));
+    EXPECT_FALSE (shows (knownTile, greyed));
+    bringLatePictures (DeviceWorld::merle, late);
+    w.deliver (DeviceInfoMessage (InfoCode::productPicturesChanged, DeviceWorld::merle, 0, "Merle"));
+    EXPECT_TRUE (shows (portTile, late));
+    EXPECT_TRUE (shows (knownTile, greyed));
 
     auto& component = w.component();
     component.setDeviceState (2);

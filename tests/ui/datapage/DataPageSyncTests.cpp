@@ -12,6 +12,7 @@
 #include "ui/dialogs/ExportContent.h"
 #include "ui/dialogs/SearchDialog.h"
 #include "support/ContentComponentWorld.h"
+#include "support/PresetGridFixtures.h"
 #include "ui/datapage/DataPageWorld.h"
 
 using namespace testing_support;
@@ -77,6 +78,24 @@ TEST (DataPage, ConnectReadsTheUnitShowsItsPresetsAndAppliesAnUndoableEdit)
     EXPECT_EQ (s.unit->countReceived (0x45), 0);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
     EXPECT_FALSE (working->isPresetModified (2));
+
+    // The unit's details show its product's picture, also one that comes after them.
+    s.page->setSize (1000, 600);
+    auto* details = dynamic_cast<DetailsPanel*> (s.page->getPanels().getPanel (1));
+    ASSERT_NE (details, nullptr);
+    details->showDetails (DetailsPanel::deviceDetails, s.deviceNode());
+    auto& unitDetails = details->getDeviceDetails();
+    const juce::Colour late (0xff20c040);
+    const auto showsLatePicture = [&]
+    {
+        const auto area = unitDetails.getProductImage().getBounds();
+        const auto image = unitDetails.createComponentSnapshot (unitDetails.getLocalBounds());
+        return countPixelsNear (image, area, late, 8) > area.getWidth() * area.getHeight() * 8 / 10;
+    };
+    EXPECT_FALSE (showsLatePicture());
+    bringLatePictures (DeviceWorld::merle, late);
+    s.w.deliver (DeviceInfoMessage (InfoCode::productPicturesChanged, DeviceWorld::merle, 0, "Merle"));
+    EXPECT_TRUE (showsLatePicture());
 
     // Letting the unit go stores the working copy and the read; both read back.
     ASSERT_TRUE (s.disconnect());
