@@ -123,9 +123,11 @@ bool FirmwareUpdateThread::convert()
         return false;
     }
 
+    // The unit's digests are filled here, off the message thread, which may look at them too.
     juce::Array<int> indices;
     if (presetVersionsChange)
     {
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
         indices = data->getNonFactoryPresetIndices();
         indices.removeFirstMatchingValue (0);   // slot 0 holds no user preset
     }
@@ -137,7 +139,10 @@ bool FirmwareUpdateThread::convert()
     setStatus ("Converting user data");
     setPhaseFraction (0.0);
 
-    userData = data->createCopy (indices, true, true);
+    {
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
+        userData = data->createCopy (indices, true, true);
+    }
     if (userData == nullptr)
     {
         fail (internalErrorCode1C);

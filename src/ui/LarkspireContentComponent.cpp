@@ -7,6 +7,7 @@
 #include "core/InfoCodes.h"
 #include "core/Settings.h"
 #include "device/DeviceManager.h"
+#include "device/DeviceObject.h"
 #include "firmware/FirmwareUpdateThread.h"
 #include "model/DeviceCaps.h"
 #include "ui/AppCommandIds.h"
@@ -661,7 +662,13 @@ void LarkspireContentComponent::exportPresetChecksums()
     if (data == nullptr)
         return;
 
-    if (! data->writeFactoryBankFile (file))
+    // The developer menu is open during a read too: its digests are taken as the read leaves them.
+    bool written = false;
+    {
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
+        written = data->writeFactoryBankFile (file);
+    }
+    if (! written)
         showWarningBox (this, "Export Preset Signatures",
                         "Larkspire was unable to write the file " + file.getFullPathName() + ".");
 }
