@@ -62,9 +62,13 @@ void DataPage::discardUnsentEdits()
         return;
 
     working->clear();
-    for (auto slot : source->getPresetIndices())
-        working->copyPresetFrom (slot, *source);
-    working->setSetup (source->getSetup(), false);
+    {
+        // A quit or another unit asks this while a read of the unit may still run.
+        const ScopedLock dl (DeviceObject::getUnitDataLock());
+        for (auto slot : source->getPresetIndices())
+            working->copyPresetFrom (slot, *source);
+        working->setSetup (source->getSetup(), false);
+    }
     working->clearModifiedFlags (false);
     undoManager.clearUndoHistory();
     notifyEverySlotChanged();
