@@ -224,19 +224,26 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
     CloseButtons closeButtons;
     const auto registry = home.getFolder().getChildFile (".config/Ardentis/Larkspire 2/deviceList.xml");
-    auto eventsQueued = [&] (AppProcess& app)
+    // The window, and the units registered: their usage events are queued.
+    auto upWithEventsQueued = [&] (AppProcess& app)
     {
-        return pumpUntil ([&] { return registry.loadFileAsString().contains ("serial=") || ! app.isRunning(); }, 90000)
+        return waitForWindow (app) != 0
+            && pumpUntil ([&] { return registry.loadFileAsString().contains ("serial=") || ! app.isRunning(); }, 90000)
             && app.isRunning();
     };
+    // Asks for the quit; the window goes at once. When it was asked.
+    auto quitAsked = [&] (const std::function<void()>& ask)
+    {
+        ask();
+        const auto asked = juce::Time::getMillisecondCounter();
+        EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+        EXPECT_LE (since (asked), 1000u) << "the window stayed that long";
+        return asked;
+    };
+    auto clickClose = [&] { closeButtons.click (findVisibleWindow (title)); };
     AppProcess second;
-    ASSERT_NE (waitForWindow (second), 0u) << "no window appeared";
-    ASSERT_TRUE (eventsQueued (second)) << "no unit was registered";
-
-    closeButtons.click (findVisibleWindow (title));
-    const auto closed = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
-    EXPECT_LE (since (closed), 1000u) << "the window stayed that long";
+    ASSERT_TRUE (upWithEventsQueued (second)) << "no window, or no unit registered";
+    const auto closed = quitAsked (clickClose);
 
     // A start a second after the quit, in the same /var/tmp. It finds the units new again, and
     // a web service that takes its usage events and never answers (which spares it the wait
@@ -257,12 +264,8 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     ASSERT_NE (waitForWindow (third), 0u) << "the start during the quit was lost";
 
     // Its end waits for the events again; the signal repeated 3 s into that end ends it at once.
-    ASSERT_TRUE (eventsQueued (third)) << "no unit was registered";
-    ::kill (third.getPid(), SIGINT);
-    const auto signalled = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
-    EXPECT_LE (since (signalled), 1000u) << "the window stayed that long";
-    endLate (third, signalled, SIGINT);
+    ASSERT_TRUE (upWithEventsQueued (third)) << "no unit was registered";
+    endLate (third, quitAsked ([&] { ::kill (third.getPid(), SIGINT); }), SIGINT);
     settings = readSettings (home.getSettingsFile());
     ASSERT_NE (settings, nullptr);
     EXPECT_EQ (settingOf (*settings, "internal1"), "3");
@@ -271,11 +274,8 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     // wait and says so; a SIGTERM 3 s into the end ends it at once.
     ASSERT_TRUE (registry.deleteFile());
     AppProcess fourth;
-    ASSERT_NE (waitForWindow (fourth), 0u) << "no window appeared";
-    ASSERT_TRUE (eventsQueued (fourth)) << "no unit was registered";
-    closeButtons.click (findVisibleWindow (title));
-    const auto closedAgain = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+    ASSERT_TRUE (upWithEventsQueued (fourth)) << "no window, or no unit registered";
+    const auto closedAgain = quitAsked (clickClose);
     ::kill (fourth.getPid(), SIGSTOP);
     {
         RecordingDialogService boxes;
