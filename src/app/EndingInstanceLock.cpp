@@ -1,4 +1,5 @@
 #include "app/EndingInstanceLock.h"
+#include "core/DialogService.h"
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,13 +38,25 @@ EndingInstanceLock::EndingInstanceLock (const juce::String& applicationName)
     lock.enter (0);
 }
 
-void EndingInstanceLock::waitForEndingInstance (const juce::String& applicationName, int timeoutMs)
+bool EndingInstanceLock::waitForEndingInstance (const juce::String& applicationName, int timeoutMs)
 {
     const auto start = juce::Time::getMillisecondCounter();
     // Ends once the framework's lock is free, or held by an instance that is not ending: the
     // framework's own look that follows hands the command line over to that one.
-    while (isHeldByAnother (applicationLockName (applicationName))
-           && isHeldByAnother (endingLockName (applicationName))
-           && juce::Time::getMillisecondCounter() - start < (juce::uint32) timeoutMs)
+    auto ending = [&] { return isHeldByAnother (applicationLockName (applicationName))
+                               && isHeldByAnother (endingLockName (applicationName)); };
+    while (ending())
+    {
+        if (juce::Time::getMillisecondCounter() - start >= (juce::uint32) timeoutMs)
+        {
+            const juce::String title ("Still Closing");
+            const juce::String text ("Larkspire is still closing from its last session and cannot start again yet. "
+                                     "Please wait until it has closed, then start it again.");
+            writeBoxToErrorOutput (title, text);
+            getDialogService().showMessageBox (DialogService::Icon::warning, title, text, { "OK" }, nullptr);
+            return false;
+        }
         juce::Thread::sleep (50);
+    }
+    return true;
 }

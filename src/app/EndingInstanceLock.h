@@ -14,10 +14,12 @@ public:
     explicit EndingInstanceLock (const juce::String& applicationName);
 
     // While another process holds the framework's lock of the application and is ending, waits
-    // for it to let go, at most `timeoutMs`; returns at once when none is ending. Only before
-    // the framework takes its own lock: a lock file's locks belong to the whole process, and
-    // closing the file after a look at it would drop the one this process holds.
-    static void waitForEndingInstance (const juce::String& applicationName, int timeoutMs);
+    // for it to let go, at most `timeoutMs`; returns at once when none is ending. When one is
+    // still ending at the end of the wait, tells the user so (on the error output, and in a box
+    // for one who started the program from the desktop) and returns false. Only before the
+    // framework takes its own lock: a lock file's locks belong to the whole process, and closing
+    // the file after a look at it would drop the one this process holds.
+    static bool waitForEndingInstance (const juce::String& applicationName, int timeoutMs);
 
 private:
     juce::InterProcessLock lock;

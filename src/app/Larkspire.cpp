@@ -26,7 +26,10 @@ Larkspire* Larkspire::getInstance()
 
 bool Larkspire::moreThanOneInstanceAllowed()
 {
-    EndingInstanceLock::waitForEndingInstance (getApplicationName(), endingInstanceWaitMs);
+    // One that does not end in time gets this start handed over, and ignores it: the user has
+    // been told, and the start ends as failed unless it comes up after all.
+    if (! EndingInstanceLock::waitForEndingInstance (getApplicationName(), endingInstanceWaitMs))
+        setApplicationReturnValue (1);
     return false;
 }
 
@@ -38,6 +41,7 @@ bool Larkspire::commandLineHasWord (const juce::String& commandLine, const char*
 void Larkspire::initialise (const juce::String& commandLine)
 {
     initialised = true;
+    setApplicationReturnValue (0);   // it came up after all
     startTime = juce::Time::currentTimeMillis();
     setAppHost (this);
     // A desktop session's logout, `kill` and Ctrl+C in a terminal quit as the menu does.
@@ -73,6 +77,8 @@ void Larkspire::shutdown()
     if (! initialised)
         return;  // a second instance that quit at once: nothing was set up, nothing to save
 
+    // Requests to quit from now on are part of this quit.
+    QuitSignals::quitBegins();
     // A start from now on waits for this instance to be gone instead of handing over to it.
     ending = std::make_unique<EndingInstanceLock> (getApplicationName());
 
@@ -107,6 +113,14 @@ void Larkspire::shutdown()
 
 void Larkspire::systemRequestedQuit()
 {
+    // Asked again while the quit runs: absorbed while it is young, the end of the process at
+    // once when it has had its time (the user has waited long enough).
+    const auto quitRunning = QuitSignals::getQuitRunningMs();
+    if (quitRunning >= QuitSignals::repeatGraceMs)
+        std::_Exit (1);
+    if (quitRunning >= 0)
+        return;
+
     const int code = fatalErrorCode.load();
     if (code != 0)
     {
@@ -149,8 +163,12 @@ void Larkspire::announceForcedQuit()
 
 void Larkspire::quitOnSignal()
 {
-    // Nobody is asked: the signal's sender may not wait for an answer, and the unsent edits
-    // are kept on disk as at any forced quit.
+    // Nobody is asked and no box waits for an answer: the signal's sender may not wait, and
+    // at a logout nobody is there to answer. What a box would tell goes to the error output,
+    // and the unsent edits are kept on disk as at any forced quit.
+    setDialogService (&getReportingDialogService());
+    if (fatalErrorCode.load() != 0)
+        writeBoxToErrorOutput ("Error", getFatalErrorText (fatalErrorCode.load()));
     announceForcedQuit();
     quit();
 }
@@ -160,6 +178,13 @@ void Larkspire::raiseFatalError (int code)
     int expected = 0;
     if (code != 0 && fatalErrorCode.compare_exchange_strong (expected, code))
     {
+        // During a quit by a signal it is told where that quit tells its boxes; the quit goes on.
+        if (&getDialogService() == &getReportingDialogService())
+        {
+            writeBoxToErrorOutput ("Error", getFatalErrorText (code));
+            return;
+        }
+
         // From now on the only box is the error's own: the service in force until now shows it,
         // and one that refuses every other box takes its place.
         errorDialogs = &getDialogService();

@@ -26,7 +26,8 @@ public:
     const juce::String getApplicationName() override    { return "Larkspire 2"; }
     const juce::String getApplicationVersion() override { return getVersionText (getApplicationVersionNumber()); }
     // False. The framework asks it once, right before it looks for another instance: a start
-    // while another instance is ending waits here until that one is gone.
+    // while another instance is ending waits here until that one is gone, and tells the user
+    // when it does not go in time.
     bool moreThanOneInstanceAllowed() override;
 
     void initialise (const juce::String& commandLine) override;

@@ -3,28 +3,55 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace
 {
     constexpr int quitSignals[] = { SIGINT, SIGTERM, SIGHUP };
+    constexpr long long noQuit = -1;
 
     std::atomic<int> signalPipe { -1 };
-    std::atomic<int> signalsTaken { 0 };
+    // When the quit began, on the monotonic clock in milliseconds; noQuit until then.
+    std::atomic<long long> quitBegunAt { noQuit };
+    static_assert (decltype (quitBegunAt)::is_always_lock_free, "read in a signal handler");
+
+    // Safe in a signal handler.
+    long long monotonicMs()
+    {
+        timespec t {};
+        ::clock_gettime (CLOCK_MONOTONIC, &t);
+        return (long long) t.tv_sec * 1000 + t.tv_nsec / 1000000;
+    }
+
+    void setHandler (void (*handler) (int))
+    {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset (&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (auto s : quitSignals)
+            ::sigaction (s, &action, nullptr);
+    }
 
     void handleQuitSignal (int signal)
     {
-        // One more while the quit that the first asked for runs, or while the message thread is
-        // held up and has not seen the first, ends the process at once, as the signal does by
-        // default: what is saved stays whole, since every file is replaced in one step.
-        if (signalsTaken.fetch_add (1) > 0)
+        const auto now = monotonicMs();
+        auto begun = noQuit;
+        if (! quitBegunAt.compare_exchange_strong (begun, now))
         {
-            struct sigaction byDefault {};
-            byDefault.sa_handler = SIG_DFL;
-            sigemptyset (&byDefault.sa_mask);
-            ::sigaction (signal, &byDefault, nullptr);
-            ::raise (signal);   // taken as this handler returns
+            // Part of a quit that has begun: absorbed while it is young; later the sender has
+            // waited long enough, and the process ends at once, as the signal does by default.
+            // What is saved stays whole, since every file is replaced in one step.
+            if (now - begun >= QuitSignals::repeatGraceMs)
+            {
+                struct sigaction byDefault {};
+                byDefault.sa_handler = SIG_DFL;
+                sigemptyset (&byDefault.sa_mask);
+                ::sigaction (signal, &byDefault, nullptr);
+                ::raise (signal);   // taken as this handler returns
+            }
             return;
         }
 
@@ -36,16 +63,6 @@ namespace
             [[maybe_unused]] const auto written = ::write (fd, &byte, 1);
         }
         errno = savedErrno;
-    }
-
-    void setHandler (void (*handler) (int))
-    {
-        struct sigaction action {};
-        action.sa_handler = handler;
-        sigemptyset (&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        for (auto s : quitSignals)
-            ::sigaction (s, &action, nullptr);
     }
 }
 
@@ -68,11 +85,26 @@ QuitSignals::~QuitSignals()
     if (readEnd < 0)
         return;
 
-    setHandler (SIG_DFL);
+    // Once a quit has begun the handler stays: a logout's second signal may come while the
+    // process ends. Without one, the signals end the process at once again.
+    if (quitBegunAt.load() == noQuit)
+        setHandler (SIG_DFL);
     signalPipe.store (-1);
     juce::LinuxEventLoop::unregisterFdCallback (readEnd);
     ::close (readEnd);
     ::close (writeEnd);
+}
+
+void QuitSignals::quitBegins()
+{
+    auto begun = noQuit;
+    quitBegunAt.compare_exchange_strong (begun, monotonicMs());
+}
+
+long long QuitSignals::getQuitRunningMs()
+{
+    const auto begun = quitBegunAt.load();
+    return begun == noQuit ? -1 : monotonicMs() - begun;
 }
 
 void QuitSignals::takeSignals()

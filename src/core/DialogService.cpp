@@ -1,5 +1,6 @@
 #include "core/DialogService.h"
 #include <atomic>
+#include <cstdio>
 
 namespace
 {
@@ -214,20 +215,32 @@ namespace
         }
     };
 
-    // Everything answered at once as dismissed; nothing is shown.
+    // Everything answered at once as dismissed; nothing is shown. A reporting one writes the
+    // boxes and dialogs it refuses to the error output.
     class RefusingDialogService final : public DialogService
     {
     public:
-        int showMessageBox (Icon, const juce::String&, const juce::String&, const juce::StringArray&,
-                            juce::Component*) override { return -1; }
+        explicit RefusingDialogService (bool reportsBoxes) : reports (reportsBoxes) {}
+
+        int showMessageBox (Icon, const juce::String& title, const juce::String& message, const juce::StringArray&,
+                            juce::Component*) override { report (title, message); return -1; }
         int showPopupMenu (const juce::PopupMenu&, juce::Component*) override { return 0; }
         juce::File chooseFile (ChooserMode, const juce::String&, const juce::File&, const juce::String&) override { return {}; }
         bool openUrl (const juce::String&) override { return false; }
-        int runModalDialog (juce::DialogWindow::LaunchOptions&) override { return 0; }
-        int runModalWindow (juce::DialogWindow&) override { return 0; }
+        int runModalDialog (juce::DialogWindow::LaunchOptions& options) override { report (options.dialogTitle, {}); return 0; }
+        int runModalWindow (juce::DialogWindow& window) override { report (window.getName(), {}); return 0; }
         juce::Array<juce::File> chooseFilesToOpen (const juce::String&, const juce::File&, const juce::String&) override { return {}; }
-        int showTextInputBox (const juce::String&, const juce::String&, const juce::String&, juce::String&,
-                              const juce::StringArray&, juce::Component*) override { return -1; }
+        int showTextInputBox (const juce::String& title, const juce::String& message, const juce::String&, juce::String&,
+                              const juce::StringArray&, juce::Component*) override { report (title, message); return -1; }
+
+    private:
+        void report (const juce::String& title, const juce::String& message) const
+        {
+            if (reports)
+                writeBoxToErrorOutput (title, message);
+        }
+
+        const bool reports;
     };
 
     std::atomic<DialogService*> installedService { nullptr };
@@ -321,6 +334,19 @@ void setDialogService (DialogService* service)
 
 DialogService& getRefusingDialogService()
 {
-    static RefusingDialogService refusingService;
+    static RefusingDialogService refusingService (false);
     return refusingService;
+}
+
+DialogService& getReportingDialogService()
+{
+    static RefusingDialogService reportingService (true);
+    return reportingService;
+}
+
+void writeBoxToErrorOutput (const juce::String& title, const juce::String& message)
+{
+    const auto line = (message.isEmpty() ? title : title + ": " + message.replaceCharacters ("\r\n", "  ")) + "\n";
+    std::fputs (line.toRawUTF8(), stderr);
+    std::fflush (stderr);
 }

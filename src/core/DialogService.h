@@ -89,6 +89,13 @@ void setDialogService (DialogService* service);
 // that no box or dialog opens but the one that reports the error.
 DialogService& getRefusingDialogService();
 
+// The same, except that every box and dialog asked for is written to the error output instead.
+// A quit by a signal puts it in force: nobody may be there to answer, and the quit goes on.
+DialogService& getReportingDialogService();
+
+// Writes a box's title and text to the error output, for a user who cannot be shown it.
+void writeBoxToErrorOutput (const juce::String& title, const juce::String& message);
+
 // Repaints every window of the program. An X server without backing store keeps the pixels
 // of a closed box, dialog or menu on the windows below it until they repaint.
 void repaintAllWindows();

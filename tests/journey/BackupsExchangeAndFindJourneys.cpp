@@ -307,7 +307,9 @@ TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
 // A full disk: "Backup All" cannot write the backup's files, so the backup is not made. The
 // "File Error" box says so and stands centred on the window, as does the one of the unit's
 // data that cannot be stored when it is disconnected; the browser does not list the backup,
-// and every file that was there before stays byte for byte.
+// and every file that was there before stays byte for byte. A quit by a signal waits for no
+// such box: it tells it on the error output and ends by itself, with the product's folder
+// full (SIGHUP) as with the whole home full (SIGTERM).
 TEST_F (Journey, ABackupOnAFullDiskIsNotListedAndTheEarlierOnesStayWhole)
 {
     // The product's data folder (the backups, their index and the unit's stored data) on a disk
@@ -350,11 +352,36 @@ TEST_F (Journey, ABackupOnAFullDiskIsNotListedAndTheEarlierOnesStayWhole)
     waitForText (statusText(), "Nothing Connected");
     EXPECT_TRUE (filesUnder (merleData) == before);
 
-    step ("room again; quit");
+    // The unit's data as the program stores it once it has read it.
+    const auto syncFile = merleData.getChildFile ("20100/sync.ard");
+    const auto readAndStored = [&] (const juce::String& what) {
+        waitFor ([&] { return syncFile.existsAsFile() && ! syncFile.getSiblingFile ("sync_.ard").exists(); }, what);
+    };
+    const auto endsBySignal = [&] (int signal) {
+        const auto told = programOutput().length();
+        const auto sent = juce::Time::getMillisecondCounter();
+        EXPECT_EQ (endBySignals ({ signal }, 30000), 0);
+        EXPECT_LE (juce::Time::getMillisecondCounter() - sent, 8000u) << "the program took that long to end";
+        EXPECT_TRUE (programOutput().substring (told).contains ("File Error: Larkspire was unable to save the device's data"))
+            << programOutput();
+    };
+
+    step ("room again; connect, read; the disk full again; SIGHUP");
     ASSERT_TRUE (disk.getFiller().deleteFile());
-    pressKeys ("ctrl+q");
-    EXPECT_EQ (waitForExit(), 0);
+    syncFile.deleteFile();
+    clickText (page(), "Merle");
+    readAndStored ("Merle read and stored");
+    ASSERT_TRUE (disk.fill());
+    endsBySignal (SIGHUP);
     EXPECT_EQ (backupTitles (dataFolder(), "Merle").size(), 1);
     EXPECT_EQ (backupDataFiles (dataFolder(), "Merle"), 1);
     EXPECT_TRUE (filesUnder (merleData) == before);
+
+    step ("a start with the whole home on a small disk; Merle read; the disk full; SIGTERM");
+    SmallDisk wholeHome (getHome(), 16);
+    ASSERT_TRUE (wholeHome.isMounted());
+    startWithMerle();
+    readAndStored ("Merle read and stored");
+    ASSERT_TRUE (wholeHome.fill());
+    endsBySignal (SIGTERM);
 }

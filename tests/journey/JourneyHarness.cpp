@@ -378,10 +378,23 @@ namespace journey
         app = std::make_unique<AppProcess> (words, environment, output.getChildFile ("program-output.txt"));
     }
 
-    int Journey::endBySignal (int signal, int timeoutMs)
+    int Journey::endBySignals (std::initializer_list<int> signals, int timeoutMs)
     {
-        step ("the program gets signal " + juce::String (signal));
-        return app != nullptr ? app->stop (timeoutMs, signal) : -1;
+        juce::StringArray numbers;
+        for (auto s : signals)
+            numbers.add (juce::String (s));
+        step ("the program gets signals " + numbers.joinIntoString (", "));
+        if (app == nullptr)
+            return -1;
+        for (auto s : signals)
+            if (app->isRunning())
+                ::kill (app->getPid(), s);
+        return app->waitForExit (timeoutMs);
+    }
+
+    juce::String Journey::programOutput() const
+    {
+        return output.getChildFile ("program-output.txt").loadFileAsString();
     }
 
     bool Journey::isRunning()

@@ -81,9 +81,11 @@ namespace journey
         bool isRunning();
         // Waits for the program to end by itself; its exit code, -1 when it did not end.
         int waitForExit (int timeoutMs = 60000);
-        // Sends the program the signal, as a session's logout does, and waits for it to end; its
-        // exit code, -1 when it did not end.
-        int endBySignal (int signal, int timeoutMs);
+        // Sends the program the signals one right after the other, as a session's logout does,
+        // and waits for it to end; its exit code, -1 when it did not end.
+        int endBySignals (std::initializer_list<int> signals, int timeoutMs);
+        // What the program wrote to its output and error output so far.
+        juce::String programOutput() const;
 
         // The main window's place once it shows its content (waits for it).
         Area mainWindow();

@@ -99,11 +99,14 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
 
 // Unsent edits are never dropped without asking: with every preset deleted and not yet
 // applied, a click on another unit's tile and quitting each ask first; "Cancel" keeps the unit
-// connected, the program running and the edits, which "Apply Changes" then sends.
+// connected, the program running and the edits. A logout's signals then quit without asking,
+// in order: the window's place and the edits are kept, and "Apply Changes" sends them after
+// the next start.
 TEST_F (Journey, UnsentChangesAskBeforeAnotherUnitOrQuitAndCancelKeepsThem)
 {
     start ("socket");
-    auto& unit = plugIn ("Merle", 20100).unit();
+    auto& merle = plugIn ("Merle", 20100);
+    auto& unit = merle.unit();
     auto& piper = plugIn ("Piper", 22100).unit();
     waitForText (statusText(), "Merle 1.4.00 build 140");
     waitFor ([&] { return unit.countReceived (0x45) >= 25; }, "Merle read as it connects");
@@ -135,6 +138,22 @@ TEST_F (Journey, UnsentChangesAskBeforeAnotherUnitOrQuitAndCancelKeepsThem)
     pressKeys ("ctrl+q");
     answer ("Changes Will Be Lost", "Cancel");
     EXPECT_TRUE (isRunning());
+    EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
+
+    step ("the user moves the window; a logout sends SIGTERM and SIGHUP at once");
+    const auto moved = mainWindow().withPosition (40, 60);
+    placeMainWindow (moved);
+    const auto sent = juce::Time::getMillisecondCounter();
+    EXPECT_EQ (endBySignals ({ SIGTERM, SIGHUP }, 30000), 0);
+    EXPECT_LE (juce::Time::getMillisecondCounter() - sent, 6000u) << "the program took that long to end";
+    EXPECT_EQ (setting ("appWindowState"), moved.toString());
+
+    step ("start again: the edits are kept, and reading the unit over them asks first");
+    start ("socket");
+    plugBackIn (merle);
+    answer ("Changes Will Be Lost", "Cancel");
+    clickText (tabStrip(), "Presets");
+    waitForEnabled ("Apply Changes");
     EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
 
     step ("the edits are still there to send");

@@ -202,7 +202,7 @@ TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
     step ("a quit during the next conversion ends the program");
     convertThePack (false);
     const auto sent = juce::Time::getMillisecondCounter();
-    EXPECT_EQ (endBySignal (SIGTERM, 30000), 0);
+    EXPECT_EQ (endBySignals ({ SIGTERM }, 30000), 0);
     EXPECT_LT (juce::Time::getMillisecondCounter() - sent, 3000u) << "the program took that long to end";
 }
 

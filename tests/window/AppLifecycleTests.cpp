@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
+#include "app/EndingInstanceLock.h"
 #include "support/AppProcess.h"
 #include "support/ContentWorld.h"
+#include "support/RecordingDialogService.h"
 #include "support/SilentNameServer.h"
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
@@ -31,6 +33,16 @@ namespace
         return 0;
     }
 
+    // Sends the signal 3 s into the program's end, which must still be waiting then: it ends at once.
+    void endLate (AppProcess& app, juce::uint32 endBegan, int signal)
+    {
+        pumpFor ((int) juce::jmax (0, 3000 - (int) since (endBegan)));
+        ASSERT_TRUE (app.isRunning()) << "the end waited for nothing";
+        const auto sent = juce::Time::getMillisecondCounter();
+        EXPECT_EQ (app.stop (30000, signal), 128 + signal);
+        EXPECT_LE (since (sent), 1000u) << "the late signal took that long";
+    }
+
     // Starts the program, waits until its first settings save, and stops it.
     void runOnce (const TempHome& home, const juce::StringArray& args = {})
     {
@@ -45,8 +57,8 @@ namespace
     }
 }
 
-// The first run ends by SIGTERM, as at a logout, before anything was saved: it quits as the
-// menu does and leaves its settings whole. The second run keeps the token it wrote.
+// The first run ends by SIGTERM and SIGHUP at once, as at a logout, before anything was saved:
+// one quit, as the menu's, that leaves its settings whole. The second run keeps the token it wrote.
 TEST (AppLifecycle, RunsCountAndKeepTheInstallToken)
 {
     TempHome home;
@@ -56,8 +68,9 @@ TEST (AppLifecycle, RunsCountAndKeepTheInstallToken)
         ASSERT_NE (shown, 0u) << "no window appeared";
         pumpFor (2000);
         const auto sent = juce::Time::getMillisecondCounter();
-        EXPECT_EQ (app.stop (30000, SIGTERM), 0);
-        EXPECT_LE (since (sent), 3000u) << "the program took that long to end";
+        ::kill (app.getPid(), SIGTERM);
+        EXPECT_EQ (app.stop (30000, SIGHUP), 0);
+        EXPECT_LE (since (sent), 6000u) << "the program took that long to end";
     }
     auto first = readSettings (home.getSettingsFile());
     ASSERT_NE (first, nullptr);
@@ -178,7 +191,7 @@ TEST (AppLifecycle, AFatalErrorShowsOnlyItsBoxWhoseOkEndsTheProgramWithTheSettin
 // lookup, and the sanitizer build sees nothing wrong with the work left behind.
 // With units plugged in, usage events that the lookup holds up are queued at the quit, and the
 // end gives them their 5 s: the window still goes at once, a start meanwhile comes up once the
-// ending program is gone, and a second signal ends a program whose end waits at once.
+// ending program is gone, and a request to quit 3 s into such an end ends the program at once.
 TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
 {
     SilentNameServer names;
@@ -211,19 +224,26 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
     CloseButtons closeButtons;
     const auto registry = home.getFolder().getChildFile (".config/Ardentis/Larkspire 2/deviceList.xml");
-    auto eventsQueued = [&] (AppProcess& app)
+    // The window, and the units registered: their usage events are queued.
+    auto upWithEventsQueued = [&] (AppProcess& app)
     {
-        return pumpUntil ([&] { return registry.loadFileAsString().contains ("serial=") || ! app.isRunning(); }, 90000)
+        return waitForWindow (app) != 0
+            && pumpUntil ([&] { return registry.loadFileAsString().contains ("serial=") || ! app.isRunning(); }, 90000)
             && app.isRunning();
     };
+    // Asks for the quit; the window goes at once. When it was asked.
+    auto quitAsked = [&] (const std::function<void()>& ask)
+    {
+        ask();
+        const auto asked = juce::Time::getMillisecondCounter();
+        EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
+        EXPECT_LE (since (asked), 1000u) << "the window stayed that long";
+        return asked;
+    };
+    auto clickClose = [&] { closeButtons.click (findVisibleWindow (title)); };
     AppProcess second;
-    ASSERT_NE (waitForWindow (second), 0u) << "no window appeared";
-    ASSERT_TRUE (eventsQueued (second)) << "no unit was registered";
-
-    closeButtons.click (findVisibleWindow (title));
-    const auto closed = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
-    EXPECT_LE (since (closed), 1000u) << "the window stayed that long";
+    ASSERT_TRUE (upWithEventsQueued (second)) << "no window, or no unit registered";
+    const auto closed = quitAsked (clickClose);
 
     // A start a second after the quit, in the same /var/tmp. It finds the units new again, and
     // a web service that takes its usage events and never answers (which spares it the wait
@@ -243,17 +263,25 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     EXPECT_EQ (settingOf (*settings, "appWindowState"), getDisplayBounds().withSizeKeepingCentre (1020, 734).toString());
     ASSERT_NE (waitForWindow (third), 0u) << "the start during the quit was lost";
 
-    // Its end waits for the events again; a second signal meanwhile ends it at once.
-    ASSERT_TRUE (eventsQueued (third)) << "no unit was registered";
-    ::kill (third.getPid(), SIGTERM);
-    const auto signalled = juce::Time::getMillisecondCounter();
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
-    EXPECT_LE (since (signalled), 1000u) << "the window stayed that long";
-    ASSERT_TRUE (third.isRunning()) << "the end waited for nothing";
-    const auto again = juce::Time::getMillisecondCounter();
-    EXPECT_EQ (third.stop (30000, SIGTERM), 128 + SIGTERM);
-    EXPECT_LE (since (again), 1000u) << "the second signal took that long";
+    // Its end waits for the events again; the signal repeated 3 s into that end ends it at once.
+    ASSERT_TRUE (upWithEventsQueued (third)) << "no unit was registered";
+    endLate (third, quitAsked ([&] { ::kill (third.getPid(), SIGINT); }), SIGINT);
     settings = readSettings (home.getSettingsFile());
     ASSERT_NE (settings, nullptr);
     EXPECT_EQ (settingOf (*settings, "internal1"), "3");
+
+    // The same end begun by the close button. A start that finds it stopped there gives up its
+    // wait and says so; a SIGTERM 3 s into the end ends it at once.
+    ASSERT_TRUE (registry.deleteFile());
+    AppProcess fourth;
+    ASSERT_TRUE (upWithEventsQueued (fourth)) << "no window, or no unit registered";
+    const auto closedAgain = quitAsked (clickClose);
+    ::kill (fourth.getPid(), SIGSTOP);
+    {
+        RecordingDialogService boxes;
+        EXPECT_FALSE (EndingInstanceLock::waitForEndingInstance (title, 500));
+        EXPECT_EQ (boxes.titles(), juce::StringArray ("Still Closing"));
+    }
+    ::kill (fourth.getPid(), SIGCONT);
+    endLate (fourth, closedAgain, SIGTERM);
 }
