@@ -285,8 +285,7 @@ void ContentManager::startDescriptorFetch (const juce::String& developerWebAddre
     fetching.store (true);
     descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
                                                          WebRoot::getContentBase() + "/" + descriptorFileName,
-                                                         developerWebAddress,
-                                                         juce::Time::getMillisecondCounterHiRes() + getWebTimeoutMs());
+                                                         developerWebAddress, webTimeoutFromNow());
     descriptorFetch->startThread();
 }
 
