@@ -45,6 +45,12 @@ bool ContentDownloadThread::isQueued (juce::uint8 productId) const
     return queue.contains (productId);
 }
 
+bool ContentDownloadThread::isFetchingUnitFiles (juce::uint8 productId) const
+{
+    const juce::ScopedLock sl (queueLock);
+    return queue.contains (productId) && ! unitFilesThrough.contains (productId);
+}
+
 int ContentDownloadThread::getNumQueued() const
 {
     const juce::ScopedLock sl (queueLock);
@@ -79,11 +85,16 @@ void ContentDownloadThread::run()
         const auto name = content.getProductName (productId);
         postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
         const bool prepared = ! prepare || content.prepareProduct (productId);
-        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this);
+        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this, [this, productId]
+        {
+            const juce::ScopedLock sl (queueLock);
+            unitFilesThrough.addIfNotAlreadyThere (productId);
+        });
         {
             const juce::ScopedLock sl (queueLock);
             queue.removeFirstMatchingValue (productId);
             toPrepare.removeFirstMatchingValue (productId);
+            unitFilesThrough.removeFirstMatchingValue (productId);
         }
         postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
 

@@ -23,6 +23,11 @@ public:
     bool isQueued (juce::uint8 productId) const;
     int getNumQueued() const;
 
+    // True while the product is queued and its synchronisation has not yet brought the small
+    // files that a unit of it waits for (caps, firmware and rule lists, rule scripts); the
+    // firmware images and packs that come after them keep no unit waiting.
+    bool isFetchingUnitFiles (juce::uint8 productId) const;
+
     void run() override;
 
     // 5.0 seconds between two synchronisations of one product; tests shorten it.
@@ -37,6 +42,7 @@ private:
     juce::CriticalSection queueLock;
     juce::Array<juce::uint8> queue;
     juce::Array<juce::uint8> toPrepare;
+    juce::Array<juce::uint8> unitFilesThrough;
 
     JUCE_DECLARE_NON_COPYABLE (ContentDownloadThread)
 };

@@ -17,7 +17,8 @@ namespace
     constexpr juce::int64 maximumPackBytes = 512LL * 1024 * 1024;
 }
 
-bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread)
+bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread,
+                                         TransferDeadline deadline)
 {
     const auto address = getContentAddress (productId, type, 0);
     const auto path = getContentFile (productId, type, 0, true);
@@ -25,7 +26,7 @@ bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::
         return false;
 
     juce::MemoryBlock data;
-    if (! readWebStreamToMemory (address, data, &bytesFetched, thread) || data.isEmpty())
+    if (! readWebStreamToMemory (address, data, &bytesFetched, thread, deadline) || data.isEmpty())
         return false;
 
     // Only content of the right kind replaces the stored copy.
@@ -58,7 +59,8 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
 
     if (! capsCurrent)
     {
-        result = downloadContentXml (productId, ContentType::caps, nullptr);
+        // Something waits for the caps in the foreground: their transfer has a bound as a whole.
+        result = downloadContentXml (productId, ContentType::caps, nullptr, webTimeoutFromNow());
         if (result)
             loadContent (productId, ContentType::caps, true);
     }
@@ -103,7 +105,8 @@ bool ContentManager::queuePreparation (juce::uint8 productId)
     return true;
 }
 
-bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
+bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread,
+                                  const std::function<void()>& unitFilesThrough)
 {
     juce::String name;
     {
@@ -118,8 +121,11 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
         return false;
 
     bool result = true;
+    bool firmwareListCurrent = false;
 
-    // Firmware list and images, then rule list and scripts: each only when the product has one.
+    // The firmware list, then the rule list and scripts, each only when the product has one:
+    // the small files that a unit of the product waits for. The firmware images and the packs,
+    // which nothing waits for, come after them.
     struct ListStep { int type; const char* status; };
     for (auto step : { ListStep { ContentType::firmwareList, ": firmware update files" },
                        ListStep { ContentType::conversionRules, ": conversion rules" } })
@@ -132,7 +138,7 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
         const bool current = isContentCurrent (productId, step.type);
         if (! current)
         {
-            const bool downloaded = downloadContentXml (productId, step.type, thread);
+            const bool downloaded = downloadContentXml (productId, step.type, thread, 0);
             result = downloaded && result;
             if (downloaded)
                 loadContent (productId, step.type, true);
@@ -142,10 +148,20 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
             continue;
 
         result = parseContentLists (productId, step.type) && result;
-        if (! (current && areContentFilesPresent (productId, step.type)))
-            result = (step.type == ContentType::firmwareList ? downloadFirmwareImages (productId, thread)
-                                                             : downloadRuleScripts (productId, thread))
-                     && result;
+        if (step.type == ContentType::firmwareList)
+            firmwareListCurrent = current;
+        else if (! (current && areContentFilesPresent (productId, step.type)))
+            result = downloadRuleScripts (productId, thread) && result;
+    }
+
+    if (unitFilesThrough != nullptr)
+        unitFilesThrough();
+
+    if (getContentAddress (productId, ContentType::firmwareList, 0).isNotEmpty() && ! thread->threadShouldExit()
+        && ! (firmwareListCurrent && areContentFilesPresent (productId, ContentType::firmwareList)))
+    {
+        postContentStatusText (name + ": firmware update files");
+        result = downloadFirmwareImages (productId, thread) && result;
     }
 
     if (getContentAddress (productId, ContentType::presetPacks, 0).isNotEmpty())
@@ -235,6 +251,9 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
 
         if (! downloadFirmwareImage (entry, thread))
         {
+            // An image cut short by the exit request has not failed: it comes next time.
+            if (exitRequested (thread))
+                return false;
             markFirmwareEntryFailed (productId, entry);
             result = false;
         }
