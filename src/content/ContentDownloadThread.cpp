@@ -13,11 +13,15 @@ void ContentDownloadThread::setMinimumIntervalSeconds (double seconds) { minimum
 ContentDownloadThread::ContentDownloadThread (ContentManager& owner)
     : juce::Thread ("Content Downloader"), content (owner)
 {
+    largeFiles.startThread();
 }
 
 ContentDownloadThread::~ContentDownloadThread()
 {
+    // Both end together: a transfer is given up at the exit request.
+    largeFiles.signalThreadShouldExit();
     stopThread (stopTimeoutMs);
+    largeFiles.stopThread (stopTimeoutMs);
 }
 
 void ContentDownloadThread::queueProduct (juce::uint8 productId, bool prepareFirst)
@@ -61,43 +65,73 @@ void ContentDownloadThread::run()
 {
     while (! threadShouldExit())
     {
-        bool empty;
-        {
-            const juce::ScopedLock sl (queueLock);
-            empty = queue.isEmpty();
-        }
-        if (empty)
-            wait (-1);
-
-        if (threadShouldExit())
-            break;
-
         juce::uint8 productId = 255;
         bool prepare = false;
         {
             const juce::ScopedLock sl (queueLock);
-            if (queue.isEmpty())
-                continue;
-            productId = queue.getFirst();
-            prepare = toPrepare.contains (productId);
+            for (auto id : queue)
+            {
+                if (! unitFilesThrough.contains (id))
+                {
+                    productId = id;
+                    prepare = toPrepare.contains (id);
+                    break;
+                }
+            }
+        }
+        if (productId == 255)
+        {
+            wait (-1);
+            continue;
         }
 
-        const auto name = content.getProductName (productId);
-        postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
+        postInfoToHub (InfoCode::productSyncStarted, productId, 0, content.getProductName (productId));
         const bool prepared = ! prepare || content.prepareProduct (productId);
-        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this, [this, productId]
+        if (! prepared)
         {
-            const juce::ScopedLock sl (queueLock);
-            unitFilesThrough.addIfNotAlreadyThere (productId);
-        });
-        {
-            const juce::ScopedLock sl (queueLock);
-            queue.removeFirstMatchingValue (productId);
-            toPrepare.removeFirstMatchingValue (productId);
-            unitFilesThrough.removeFirstMatchingValue (productId);
+            finish (productId, false);
+            continue;
         }
-        postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
+        if (! threadShouldExit())
+            content.syncUnitFiles (productId, this);
+        {
+            const juce::ScopedLock sl (queueLock);
+            unitFilesThrough.add (productId);
+        }
+        largeFiles.notify();
 
         juce::Thread::yield();
     }
+}
+
+void ContentDownloadThread::LargeFiles::run()
+{
+    while (! threadShouldExit())
+    {
+        juce::uint8 productId = 255;
+        {
+            const juce::ScopedLock sl (owner.queueLock);
+            if (! owner.unitFilesThrough.isEmpty())
+                productId = owner.unitFilesThrough.getFirst();
+        }
+        if (productId == 255)
+        {
+            wait (-1);
+            continue;
+        }
+
+        owner.finish (productId, owner.content.syncLargeFiles (productId, this));
+    }
+}
+
+void ContentDownloadThread::finish (juce::uint8 productId, bool ok)
+{
+    {
+        const juce::ScopedLock sl (queueLock);
+        queue.removeFirstMatchingValue (productId);
+        toPrepare.removeFirstMatchingValue (productId);
+        unitFilesThrough.removeFirstMatchingValue (productId);
+    }
+    postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0,
+                   content.getProductName (productId));
 }

@@ -391,11 +391,7 @@ void ContentManager::reset()
     fetching.store (false);
 
     downloader.store (nullptr);
-    if (downloadThread != nullptr)
-    {
-        downloadThread->stopThread (ContentDownloadThread::stopTimeoutMs);
-        downloadThread.reset();
-    }
+    downloadThread.reset();   // stops its threads
     pictureDownloader.store (nullptr);
     pictureThread.reset();
 

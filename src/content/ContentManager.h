@@ -102,11 +102,13 @@ public:
     // once, and the download thread prepares and synchronises the product, posting its start
     // and result as for any synchronisation. False when online content cannot be queued.
     bool queuePreparation (juce::uint8 productId);
-    // Brings the firmware list, the conversion rules and scripts, then the firmware images and
-    // the packs up to date. `unitFilesThrough` is called once the small files that a unit of the
-    // product waits for (the lists and scripts) are through, whether or not they came.
-    bool syncProduct (juce::uint8 productId, juce::Thread* thread,
-                      const std::function<void()>& unitFilesThrough = nullptr);
+    // A synchronisation in two parts, each on a download thread of its own (see
+    // ContentDownloadThread): first the small files that a unit of the product waits for, the
+    // firmware list and the conversion rules with their scripts; then the firmware images and
+    // the packs, which nothing waits for. The second stores the product's synced flag: true when
+    // both brought everything.
+    bool syncUnitFiles (juce::uint8 productId, juce::Thread* thread);
+    bool syncLargeFiles (juce::uint8 productId, juce::Thread* thread);
 
     bool downloadFirmwareImages (juce::uint8 productId, juce::Thread* thread);
     bool downloadRuleScripts (juce::uint8 productId, juce::Thread* thread);

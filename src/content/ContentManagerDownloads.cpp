@@ -105,8 +105,7 @@ bool ContentManager::queuePreparation (juce::uint8 productId)
     return true;
 }
 
-bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread,
-                                  const std::function<void()>& unitFilesThrough)
+bool ContentManager::syncUnitFiles (juce::uint8 productId, juce::Thread* thread)
 {
     juce::String name;
     {
@@ -114,18 +113,15 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread,
         auto* p = findRecord (productId);
         if (p == nullptr || activeDescriptor == nullptr || thread == nullptr)
             return false;
-        p->synced = false;
+        p->synced = p->unitFilesSynced = p->firmwareImagesDue = false;
         name = p->name;
     }
     if (! online.load())
         return false;
 
-    bool result = true;
-    bool firmwareListCurrent = false;
+    bool result = true, imagesDue = false;
 
-    // The firmware list, then the rule list and scripts, each only when the product has one:
-    // the small files that a unit of the product waits for. The firmware images and the packs,
-    // which nothing waits for, come after them.
+    // Firmware list, then rule list and scripts: each only when the product has one.
     struct ListStep { int type; const char* status; };
     for (auto step : { ListStep { ContentType::firmwareList, ": firmware update files" },
                        ListStep { ContentType::conversionRules, ": conversion rules" } })
@@ -148,17 +144,42 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread,
             continue;
 
         result = parseContentLists (productId, step.type) && result;
+        const bool filesDue = ! (current && areContentFilesPresent (productId, step.type));
         if (step.type == ContentType::firmwareList)
-            firmwareListCurrent = current;
-        else if (! (current && areContentFilesPresent (productId, step.type)))
+            imagesDue = filesDue;
+        else if (filesDue)
             result = downloadRuleScripts (productId, thread) && result;
     }
 
-    if (unitFilesThrough != nullptr)
-        unitFilesThrough();
+    // A synchronisation cut short by an exit request is never complete.
+    result = result && ! thread->threadShouldExit();
 
-    if (getContentAddress (productId, ContentType::firmwareList, 0).isNotEmpty() && ! thread->threadShouldExit()
-        && ! (firmwareListCurrent && areContentFilesPresent (productId, ContentType::firmwareList)))
+    const juce::ScopedLock sl (lock);
+    if (auto* p = findRecord (productId))
+    {
+        p->unitFilesSynced = result;
+        p->firmwareImagesDue = imagesDue;
+    }
+    return result;
+}
+
+bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread)
+{
+    juce::String name;
+    bool result = false, imagesDue = false;
+    {
+        const juce::ScopedLock sl (lock);
+        auto* p = findRecord (productId);
+        if (p == nullptr || activeDescriptor == nullptr || thread == nullptr)
+            return false;
+        name = p->name;
+        result = p->unitFilesSynced;
+        imagesDue = p->firmwareImagesDue;
+    }
+    if (! online.load())
+        return false;
+
+    if (imagesDue && ! thread->threadShouldExit())
     {
         postContentStatusText (name + ": firmware update files");
         result = downloadFirmwareImages (productId, thread) && result;
@@ -173,7 +194,6 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread,
             result = downloadPresetPacks (productId, thread) && result;
     }
 
-    // A synchronisation cut short by an exit request is never complete.
     if (thread->threadShouldExit())
         result = false;
 

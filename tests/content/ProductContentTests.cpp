@@ -272,9 +272,9 @@ TEST (ProductContent, FirmwareImagesFollowTheirStatus)
     deleteApplicationProperties();
 }
 
-// A firmware image that trickles holds no unit, which waits only for the lists and scripts,
-// and is listed as coming while it is on its way; the download thread gives it up at the web
-// time-out and goes on with the next image.
+// A firmware image that trickles holds no unit, which waits only for the lists and scripts
+// (of its own product or another), and is listed as coming while it is on its way; it is given
+// up at the web time-out, and the next image follows.
 TEST (ProductContent, AnImageThatTricklesHoldsNoUnitAndIsGivenUpAtTheWebTimeout)
 {
     ContentWorld w;
@@ -295,7 +295,13 @@ TEST (ProductContent, AnImageThatTricklesHoldsNoUnitAndIsGivenUpAtTheWebTimeout)
     EXPECT_TRUE (cm.getFirmwareList (merle).isEmpty());
     EXPECT_EQ (builds (cm.getFirmwareList (merle, true)), (juce::Array<int> { 140, 120, 100 }));
 
+    // The small files of another product do not wait behind the image.
+    thread->queueProduct (merleXT);
+    ASSERT_TRUE (pumpUntil ([&] { return ! thread->isFetchingUnitFiles (merleXT) || ! thread->isQueued (merle); }));
+    EXPECT_TRUE (thread->isQueued (merle));
+
     ASSERT_TRUE (pumpUntil ([&] { return ! w.host.eventsWithCode (InfoCode::productSyncFailed).empty(); }, 60000));
+    EXPECT_EQ (w.host.eventsWithCode (InfoCode::productSyncFailed).front().p1, merle);
     EXPECT_EQ (builds (cm.getFirmwareList (merle, true)), (juce::Array<int> { 120, 100 }));
     EXPECT_FALSE (w.productFolder ("Merle").getChildFile ("firmware/merle_140.syx").exists());
     EXPECT_TRUE (w.productFolder ("Merle").getChildFile ("packs").getChildFile (ContentManager::packKeyFileName).existsAsFile());
