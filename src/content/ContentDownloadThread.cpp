@@ -13,11 +13,15 @@ void ContentDownloadThread::setMinimumIntervalSeconds (double seconds) { minimum
 ContentDownloadThread::ContentDownloadThread (ContentManager& owner)
     : juce::Thread ("Content Downloader"), content (owner)
 {
+    largeFiles.startThread();
 }
 
 ContentDownloadThread::~ContentDownloadThread()
 {
+    // Both end together: a transfer is given up at the exit request.
+    largeFiles.signalThreadShouldExit();
     stopThread (stopTimeoutMs);
+    largeFiles.stopThread (stopTimeoutMs);
 }
 
 void ContentDownloadThread::queueProduct (juce::uint8 productId, bool prepareFirst)
@@ -45,6 +49,12 @@ bool ContentDownloadThread::isQueued (juce::uint8 productId) const
     return queue.contains (productId);
 }
 
+bool ContentDownloadThread::isFetchingUnitFiles (juce::uint8 productId) const
+{
+    const juce::ScopedLock sl (queueLock);
+    return queue.contains (productId) && ! unitFilesThrough.contains (productId);
+}
+
 int ContentDownloadThread::getNumQueued() const
 {
     const juce::ScopedLock sl (queueLock);
@@ -55,38 +65,73 @@ void ContentDownloadThread::run()
 {
     while (! threadShouldExit())
     {
-        bool empty;
-        {
-            const juce::ScopedLock sl (queueLock);
-            empty = queue.isEmpty();
-        }
-        if (empty)
-            wait (-1);
-
-        if (threadShouldExit())
-            break;
-
         juce::uint8 productId = 255;
         bool prepare = false;
         {
             const juce::ScopedLock sl (queueLock);
-            if (queue.isEmpty())
-                continue;
-            productId = queue.getFirst();
-            prepare = toPrepare.contains (productId);
+            for (auto id : queue)
+            {
+                if (! unitFilesThrough.contains (id))
+                {
+                    productId = id;
+                    prepare = toPrepare.contains (id);
+                    break;
+                }
+            }
+        }
+        if (productId == 255)
+        {
+            wait (-1);
+            continue;
         }
 
-        const auto name = content.getProductName (productId);
-        postInfoToHub (InfoCode::productSyncStarted, productId, 0, name);
+        postInfoToHub (InfoCode::productSyncStarted, productId, 0, content.getProductName (productId));
         const bool prepared = ! prepare || content.prepareProduct (productId);
-        const bool ok = prepared && ! threadShouldExit() && content.syncProduct (productId, this);
+        if (! prepared)
+        {
+            finish (productId, false);
+            continue;
+        }
+        if (! threadShouldExit())
+            content.syncUnitFiles (productId, this);
         {
             const juce::ScopedLock sl (queueLock);
-            queue.removeFirstMatchingValue (productId);
-            toPrepare.removeFirstMatchingValue (productId);
+            unitFilesThrough.add (productId);
         }
-        postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0, name);
+        largeFiles.notify();
 
         juce::Thread::yield();
     }
+}
+
+void ContentDownloadThread::LargeFiles::run()
+{
+    while (! threadShouldExit())
+    {
+        juce::uint8 productId = 255;
+        {
+            const juce::ScopedLock sl (owner.queueLock);
+            if (! owner.unitFilesThrough.isEmpty())
+                productId = owner.unitFilesThrough.getFirst();
+        }
+        if (productId == 255)
+        {
+            wait (-1);
+            continue;
+        }
+
+        owner.finish (productId, owner.content.syncLargeFiles (productId, this));
+    }
+}
+
+void ContentDownloadThread::finish (juce::uint8 productId, bool ok)
+{
+    {
+        const juce::ScopedLock sl (queueLock);
+        queue.removeFirstMatchingValue (productId);
+        toPrepare.removeFirstMatchingValue (productId);
+        unitFilesThrough.removeFirstMatchingValue (productId);
+    }
+    postInfoToHub (ok ? InfoCode::productSyncSucceeded : InfoCode::productSyncFailed, productId, 0,
+                   content.getProductName (productId));
 }

@@ -285,8 +285,7 @@ void ContentManager::startDescriptorFetch (const juce::String& developerWebAddre
     fetching.store (true);
     descriptorFetch = std::make_unique<DescriptorFetch> (*this, ++fetchGeneration,
                                                          WebRoot::getContentBase() + "/" + descriptorFileName,
-                                                         developerWebAddress,
-                                                         juce::Time::getMillisecondCounterHiRes() + getWebTimeoutMs());
+                                                         developerWebAddress, webTimeoutFromNow());
     descriptorFetch->startThread();
 }
 
@@ -392,11 +391,7 @@ void ContentManager::reset()
     fetching.store (false);
 
     downloader.store (nullptr);
-    if (downloadThread != nullptr)
-    {
-        downloadThread->stopThread (ContentDownloadThread::stopTimeoutMs);
-        downloadThread.reset();
-    }
+    downloadThread.reset();   // stops its threads
     pictureDownloader.store (nullptr);
     pictureThread.reset();
 

@@ -102,7 +102,13 @@ public:
     // once, and the download thread prepares and synchronises the product, posting its start
     // and result as for any synchronisation. False when online content cannot be queued.
     bool queuePreparation (juce::uint8 productId);
-    bool syncProduct (juce::uint8 productId, juce::Thread* thread);
+    // A synchronisation in two parts, each on a download thread of its own (see
+    // ContentDownloadThread): first the small files that a unit of the product waits for, the
+    // firmware list and the conversion rules with their scripts; then the firmware images and
+    // the packs, which nothing waits for. The second stores the product's synced flag: true when
+    // both brought everything.
+    bool syncUnitFiles (juce::uint8 productId, juce::Thread* thread);
+    bool syncLargeFiles (juce::uint8 productId, juce::Thread* thread);
 
     bool downloadFirmwareImages (juce::uint8 productId, juce::Thread* thread);
     bool downloadRuleScripts (juce::uint8 productId, juce::Thread* thread);
@@ -110,7 +116,12 @@ public:
 
     ContentXml getCapsXml (juce::uint8 productId) const;
     juce::Array<ConversionRuleInfo> getConversionRules (juce::uint8 productId, int kind) const;
-    juce::Array<FirmwareUpdateElement> getFirmwareList (juce::uint8 productId) const;
+    // The usable entries; `withComing` adds those whose images the synchronisation running now
+    // is still to bring (see isFirmwareImageComing).
+    juce::Array<FirmwareUpdateElement> getFirmwareList (juce::uint8 productId, bool withComing = false) const;
+    // True for an entry whose image is not on disk yet while its product is queued for (or in)
+    // its synchronisation, which fetches it: a version still downloading, not a missing one.
+    bool isFirmwareImageComing (juce::uint8 productId, const FirmwareUpdateElement& entry) const;
     bool isFirmwareUpdateAvailable (juce::uint8 productId, int build) const;
     FirmwareUpdateElement getLatestFirmware (juce::uint8 productId) const;
 
@@ -170,7 +181,7 @@ private:
     void takeFetchedDescriptor (std::unique_ptr<juce::XmlElement> web, std::unique_ptr<juce::XmlElement> developerCopy);
     void startDownloadThread();
     void seedProductFolders();
-    bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread);
+    bool downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread, TransferDeadline deadline);
     // Puts the pictures on disk in force (the default one for any that will not load); true when
     // a picture file is missing, or when `stale`.
     bool rebuildVariantImages (juce::uint8 productId, bool stale);

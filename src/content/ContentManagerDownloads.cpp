@@ -17,7 +17,8 @@ namespace
     constexpr juce::int64 maximumPackBytes = 512LL * 1024 * 1024;
 }
 
-bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread)
+bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread,
+                                         TransferDeadline deadline)
 {
     const auto address = getContentAddress (productId, type, 0);
     const auto path = getContentFile (productId, type, 0, true);
@@ -25,7 +26,7 @@ bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::
         return false;
 
     juce::MemoryBlock data;
-    if (! readWebStreamToMemory (address, data, &bytesFetched, thread) || data.isEmpty())
+    if (! readWebStreamToMemory (address, data, &bytesFetched, thread, deadline) || data.isEmpty())
         return false;
 
     // Only content of the right kind replaces the stored copy.
@@ -58,7 +59,8 @@ bool ContentManager::prepareProduct (juce::uint8 productId)
 
     if (! capsCurrent)
     {
-        result = downloadContentXml (productId, ContentType::caps, nullptr);
+        // Something waits for the caps in the foreground: their transfer has a bound as a whole.
+        result = downloadContentXml (productId, ContentType::caps, nullptr, webTimeoutFromNow());
         if (result)
             loadContent (productId, ContentType::caps, true);
     }
@@ -103,7 +105,7 @@ bool ContentManager::queuePreparation (juce::uint8 productId)
     return true;
 }
 
-bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
+bool ContentManager::syncUnitFiles (juce::uint8 productId, juce::Thread* thread)
 {
     juce::String name;
     {
@@ -111,15 +113,15 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
         auto* p = findRecord (productId);
         if (p == nullptr || activeDescriptor == nullptr || thread == nullptr)
             return false;
-        p->synced = false;
+        p->synced = p->unitFilesSynced = p->firmwareImagesDue = false;
         name = p->name;
     }
     if (! online.load())
         return false;
 
-    bool result = true;
+    bool result = true, imagesDue = false;
 
-    // Firmware list and images, then rule list and scripts: each only when the product has one.
+    // Firmware list, then rule list and scripts: each only when the product has one.
     struct ListStep { int type; const char* status; };
     for (auto step : { ListStep { ContentType::firmwareList, ": firmware update files" },
                        ListStep { ContentType::conversionRules, ": conversion rules" } })
@@ -132,7 +134,7 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
         const bool current = isContentCurrent (productId, step.type);
         if (! current)
         {
-            const bool downloaded = downloadContentXml (productId, step.type, thread);
+            const bool downloaded = downloadContentXml (productId, step.type, thread, 0);
             result = downloaded && result;
             if (downloaded)
                 loadContent (productId, step.type, true);
@@ -142,10 +144,45 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
             continue;
 
         result = parseContentLists (productId, step.type) && result;
-        if (! (current && areContentFilesPresent (productId, step.type)))
-            result = (step.type == ContentType::firmwareList ? downloadFirmwareImages (productId, thread)
-                                                             : downloadRuleScripts (productId, thread))
-                     && result;
+        const bool filesDue = ! (current && areContentFilesPresent (productId, step.type));
+        if (step.type == ContentType::firmwareList)
+            imagesDue = filesDue;
+        else if (filesDue)
+            result = downloadRuleScripts (productId, thread) && result;
+    }
+
+    // A synchronisation cut short by an exit request is never complete.
+    result = result && ! thread->threadShouldExit();
+
+    const juce::ScopedLock sl (lock);
+    if (auto* p = findRecord (productId))
+    {
+        p->unitFilesSynced = result;
+        p->firmwareImagesDue = imagesDue;
+    }
+    return result;
+}
+
+bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread)
+{
+    juce::String name;
+    bool result = false, imagesDue = false;
+    {
+        const juce::ScopedLock sl (lock);
+        auto* p = findRecord (productId);
+        if (p == nullptr || activeDescriptor == nullptr || thread == nullptr)
+            return false;
+        name = p->name;
+        result = p->unitFilesSynced;
+        imagesDue = p->firmwareImagesDue;
+    }
+    if (! online.load())
+        return false;
+
+    if (imagesDue && ! thread->threadShouldExit())
+    {
+        postContentStatusText (name + ": firmware update files");
+        result = downloadFirmwareImages (productId, thread) && result;
     }
 
     if (getContentAddress (productId, ContentType::presetPacks, 0).isNotEmpty())
@@ -157,7 +194,6 @@ bool ContentManager::syncProduct (juce::uint8 productId, juce::Thread* thread)
             result = downloadPresetPacks (productId, thread) && result;
     }
 
-    // A synchronisation cut short by an exit request is never complete.
     if (thread->threadShouldExit())
         result = false;
 
@@ -235,6 +271,9 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
 
         if (! downloadFirmwareImage (entry, thread))
         {
+            // An image cut short by the exit request has not failed: it comes next time.
+            if (exitRequested (thread))
+                return false;
             markFirmwareEntryFailed (productId, entry);
             result = false;
         }

@@ -1,4 +1,5 @@
 #include "content/ContentManager.h"
+#include "content/ContentDownloadThread.h"
 #include "content/ContentFiles.h"
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
@@ -317,7 +318,7 @@ juce::Array<ConversionRuleInfo> ContentManager::getConversionRules (juce::uint8 
     return result;
 }
 
-juce::Array<FirmwareUpdateElement> ContentManager::getFirmwareList (juce::uint8 productId) const
+juce::Array<FirmwareUpdateElement> ContentManager::getFirmwareList (juce::uint8 productId, bool withComing) const
 {
     juce::Array<FirmwareUpdateElement> all;
     copyFromRecord (productId, &ProductInfo::firmwareList, all);
@@ -328,10 +329,20 @@ juce::Array<FirmwareUpdateElement> ContentManager::getFirmwareList (juce::uint8 
     {
         const bool prerelease = e.getStatus() == FirmwareUpdateElement::statusBeta
                              || e.getStatus() == FirmwareUpdateElement::statusAlpha;
-        if (e.isUsable() && (developer || ! prerelease))
+        if ((e.isUsable() || (withComing && isFirmwareImageComing (productId, e))) && (developer || ! prerelease))
             result.add (e);
     }
     return result;
+}
+
+bool ContentManager::isFirmwareImageComing (juce::uint8 productId, const FirmwareUpdateElement& entry) const
+{
+    const auto status = entry.getStatus();
+    const bool fetched = status == FirmwareUpdateElement::statusPublic
+                      || ((status == FirmwareUpdateElement::statusBeta || status == FirmwareUpdateElement::statusAlpha)
+                          && appIsDeveloper());
+    auto* thread = getDownloadThread();
+    return fetched && ! entry.isUsable() && thread != nullptr && thread->isQueued (productId);
 }
 
 bool ContentManager::isFirmwareUpdateAvailable (juce::uint8 productId, int build) const

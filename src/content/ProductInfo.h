@@ -16,6 +16,9 @@ struct ProductInfo
 {
     const juce::XmlElement* element = nullptr;   // inside the descriptor in force
     bool synced = false;
+    // Between the two parts of a synchronisation: whether the first brought everything, and
+    // whether the firmware images must be looked at (the list was not current, or one is missing).
+    bool unitFilesSynced = false, firmwareImagesDue = false;
     juce::int64 pubDate = 0;
     juce::int64 lastSyncTime = 0;                // 0 = never
     juce::String name;

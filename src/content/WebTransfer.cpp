@@ -25,9 +25,11 @@ namespace
         return text;
     }
 
+    double now() { return juce::Time::getMillisecondCounterHiRes(); }
+
     bool isPast (TransferDeadline deadline)
     {
-        return deadline > 0 && juce::Time::getMillisecondCounterHiRes() >= deadline;
+        return deadline > 0 && now() >= deadline;
     }
 
     // The helpers still running, and the signal that one has ended. Never destroyed: helpers
@@ -45,24 +47,59 @@ namespace
         return *h;
     }
 
+    // Runs `work` on a helper thread that counts among the running helpers until it has ended
+    // and let go of everything it holds. False when no thread could be started.
+    bool launchHelper (std::function<void()> work)
+    {
+        {
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            ++helpers().running;
+        }
+        auto helperEnded = []
+        {
+            const std::lock_guard<std::mutex> sl (helpers().lock);
+            --helpers().running;
+            helpers().ended.notify_all();
+        };
+
+        bool launched = false;
+        try
+        {
+            launched = juce::Thread::launch ([helperEnded, body = std::move (work)]() mutable
+            {
+                body();
+                body = nullptr;
+                helperEnded();
+            });
+        }
+        catch (...)
+        {
+        }
+        if (! launched)
+            helperEnded();
+        return launched;
+    }
+
     // A web transfer runs on a helper thread of its own, which owns the stream from its opening to
-    // its end. The thread that asked for it waits for its end or for its own exit request; on an
-    // exit request it goes at once and leaves the helper to end by itself. A stream cannot be
-    // closed without waiting for its name lookup (libcurl's cleanup joins its resolver thread,
-    // which sits in getaddrinfo for as long as the name server stays silent), so no thread that
-    // others join may own one, and no stream is handed out. The helper reaches the caller's byte
-    // counter only while the caller still waits.
+    // its end. The thread that asked for it waits for its end, for its own exit request, or until
+    // the transfer is past its deadline or below its pace; then it gives the transfer up and goes
+    // at once. A stream cannot be closed without waiting for its name lookup (libcurl's cleanup
+    // joins its resolver thread, which sits in getaddrinfo for as long as the name server stays
+    // silent), so no thread that others join may own or cancel one, and no stream is handed out:
+    // a given-up stream is cancelled by another helper, which closes its connection at once and
+    // ends the transfer helper's blocking read. The helper reaches the caller's byte counter only
+    // while the caller still waits.
     class WebJob
     {
     public:
-        explicit WebJob (ByteCounter* c) : counter (c) {}
+        explicit WebJob (ByteCounter* c) : counter (c), paceMarkMs (now()) {}
 
-        // Runs `transfer` on a helper and waits for it, or for the exit request of `thread` (of the
-        // calling thread when null), or until the deadline. True when the transfer succeeded.
+        // Runs `transfer` on a helper and waits for it as above. True when the transfer succeeded.
         static bool run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
                          std::function<bool (WebJob&)> transfer, TransferDeadline deadline);
 
-        // Adds bytes read to the caller's counter; false once the caller has gone.
+        // Adds bytes read to the caller's counter and to the transfer's pace; false once the
+        // caller has gone.
         bool addBytes (int n)
         {
             const juce::ScopedLock sl (lock);
@@ -70,17 +107,34 @@ namespace
                 return false;
             if (counter != nullptr && n > 0)
                 counter->fetch_add ((juce::uint64) n);
+            received += juce::jmax (0, n);
+            if (received - paceMarkBytes >= minimumPaceBytes)
+            {
+                paceMarkBytes = received;
+                paceMarkMs = now();
+            }
             return true;
         }
 
-        bool isAbandoned() const
+        // Hands the helper's stream over; null when the transfer has been given up meanwhile.
+        juce::WebInputStream* open (std::unique_ptr<juce::WebInputStream> newStream)
         {
             const juce::ScopedLock sl (lock);
-            return abandoned;
+            if (abandoned)
+                return nullptr;
+            stream = std::move (newStream);
+            return stream.get();
+        }
+
+        // Asks the stream something under the lock, which keeps a cancel out meanwhile: the
+        // stream reads its own state unguarded. False once given up.
+        bool check (const std::function<bool (juce::WebInputStream&)>& test)
+        {
+            const juce::ScopedLock sl (lock);
+            return ! abandoned && stream != nullptr && test (*stream);
         }
 
         // The helper's while it runs; `data` is the caller's once a successful transfer has ended.
-        std::unique_ptr<juce::WebInputStream> stream;
         juce::MemoryBlock data;
 
     private:
@@ -107,6 +161,13 @@ namespace
             juce::WaitableEvent& event;
         };
 
+        // When the caller gives the transfer up: its deadline, or the web time-out after the
+        // last time the transfer kept its pace. Call under the lock.
+        double giveUpTime (TransferDeadline deadline) const
+        {
+            return deadline > 0 ? deadline : paceMarkMs + getWebTimeoutMs();
+        }
+
         void end (bool ok)
         {
             std::unique_ptr<juce::WebInputStream> closing;
@@ -117,14 +178,30 @@ namespace
                 closing = std::move (stream);
                 woken.signal();
             }
-            // Closing may wait for the name lookup: only the helper waits for it.
+            // Closing may wait for the name lookup: only a helper waits for it.
             closing.reset();
         }
 
+        // On the caller, under the lock: the transfer is given up, and its stream cancelled.
+        static void giveUp (const std::shared_ptr<WebJob>& job)
+        {
+            job->abandoned = true;
+            if (job->stream != nullptr)
+                launchHelper ([job]
+                {
+                    const juce::ScopedLock sl (job->lock);
+                    if (job->stream != nullptr)
+                        job->stream->cancel();
+                });
+        }
+
         ByteCounter* const counter;
+        std::unique_ptr<juce::WebInputStream> stream;
         mutable juce::CriticalSection lock;
         juce::WaitableEvent woken;
         bool ended = false, succeeded = false, abandoned = false;
+        juce::int64 received = 0, paceMarkBytes = 0;
+        double paceMarkMs;
     };
 
     bool WebJob::run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
@@ -134,18 +211,7 @@ namespace
         if (exitRequested (thread))
             return false;
 
-        {
-            const std::lock_guard<std::mutex> sl (helpers().lock);
-            ++helpers().running;
-        }
-        auto helperEnded = []
-        {
-            const std::lock_guard<std::mutex> sl (helpers().lock);
-            --helpers().running;
-            helpers().ended.notify_all();
-        };
-
-        auto body = [shared = job, helperEnded, work = std::move (transfer)]() mutable
+        const bool launched = launchHelper ([shared = job, work = std::move (transfer)]() mutable
         {
             // A transfer that throws (memory running out while it buffers, say) has failed; its
             // caller and the count of helpers hear of its end all the same.
@@ -161,32 +227,25 @@ namespace
             // Whatever the transfer owned goes before the helper counts as ended.
             work = nullptr;
             shared.reset();
-            helperEnded();
-        };
-        bool launched = false;
-        try
-        {
-            launched = juce::Thread::launch (std::move (body));
-        }
-        catch (...)
-        {
-        }
+        });
         if (! launched)
-        {
-            helperEnded();
             return false;
-        }
 
         for (;;)
         {
-            job->woken.wait (deadline > 0 ? juce::jmax (1, (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()))
-                                          : -1);
+            double giveUpAt;
+            {
+                const juce::ScopedLock sl (job->lock);
+                giveUpAt = job->giveUpTime (deadline);
+            }
+            job->woken.wait (juce::jmax (1, (int) std::ceil (giveUpAt - now())));
+
             const juce::ScopedLock sl (job->lock);
             if (job->ended)
                 return job->succeeded;
-            if (exitRequested (thread) || isPast (deadline))
+            if (exitRequested (thread) || now() >= job->giveUpTime (deadline))
             {
-                job->abandoned = true;
+                giveUp (job);
                 return false;
             }
         }
@@ -197,24 +256,32 @@ namespace
         return juce::URL (WebRoot::mapAddress (address.trim().replace (" ", "%20")));
     }
 
-    // On the helper: connects and accepts only a final 2xx status. A connection that would
-    // outlast the deadline gives up at it.
-    bool connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline)
+    // On the helper: connects and accepts only a final 2xx status; the job's stream then, else
+    // null. `declared` gets the length the answer declares (-1 when none). A connection that
+    // would outlast the deadline gives up at it.
+    juce::WebInputStream* connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline,
+                                      juce::int64& declared)
     {
         if (isPast (deadline))
-            return false;
+            return nullptr;
 
-        const auto timeoutMs = juce::jmin (getWebTimeoutMs(),
-                                           (int) std::ceil (deadline - juce::Time::getMillisecondCounterHiRes()));
+        auto timeoutMs = getWebTimeoutMs();
+        if (deadline > 0)
+            timeoutMs = juce::jmin (timeoutMs, (int) std::ceil (deadline - now()));
 
-        job.stream = std::make_unique<juce::WebInputStream> (url, post);
-        job.stream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
+        auto newStream = std::make_unique<juce::WebInputStream> (url, post);
+        newStream->withConnectionTimeout (juce::jmax (1, timeoutMs)).withNumRedirectsToFollow (5);
+        auto* stream = job.open (std::move (newStream));
+        if (stream == nullptr || ! stream->connect (nullptr))
+            return nullptr;
 
-        if (job.isAbandoned() || ! job.stream->connect (nullptr) || job.stream->isError())
-            return false;
-
-        const int status = job.stream->getStatusCode();
-        return status >= 200 && status <= 299;
+        const bool accepted = job.check ([&declared] (juce::WebInputStream& s)
+        {
+            const int status = s.getStatusCode();
+            declared = s.getTotalLength();
+            return ! s.isError() && status >= 200 && status <= 299;
+        });
+        return accepted ? stream : nullptr;
     }
 
     std::unique_ptr<juce::InputStream> openLocalFile (const juce::String& address)
@@ -233,14 +300,14 @@ namespace
         return stream;
     }
 
-    // Reads a stream to its end. `web` is set for web streams, whose completeness is
-    // judged by the transfer's own result and the declared length. `carryOn` takes the
-    // number of bytes of each read; false stops the read, which then fails.
-    bool readWhole (juce::InputStream& in, juce::WebInputStream* web, juce::MemoryBlock& block,
+    // Reads a stream until a read gives nothing more, into `block`; `declared` is the length
+    // the stream declares (-1 when none). `carryOn` takes the number of bytes of each read;
+    // false stops the read, which then fails, as does a body longer than any transfer may be.
+    // Whether the body is complete is for the caller to judge.
+    bool readToEnd (juce::InputStream& in, juce::int64 declared, juce::MemoryBlock& block,
                     const std::function<bool (int)>& carryOn)
     {
         block.reset();
-        const auto declared = in.getTotalLength();
         if (declared > maximumTransferBytes)
             return false;
 
@@ -249,16 +316,11 @@ namespace
             out.preallocate ((size_t) juce::jmin (declared, maximumReservation));
 
         juce::HeapBlock<char> buffer (readChunkBytes);
-        bool stopped = false;
-
         for (;;)
         {
             const int n = in.read (buffer.get(), readChunkBytes);
             if (! carryOn (juce::jmax (0, n)))
-            {
-                stopped = true;
-                break;
-            }
+                return false;
             if (n < 1)
                 break;
 
@@ -267,35 +329,29 @@ namespace
             if ((juce::int64) out.getDataSize() > maximumTransferBytes)
                 return false;
         }
-
-        const auto received = (juce::int64) out.getDataSize();
         out.flush();
-
-        if (stopped || ! in.isExhausted())
-            return false;
-
-        if (web != nullptr && (web->isError() || (declared >= 0 && received != declared)))
-            return false;
-
         return true;
     }
 
-    // Reads the whole answer of a web request into `block`, on a helper (see WebJob). Past the
-    // deadline the caller gives the transfer up, and the helper stops after the piece it reads.
-    // Without a deadline of its own the transfer has the web time-out from now.
+    // Reads the whole answer of a web request into `block`, on a helper (see WebJob). Given up,
+    // the helper stops after the piece it reads, which the cancel of its stream cuts short.
     bool fetchWeb (const juce::URL& url, bool post, juce::MemoryBlock& block, ByteCounter* counter,
                    juce::Thread* thread, TransferDeadline deadline)
     {
         block.reset();
-        if (deadline <= 0)
-            deadline = juce::Time::getMillisecondCounterHiRes() + getWebTimeoutMs();
-
         auto job = std::make_shared<WebJob> (counter);
         const bool ok = WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
         {
-            return connectWeb (j, url, post, deadline)
-                && readWhole (*j.stream, j.stream.get(), j.data,
-                              [&j, deadline] (int n) { return ! isPast (deadline) && j.addBytes (n); });
+            juce::int64 declared = -1;
+            auto* stream = connectWeb (j, url, post, deadline, declared);
+            return stream != nullptr
+                && readToEnd (*stream, declared, j.data,
+                              [&j, deadline] (int n) { return ! isPast (deadline) && j.addBytes (n); })
+                && j.check ([&j, declared] (juce::WebInputStream& s)
+                   {
+                       return s.isExhausted() && ! s.isError()
+                           && (declared < 0 || (juce::int64) j.data.getSize() == declared);
+                   });
         }, deadline);
 
         if (ok)
@@ -349,6 +405,7 @@ bool waitForGivenUpWebTransfers (int timeoutMs)
 
 int getWebTimeoutMs()                   { return webTimeoutMs.load(); }
 void setWebTimeoutMs (int milliseconds) { webTimeoutMs.store (juce::jmax (1, milliseconds)); }
+TransferDeadline webTimeoutFromNow()    { return now() + getWebTimeoutMs(); }
 
 bool isWebTransferAddress (const juce::String& address)
 {
@@ -363,8 +420,8 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
     if (! isWebTransferAddress (address))
         return openLocalFile (address);
 
-    // The whole body is read on the helper, within the web time-out: a caller reading the
-    // stream never waits on the network.
+    // The whole body is read on the helper: a caller reading the stream never waits on the
+    // network.
     juce::MemoryBlock data;
     if (! fetchWeb (makeWebUrl (address), false, data, nullptr, nullptr, 0))
         return {};
@@ -381,14 +438,14 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
     if (! isWebTransferAddress (address))
     {
         auto in = openLocalFile (address);
-        return in != nullptr && readWhole (*in, nullptr, block, [counter, thread] (int n)
+        return in != nullptr && readToEnd (*in, in->getTotalLength(), block, [counter, thread] (int n)
         {
             if (exitRequested (thread))
                 return false;
             if (counter != nullptr)
                 counter->fetch_add ((juce::uint64) n);
             return true;
-        });
+        }) && in->isExhausted();
     }
 
     return fetchWeb (makeWebUrl (address), false, block, counter, thread, deadline);
@@ -484,7 +541,7 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
         return false;
 
     juce::MemoryBlock data;
-    if (! fetchWeb (target, true, data, nullptr, thread, 0))
+    if (! fetchWeb (target, true, data, nullptr, thread, webTimeoutFromNow()))
         return false;
 
     reply = data.toString();

@@ -23,16 +23,25 @@ namespace WebRoot
     juce::String mapAddress (const juce::String& address);
 }
 
-// Connection time-out of every web transfer, in ms. A stalled server aborts a
-// transfer after the same time without data. Tests shorten it.
+// Connection time-out of every web transfer, in ms, and the span over which a transfer must
+// keep its pace (below). Tests shorten it.
 int getWebTimeoutMs();
 void setWebTimeoutMs (int milliseconds);
 
+// A transfer without a deadline fails when fewer than this many bytes arrived within the last
+// web time-out: it stalls or trickles. One that keeps a working pace runs to its end, however
+// long it takes (a firmware image on a slow line may take minutes).
+constexpr int minimumPaceBytes = 16 * 1024;
+
 // A time by which a whole web transfer (connection, answer and body) must have ended, as a
-// juce::Time::getMillisecondCounterHiRes() value. Past it the transfer fails: an answer that
-// trickles just above the low-speed abort may otherwise take hours. A transfer given no
-// deadline (0) has the web time-out from its start.
+// juce::Time::getMillisecondCounterHiRes() value. Only the small answers that something waits
+// for in the foreground have one (the descriptor, the caps, the device look-up, usage events):
+// an answer that trickles just above the low-speed abort may otherwise take hours. A transfer
+// given none (0) is bounded by its pace instead.
 using TransferDeadline = double;
+
+// The deadline of a whole transfer that starts now: the web time-out from now.
+TransferDeadline webTimeoutFromNow();
 
 // True for texts that name a web address rather than a local file.
 bool isWebTransferAddress (const juce::String& address);
@@ -46,14 +55,15 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address);
 
 // Reads the whole address into `block` (replacing its content). The thread's exit
 // request (or, without one, the calling thread's) ends the read early: a web read in
-// progress is given up at once, never waited for. A web read fails once past its deadline:
-// the connection gives up at the deadline, the caller stops waiting then, and the body is
-// checked after each piece read. True only when the whole body arrived.
+// progress is given up at once, never waited for, and its connection is closed. A web read
+// fails once past its deadline (the connection gives up at the deadline, the caller stops
+// waiting then, and the body is checked after each piece read), or, without one, once it
+// falls below its pace. True only when the whole body arrived.
 bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& block,
                             ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline = 0);
 
-// A web transfer given up at its thread's exit request goes on, on a helper thread of its
-// own, until it ends by itself. Waits up to `timeoutMs` for every such transfer to end; false
+// A web transfer given up (at its thread's exit request, its deadline or its pace) is
+// cancelled on a helper thread of its own: the cancel may wait for a name lookup. Waits up to `timeoutMs` for every such transfer to end; false
 // when some still run (one whose host name a silent name server never resolves, say). What
 // still runs then must not meet the teardown of the program's statics.
 bool waitForGivenUpWebTransfers (int timeoutMs);
@@ -72,7 +82,8 @@ std::unique_ptr<juce::XmlElement> loadXmlFromAddress (const juce::String& addres
                                                       TransferDeadline deadline = 0);
 
 // Sends the URL's parameters form-encoded in the body of an HTTP POST and reads the
-// whole reply text. False (and an empty reply) on any failure or a status other than 2xx.
+// whole reply text, within the web time-out. False (and an empty reply) on any failure or a
+// status other than 2xx.
 bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thread);
 
 // Writes data beside the target and renames it over the target; the old file stays

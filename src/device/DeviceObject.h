@@ -49,8 +49,7 @@ public:
         portsOpen            = 0x400,
         portMissing          = 0x800,
         unknownProduct       = 0x1000000,
-        identificationFailed = 0x2000000,
-        contentNotSynced     = 0x4000000
+        identificationFailed = 0x2000000
     };
 
     static constexpr int noStatus = 10000;   // last status while nothing has arrived

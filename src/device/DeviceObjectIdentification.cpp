@@ -152,6 +152,12 @@ bool DeviceObject::ensureProductContent()
     const auto id = getProductId();
     auto capsLoadable = [content, id] { return content->loadContent (id, ContentType::caps, false) != nullptr; };
 
+    // A unit waits only for the small files of its product, and for those at most the web
+    // time-out in all, its caps included; then it is identified with what is on disk, as
+    // offline, while the firmware images and packs go on downloading in the background.
+    const auto waitMs = juce::jmin ((double) getWebTimeoutMs(), juce::jmax (0.0, (double) getDownloadTimeout() * 1000.0));
+    const auto deadline = deadlineIn ((int) waitMs);
+
     if (! content->isProductSynced (id))
     {
         auto* host = getAppHost();
@@ -160,13 +166,14 @@ bool DeviceObject::ensureProductContent()
             return capsLoadable();
     }
 
-    const int limit = (int) (getDownloadTimeout() * 10.0f);
     auto* downloader = content->getDownloadThread();
-    for (int step = 0; downloader != nullptr && downloader->isQueued (id) && ! threadShouldExit() && step < limit - 1; ++step)
-        pause (timings.contentWaitStepMs);
-
-    if (content->isOnline() && ! content->isProductSynced (id))
-        status |= contentNotSynced;
+    while (downloader != nullptr && downloader->isFetchingUnitFiles (id) && ! threadShouldExit())
+    {
+        const int left = remainingUntil (deadline);
+        if (left <= 0)
+            break;
+        pause (juce::jmin (left, timings.contentWaitStepMs));
+    }
 
     return capsLoadable();
 }

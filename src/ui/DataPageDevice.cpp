@@ -136,6 +136,9 @@ void DataPage::handleDeviceEvent (const DeviceInfoMessage& e)
             browser.setRoot (this, sourcesRoot);
             ensureSourceSelected();
             return;
+        case InfoCode::productSyncSucceeded:
+            refreshCloudPacks ((juce::uint8) e.p1);
+            return;
         default:
             break;
     }
@@ -406,6 +409,18 @@ void DataPage::attachDevice (std::unique_ptr<DeviceData> working)
     ensureSourceSelected();
     sourceSelectionChanged();
     resized();
+}
+
+void DataPage::refreshCloudPacks (juce::uint8 productId)
+{
+    auto* live = dataSet != nullptr ? dataSet->getDevice() : nullptr;
+    if (live == nullptr || cloudSource == nullptr || cloudSource->getProductId() != productId)
+        return;
+
+    cloudSource = std::make_unique<CloudPackList> (productId, live->getFormat(), live->getVersion());
+    refreshSourceNode (SourceCategories::cloud);
+    browser.setRoot (this, sourcesRoot);
+    ensureSourceSelected();
 }
 
 void DataPage::releaseDevice (bool storeSnapshots, bool skipArchiveIndex)

@@ -168,7 +168,7 @@ private:
                                   juce::Justification::centredRight };
     int devicesTabIndex = -1;
     int presetsTabIndex = -1;
-    bool downloading = false;
+    int downloading = 0;   // product synchronisations running: one may end while another goes on
     bool deletionPending = false;
     juce::StringArray offeredDevices;
     // The units whose firmware list was opened in this run; an update's usage event says so.

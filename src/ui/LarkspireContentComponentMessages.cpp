@@ -84,7 +84,7 @@ void LarkspireContentComponent::setDeviceState (int newState)
     ChangeInfo::Ptr change (ChangeInfo::stateChange (newState, previous));
     sendChangeInfo (*change);
 
-    if (newState == 0 && ! downloading)
+    if (newState == 0 && downloading == 0)
         statusBar->setStatus (false, {}, {}, 0.0);
 
     commandsChanged();
@@ -437,18 +437,20 @@ void LarkspireContentComponent::handleMessage (const juce::Message& message)
             break;
 
         case InfoCode::productSyncStarted:
-            downloading = true;
+            ++downloading;
             status.setStatus (true, "Downloading", info->text, 1.0);
             break;
 
         case InfoCode::productSyncSucceeded:
-            downloading = false;
-            setStatusIdle();
+            downloading = juce::jmax (0, downloading - 1);
+            if (downloading == 0)
+                setStatusIdle();
             break;
 
         case InfoCode::productSyncFailed:
-            downloading = false;
-            setStatusIdle();
+            downloading = juce::jmax (0, downloading - 1);
+            if (downloading == 0)
+                setStatusIdle();
             if (! downloadErrorOpen)
             {
                 downloadErrorOpen = true;
@@ -580,7 +582,7 @@ void LarkspireContentComponent::handleScanResult (const DeviceInfoMessage& info,
     const bool quietScan = entryState == 1 || startUpScan;
     startUpScan = false;
 
-    if (! downloading)
+    if (downloading == 0)
         setStatusIdle();
 
     if (isUpdateRunning())

@@ -114,20 +114,22 @@ TEST (ProductContent, PrepareAndSynchroniseASampleProduct)
     EXPECT_TRUE (cm.isProductSynced (merle));
     EXPECT_GT (cm.getLastSyncTime (merle), 0);
 
-    // The messages of one product sync, in order.
+    // The messages of one product sync, in order: the lists and scripts first, the images
+    // and packs after them.
     const auto& events = w.host.events();
-    ASSERT_EQ (events.size(), 5u);
+    ASSERT_EQ (events.size(), 6u);
     EXPECT_EQ (events[0].code, InfoCode::productSyncStarted);
     EXPECT_EQ (events[0].p1, merle);
     EXPECT_EQ (events[0].text, "Merle");
     EXPECT_EQ (events[1].code, InfoCode::contentStatusText);
     EXPECT_EQ (events[1].text, "Merle: firmware update files");
     EXPECT_EQ (events[2].text, "Merle: conversion rules");
-    EXPECT_EQ (events[3].code, InfoCode::contentStatusText);
-    EXPECT_EQ (events[3].text, "Merle: preset packs");
-    EXPECT_EQ (events[4].code, InfoCode::productSyncSucceeded);
-    EXPECT_EQ (events[4].p1, merle);
-    EXPECT_EQ (events[4].text, "Merle");
+    EXPECT_EQ (events[3].text, "Merle: firmware update files");
+    EXPECT_EQ (events[4].code, InfoCode::contentStatusText);
+    EXPECT_EQ (events[4].text, "Merle: preset packs");
+    EXPECT_EQ (events[5].code, InfoCode::productSyncSucceeded);
+    EXPECT_EQ (events[5].p1, merle);
+    EXPECT_EQ (events[5].text, "Merle");
 
     // Public images fetched; beta, revoked and expired ones not.
     const auto firmware = w.productFolder ("Merle").getChildFile ("firmware");
@@ -268,6 +270,41 @@ TEST (ProductContent, FirmwareImagesFollowTheirStatus)
         EXPECT_EQ (cm.getLatestFirmware (merle).getBuild(), 150);
     }
     deleteApplicationProperties();
+}
+
+// A firmware image that trickles holds no unit, which waits only for the lists and scripts
+// (of its own product or another), and is listed as coming while it is on its way; it is given
+// up at the web time-out, and the next image follows.
+TEST (ProductContent, AnImageThatTricklesHoldsNoUnitAndIsGivenUpAtTheWebTimeout)
+{
+    ContentWorld w;
+    w.servedContent().getChildFile ("Merle/firmware/merle_140.syx")
+        .appendData (juce::String::repeatedString ("x", 1 << 20).toRawUTF8(), 1 << 20);
+    w.server.serveSlowly (imagePath (140), 15, 100);   // 150 bytes a second: two hours
+    setWebTimeoutMs (2000);
+    ContentManager cm;
+    awaitDescriptor (cm);
+    ASSERT_TRUE (cm.prepareProduct (merle));
+    auto* thread = cm.getDownloadThread();
+    thread->queueProduct (merle);
+
+    ASSERT_TRUE (pumpUntil ([&] { return w.server.countRequests ("GET", imagePath (140)) == 1; }));
+    EXPECT_TRUE (thread->isQueued (merle));
+    EXPECT_FALSE (thread->isFetchingUnitFiles (merle));
+    EXPECT_EQ (cm.getConversionRules (merle, 1).size(), 3);
+    EXPECT_TRUE (cm.getFirmwareList (merle).isEmpty());
+    EXPECT_EQ (builds (cm.getFirmwareList (merle, true)), (juce::Array<int> { 140, 120, 100 }));
+
+    // The small files of another product do not wait behind the image.
+    thread->queueProduct (merleXT);
+    ASSERT_TRUE (pumpUntil ([&] { return ! thread->isFetchingUnitFiles (merleXT) || ! thread->isQueued (merle); }));
+    EXPECT_TRUE (thread->isQueued (merle));
+
+    ASSERT_TRUE (pumpUntil ([&] { return ! w.host.eventsWithCode (InfoCode::productSyncFailed).empty(); }, 60000));
+    EXPECT_EQ (w.host.eventsWithCode (InfoCode::productSyncFailed).front().p1, merle);
+    EXPECT_EQ (builds (cm.getFirmwareList (merle, true)), (juce::Array<int> { 120, 100 }));
+    EXPECT_FALSE (w.productFolder ("Merle").getChildFile ("firmware/merle_140.syx").exists());
+    EXPECT_TRUE (w.productFolder ("Merle").getChildFile ("packs").getChildFile (ContentManager::packKeyFileName).existsAsFile());
 }
 
 TEST (ProductContent, ImageThatIsNotSysExCountsAsMissing)

@@ -52,7 +52,7 @@ TEST (DeviceIdentity, ReadyNeedsIdentificationAndNothingWrong)
     EXPECT_TRUE (DeviceObject::isReadyStatus (S::identified | S::portsOpen | S::namedLikeProduct));
     EXPECT_FALSE (DeviceObject::isReadyStatus (S::portsOpen));
     EXPECT_FALSE (DeviceObject::isReadyStatus (S::identified | S::unknownProduct));
-    EXPECT_FALSE (DeviceObject::isReadyStatus (S::identified | S::contentNotSynced));
+    EXPECT_FALSE (DeviceObject::isReadyStatus (S::identified | S::identificationFailed));
     EXPECT_FALSE (DeviceObject::isReadyStatus (S::identified | S::portMissing));
     EXPECT_FALSE (DeviceObject::isReadyStatus (S::identified | 0x80000000u));
 }

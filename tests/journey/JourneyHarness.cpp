@@ -266,6 +266,14 @@ namespace journey
         }
     }
 
+    double firstAskedAt (const SimulatedUnit& unit, int kind)
+    {
+        for (auto& m : unit.getReceived (0x7E))
+            if (m.bytes.size() > 7 && m.bytes[7] == kind)
+                return m.timeMs;
+        return 0.0;
+    }
+
     std::map<juce::String, juce::MemoryBlock> filesUnder (const juce::File& folder, const juce::String& pattern)
     {
         std::map<juce::String, juce::MemoryBlock> files;

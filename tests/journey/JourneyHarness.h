@@ -50,6 +50,10 @@ namespace journey
     // (hidden files left out), to tell afterwards whether each is still what it was.
     std::map<juce::String, juce::MemoryBlock> filesUnder (const juce::File& folder, const juce::String& pattern = "*");
 
+    // When the unit was first asked the identity query of this kind (0x07 its serial number,
+    // 0x09 its manufacture date), as a millisecond counter; 0 when never.
+    double firstAskedAt (const SimulatedUnit& unit, int kind);
+
     //==============================================================================
     // One journey: a fresh HOME, the web stand-in serving the installed sample content, the
     // program, outside units, and an output folder that keeps the screenshots, the step log

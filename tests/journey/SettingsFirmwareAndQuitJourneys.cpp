@@ -1,4 +1,5 @@
 #include "JourneyHarness.h"
+#include "support/TestEnvironment.h"
 
 using namespace journey;
 using namespace testing_support;
@@ -93,6 +94,55 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
                 return xt->getStringAttribute ("version").endsWith (".212.0");
         return false;
     }, "the registry holds the new build");
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
+}
+
+// On a slow but steady line, where one firmware image of 8 MiB takes about 87 s to come: the
+// unit is identified and read without waiting for it, and the firmware chooser says that the
+// version is still downloading until its image is there. The image then lies on disk byte for
+// byte, and the download ends without a "Download Failed" box.
+TEST_F (Journey, OnASlowLineALongFirmwareImageArrivesWholeAndHoldsNoUnit)
+{
+    juce::MemoryBlock image (8 << 20);
+    auto* bytes = static_cast<juce::uint8*> (image.getData());
+    for (size_t i = 0; i < image.getSize(); ++i)
+        bytes[i] = (juce::uint8) ((i * 7) & 0x7F);
+    bytes[0] = 0xF0;
+    bytes[image.getSize() - 1] = 0xF7;
+    ASSERT_TRUE (servedContent().getChildFile ("Merle/firmware/merle_140.syx").replaceWithData (image.getData(), image.getSize()));
+    web().serveSlowly ("/Larkspire2/Merle/firmware/merle_140.syx", 4915, 50);   // 96 KiB a second
+    const auto stored = dataFolder().getChildFile ("Merle/firmware/merle_140.syx");
+
+    const double startedMs = juce::Time::getMillisecondCounterHiRes();
+    start ("socket");
+    auto& merle = plugIn ("Merle", 20100).unit();
+
+    step ("Merle is identified while the image is still coming");
+    waitFor ([&] { return firstAskedAt (merle, 0x09) > 0; }, "Merle asked its year", 60000);
+    EXPECT_GT (firstAskedAt (merle, 0x07), 0.0) << "Merle was never asked its serial number";
+    EXPECT_LT (firstAskedAt (merle, 0x09) - startedMs, 20000.0);
+    waitFor ([&] { return merle.countReceived (0x45) >= 25; }, "Merle read as it connects");
+    EXPECT_EQ (web().countRequests ("GET", "/Larkspire2/Merle/firmware/merle_140.syx"), 1);
+    EXPECT_FALSE (stored.exists());
+
+    step ("the chooser says that the version is still downloading, until it is there");
+    waitForEnabled ("Update");
+    clickToolbarItem ("Update");
+    const auto chooser = getWindowGeometry (waitForWindow ("Merle Firmware Updates"));
+    EXPECT_TRUE (waitForText (chooser, "Still downloading"));
+    waitFor ([&] { return stored.existsAsFile(); }, "the image on disk", 300000);
+    waitFor ([&] { return ! screen::shows (textIn (chooser), "Still downloading"); }, "the chooser tells it is there");
+    clickText (chooser, "Cancel");
+    waitForWindowGone ("Merle Firmware Updates");
+
+    step ("the image is whole, and the download ends without a failure");
+    juce::MemoryBlock onDisk;
+    stored.loadFileAsData (onDisk);
+    EXPECT_TRUE (onDisk == image) << "the image on disk differs from the one served";
+    waitFor ([&] { return dataFolder().getChildFile ("Merle/packs/.presetsKey").existsAsFile(); }, "the packs, which come last");
+    pumpFor (2000);
+    EXPECT_EQ (findVisibleWindow ("Download Failed"), 0ul);
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

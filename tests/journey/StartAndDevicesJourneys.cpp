@@ -19,14 +19,16 @@ namespace
     }
 }
 
-// A first start online with two units waiting for the program, the products' pictures
-// trickling from the web: the window opens, both units are found by the start-up scan without
-// waiting for the pictures, the first usable one is connected and named in the status bar, and
-// it is remembered. The user moves the window and quits; at the next start, with the
-// units plugged in the other way round and the web's answer trickling, the known units are
-// listed and Scan looks inactive while the answer is awaited; the answer is given up at the web
-// time-out, the units are scanned by the copy on disk, the remembered unit is connected again,
-// and the window stands where it was left. Scan then looks active, and scans.
+// A first start online with two units waiting for the program, every file of the web but its
+// descriptor trickling: the window opens, both units are found by the start-up scan, each
+// waiting for its product's small files only as long as the web time-out, and the download
+// thread gives a trickling file up at that time-out; the first usable unit is connected and
+// named in the status bar, and it is remembered. The user moves the window and quits; at the
+// next start, with the units plugged in the other way round and the web's answer trickling,
+// the known units are listed and Scan looks inactive while the answer is awaited; the answer
+// is given up at the web time-out, the units are scanned by the copy on disk, the remembered
+// unit is connected again, and the window stands where it was left. Scan then looks active,
+// and scans.
 TEST_F (Journey, FirstStartOnlineAndTheNextStart)
 {
     // 1 MB at 150 bytes a second, just above the transfer's low-speed abort: about two hours.
@@ -36,18 +38,33 @@ TEST_F (Journey, FirstStartOnlineAndTheNextStart)
         file.appendData (juce::String::repeatedString ("x", 1 << 20).toRawUTF8(), 1 << 20);
         web().serveSlowly ("/Larkspire2/" + path, 15, 100);
     };
-    for (auto icon : { "Merle/icons/merle.png", "Merle/icons/merle_black.png", "Merle XT/icons/xt.png" })
-        trickle (icon);
+    for (auto& file : servedContent().findChildFiles (juce::File::findFiles, true))
+        if (file.getFileName() != "masterDescriptor.xml")
+            trickle (file.getRelativePathFrom (servedContent()));
     const double firstStartMs = juce::Time::getMillisecondCounterHiRes();
     start ("socket");
     auto& merle = plugIn ("Merle", 20100);
-    plugIn ("Merle XT", 21100);
+    auto& xt = plugIn ("Merle XT", 21100);
 
     const auto area = mainWindow();
     step ("the start-up scan connects the first usable unit");
-    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitForText (statusText(), "Merle 1.4.00 build 140", 120000);
     ASSERT_GT (merle.unit().countReceived (0x7E), 0) << "Merle was never asked who it is";
     EXPECT_LT (merle.unit().getReceived (0x7E).front().timeMs - firstStartMs, 45000.0);
+    for (auto* unit : { &merle, &xt })
+    {
+        EXPECT_GT (firstAskedAt (unit->unit(), 0x09), 0.0);
+        EXPECT_LT (firstAskedAt (unit->unit(), 0x09) - firstStartMs, 75000.0) << "a unit waited that long to be identified";
+    }
+    auto scriptsAsked = [this]
+    {
+        int n = 0;
+        for (auto& r : web().getRequests())
+            n += r.path.startsWith ("/Larkspire2/Merle/js/") ? 1 : 0;
+        return n;
+    };
+    waitFor ([&] { return scriptsAsked() >= 2; }, "the next rule script, the first one given up", 120000);
+    EXPECT_LT (juce::Time::getMillisecondCounterHiRes() - firstStartMs, 75000.0) << "a trickling file held the download";
     EXPECT_TRUE (waitFor ([&] { return registeredSerials (dataFolder()).size() == 2; }, "both units in the registry"))
         << registeredSerials (dataFolder()).joinIntoString (", ");
     // Both units were there for the first scan: no device change was noticed afterwards.

@@ -204,6 +204,12 @@ namespace testing_support
         return log;
     }
 
+    int LocalHttpServer::countOpenConnections() const
+    {
+        std::lock_guard<std::mutex> g (mutex);
+        return (int) openSockets.size();
+    }
+
     int LocalHttpServer::countRequests (const juce::String& method, const juce::String& path) const
     {
         std::lock_guard<std::mutex> g (mutex);

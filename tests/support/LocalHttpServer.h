@@ -67,6 +67,8 @@ namespace testing_support
         void stall (const juce::String& path);
 
         std::vector<Request> getRequests() const;
+        // Connections not yet closed, by either side.
+        int countOpenConnections() const;
         int countRequests (const juce::String& method, const juce::String& path) const;
         void clearLog();
 

@@ -36,10 +36,17 @@ namespace
 class FirmwareChooserContent::DescriptionComponent : public juce::Component
 {
 public:
-    DescriptionComponent (const juce::XmlElement& descriptionXml, const juce::Font& f)
+    // A note, when given, stands above the lines.
+    DescriptionComponent (const juce::XmlElement& descriptionXml, const juce::Font& f, const juce::String& note)
         : font (f)
     {
+        juce::XmlElement lines ("description");
+        if (note.isNotEmpty())
+            lines.createNewChildElement ("line")->addTextElement (note);
         for (auto* line : descriptionXml.getChildWithTagNameIterator ("line"))
+            lines.addChildElement (new juce::XmlElement (*line));
+
+        for (auto* line : lines.getChildWithTagNameIterator ("line"))
         {
             const auto text = line->getAllSubText().trim();
             std::unique_ptr<juce::Component> item;
@@ -104,10 +111,12 @@ private:
 };
 
 //==============================================================================
-FirmwareChooserContent::FirmwareChooserContent (juce::uint8 productId, bool allowCustomUpdate)
+FirmwareChooserContent::FirmwareChooserContent (juce::uint8 product, bool allowCustomUpdate)
+    : productId (product)
 {
     if (auto* content = getContentManager())
-        firmwareList = content->getFirmwareList (productId);
+        firmwareList = content->getFirmwareList (productId, true);
+    downloading.insertMultiple (0, false, firmwareList.size());
 
     const float a = 14.0f * getScale();
     font = juce::Font (a);
@@ -154,6 +163,7 @@ FirmwareChooserContent::FirmwareChooserContent (juce::uint8 productId, bool allo
     const float s = getScale();
     setSize (juce::roundToInt (700.0f * s), juce::roundToInt (400.0f * s));
 
+    timerCallback();
     if (firmwareList.isEmpty())
         textButtonStartUpdate.setEnabled (false);
     else
@@ -162,6 +172,7 @@ FirmwareChooserContent::FirmwareChooserContent (juce::uint8 productId, bool allo
 
 FirmwareChooserContent::~FirmwareChooserContent()
 {
+    stopTimer();
     for (auto* b : { &textButtonStartUpdate, &textButtonCancel, &textButtonCustomUpdate })
         b->removeListener (this);
     viewportDescription.setViewedComponent (nullptr, false);
@@ -285,7 +296,32 @@ void FirmwareChooserContent::paintListBoxItem (int row, juce::Graphics& g, int w
 void FirmwareChooserContent::selectedRowsChanged (int lastRowSelected)
 {
     if (lastRowSelected >= 0 && lastRowSelected < firmwareList.size())
+    {
         showDetails (lastRowSelected);
+        textButtonStartUpdate.setEnabled (firmwareList.getReference (lastRowSelected).isUsable());
+    }
+}
+
+void FirmwareChooserContent::timerCallback()
+{
+    auto* content = getContentManager();
+    const int row = listBoxVersions.getSelectedRow();
+    for (int i = 0; i < firmwareList.size(); ++i)
+    {
+        const bool coming = content != nullptr && content->isFirmwareImageComing (productId, firmwareList.getReference (i));
+        const bool changed = coming != downloading[i];
+        downloading.set (i, coming);
+        if (changed && i == row)
+            showDetails (row);
+    }
+
+    if (row >= 0 && row < firmwareList.size())
+        textButtonStartUpdate.setEnabled (firmwareList.getReference (row).isUsable());
+
+    if (! downloading.contains (true))
+        stopTimer();
+    else if (! isTimerRunning())
+        startTimer (1000);
 }
 
 void FirmwareChooserContent::showDetails (int row)
@@ -293,7 +329,9 @@ void FirmwareChooserContent::showDetails (int row)
     const auto& element = firmwareList.getReference (row);
 
     viewportDescription.setViewedComponent (nullptr, false);
-    description = std::make_unique<DescriptionComponent> (element.getDescription(), font);
+    description = std::make_unique<DescriptionComponent> (element.getDescription(), font,
+                                                          downloading[row] ? "Still downloading: this version can be started once it has arrived."
+                                                                           : juce::String());
     viewportDescription.setViewedComponent (description.get(), false);
 
     labelReleaseDate.setText ("Release Date: " + juce::Time (element.getReleaseDate()).formatted ("%b %d, %Y - %I:%M %p"),

@@ -5,10 +5,13 @@
 
 // The inside of the firmware chooser: the product's firmware versions on the left, the
 // chosen version's release date and description on the right, and the buttons "Custom
-// Update..." (only when custom images are allowed), "Start Update" and "Cancel".
+// Update..." (only when custom images are allowed), "Start Update" and "Cancel". A version
+// whose image is still downloading says so above its description, and can be started once
+// its image is there.
 class FirmwareChooserContent : public juce::Component,
                                public juce::ListBoxModel,
-                               public juce::Button::Listener
+                               public juce::Button::Listener,
+                               private juce::Timer
 {
 public:
     // Lists the content manager's firmware list of the product.
@@ -56,6 +59,9 @@ private:
     class DescriptionComponent;
 
     void showDetails (int row);
+    // Looks again at the images still downloading (every second while there are any); "Start
+    // Update" is enabled only for a version whose image is there.
+    void timerCallback() override;
     void chooseCustomImage();
     void close (int result);
 
@@ -64,7 +70,9 @@ private:
     float getScale() const;
     int getMargin() const;
 
+    const juce::uint8 productId;
     juce::Array<FirmwareUpdateElement> firmwareList;
+    juce::Array<bool> downloading;   // by row
     std::unique_ptr<FirmwareUpdateElement> customElement;
     std::unique_ptr<juce::Component> description;
     juce::Rectangle<int> detailsArea;
