@@ -48,7 +48,7 @@ public:
     juce::ValueTree getSelectedSource() const override;
     DeviceData* getSelectedDataSet() const override;
     juce::Array<int> getSelectedSlots() const override;
-    DeviceData* getStagedData() const override { return stagedData.get(); }
+    std::shared_ptr<const DeviceData> getStagedData() const override { return stagedData; }
     LocalArchiveManager* getArchiveManager() const override { return archiveManager.get(); }
     void discardUnsentEdits() override;
 
@@ -221,7 +221,7 @@ private:
     juce::UndoManager undoManager { 30000, 30 };
     DeviceCaps caps;
     DataSet::Ptr dataSet;
-    std::unique_ptr<DeviceData> stagedData;
+    std::shared_ptr<const DeviceData> stagedData;
     std::unique_ptr<LocalArchiveManager> archiveManager;
     std::unique_ptr<CloudPackList> cloudSource;
     juce::String deviceName, deviceFolder;

@@ -33,6 +33,7 @@ namespace
 //==============================================================================
 void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool wholeImage)
 {
+    // A send of earlier staged data that still runs keeps its own share of it.
     stagedData = std::move (data);
     if (stagedData != nullptr && dataSet != nullptr && dataSet->getWorking() != nullptr)
         invokeCommand (wholeImage ? AppCommand::restoreToDevice : AppCommand::sendDirectToDevice);
@@ -228,7 +229,8 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
         case DeviceCommand::writeSetup:
         case DeviceCommand::writeSetupFrom:
         {
-            auto* payload = command.data;
+            // What the command sent: its own data, whatever became of the source meanwhile.
+            auto* payload = command.data.get();
             if (payload == nullptr || working == nullptr || live == nullptr)
                 break;
 
@@ -240,20 +242,27 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             {
                 if (slot < 0 || slot >= payload->getNumSlots() || slot >= live->getNumSlots())
                     continue;
-                live->copyPresetFrom (slot, *payload);
+                {
+                    // The next command in the queue may already read the unit's data.
+                    const ScopedLock dl (DeviceObject::getUnitDataLock());
+                    live->copyPresetFrom (slot, *payload);
+                }
                 presetTransferred (slot, true);
             }
 
             if (command.code != DeviceCommand::writePresetsFrom && payload->getSetup().isComplete())
             {
                 const SetupData setup (payload->getSetup());
-                live->setSetup (setup, false);
+                {
+                    const ScopedLock dl (DeviceObject::getUnitDataLock());
+                    live->setSetup (setup, false);
+                }
                 if (working->setSetup (setup, false))
                     working->getSetup().setModified (false);
             }
             // Only what was written loses its mark: every other unsent edit keeps it.
             working->clearModifiedFlags (true);
-            if (payload == stagedData.get())
+            if (command.data == stagedData)
                 stagedData.reset();
             break;
         }
