@@ -136,42 +136,8 @@ TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
 }
 
-TEST (DataPage, AProductSyncKeepsTheShownPackAndListsOnlyWhatCame)
-{
-    PageWorld s;
-    const auto packsFolder = unpackSamplePacks();
-    ASSERT_TRUE (s.connect());
-    ASSERT_TRUE (s.waitForSynced());
-    const auto pack = cloudPacks (*s.page)[1];
-    auto* packData = getSourceNodeWorkingData (pack);
-    ASSERT_NE (packData, nullptr);
-    const juce::Array<int> slot { packData->getPresetIndices().getLast() };
-    ASSERT_TRUE (s.page->selectSourceInBrowser (pack));
-    s.page->selectSlots (pack, slot);
-
-    // Nothing changed: the very pack stays selected and shown, its preset still selected.
-    endProductSync (s);
-    EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { pack });
-    EXPECT_EQ (s.page->getSelectedSource(), pack);
-    EXPECT_EQ (s.page->getSelectedSlots(), slot);
-
-    // A pack that came is listed; the user stays on the same pack, with the same preset.
-    const auto title = getSourceNodeArchive (pack)->getTitle();
-    ASSERT_TRUE (addPack (packsFolder, *packData, "Late Voices"));
-    endProductSync (s);
-    juce::StringArray titles;
-    for (auto& node : cloudPacks (*s.page))
-        titles.add (getSourceNodeArchive (node)->getTitle());
-    EXPECT_EQ (titles.size(), 3);
-    EXPECT_TRUE (titles.contains ("Late Voices"));
-    const auto shown = s.page->getSelectedSource();
-    ASSERT_NE (getSourceNodeArchive (shown), nullptr);
-    EXPECT_EQ (getSourceNodeArchive (shown)->getTitle(), title);
-    EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { shown });
-    EXPECT_EQ (s.page->getSelectedSlots(), slot);
-}
-
-TEST (DataPage, APackSentWhileItsProductSyncEndsReachesTheUnitWhole)
+// The ends of the product's synchronisation, while a pack is shown and while it is sent.
+TEST (DataPage, AProductSyncKeepsTheShownPackAndWhatItSendsReachesTheUnitWhole)
 {
     PageWorld s;
     const auto packsFolder = unpackSamplePacks();
@@ -179,6 +145,7 @@ TEST (DataPage, APackSentWhileItsProductSyncEndsReachesTheUnitWhole)
     ASSERT_TRUE (s.waitForSynced());
     juce::Array<int> slots;
     juce::StringArray names;
+    juce::String title;
     juce::WeakReference<DeviceData> shown;
     {
         const auto pack = cloudPacks (*s.page)[1];
@@ -186,16 +153,23 @@ TEST (DataPage, APackSentWhileItsProductSyncEndsReachesTheUnitWhole)
         ASSERT_NE (shown.get(), nullptr);
         slots = shown->getPresetIndices();
         names = presetNames (*shown, slots);
+        title = getSourceNodeArchive (pack)->getTitle();
         ASSERT_GE (slots.size(), 2);
         ASSERT_NE (s.unit->getPreset (slots[1]).name, names[1]);
         ASSERT_TRUE (s.page->selectSourceInBrowser (pack));
         s.page->selectSlots (pack, slots);
-        // Downloaded meanwhile; listed when the synchronisation ends.
+
+        // Nothing changed: the very pack stays selected and shown, its presets still selected.
+        endProductSync (s);
+        EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { pack });
+        EXPECT_EQ (s.page->getSelectedSource(), pack);
+        EXPECT_EQ (s.page->getSelectedSlots(), slots);
         ASSERT_TRUE (addPack (packsFolder, *shown, "Late Voices"));
     }
 
-    // "Send Selected" to a slow unit; while the first preset waits for its answer the product's
-    // synchronisation ends, and the packs are listed anew: the shown pack's data goes with the old list.
+    // "Send Selected" to a slow unit; while the first preset waits for its answer the
+    // synchronisation ends with the new pack: the packs are listed anew, and the shown pack's
+    // data goes with the old list.
     auto faults = s.unit->getFaults();
     faults.replyDelayMs = 300;
     s.unit->setFaults (faults);
@@ -204,13 +178,24 @@ TEST (DataPage, APackSentWhileItsProductSyncEndsReachesTheUnitWhole)
     s.click (DataToolbarItemFactory::sendSelectedItem);
     ASSERT_TRUE (pumpUntil ([&] { return s.unit->countReceived (0x20) >= 1; }, 60000));
     endProductSync (s);
-    EXPECT_EQ (cloudPacks (*s.page).size(), 3);
+    juce::StringArray titles;
+    for (auto& node : cloudPacks (*s.page))
+        titles.add (getSourceNodeArchive (node)->getTitle());
+    EXPECT_EQ (titles.size(), 3);
+    EXPECT_TRUE (titles.contains ("Late Voices"));
     EXPECT_TRUE (pumpUntil ([&] { return shown.get() == nullptr; }));
 
     EXPECT_EQ (s.w.waitForEnding (before).code, InfoCode::commandDone);
     EXPECT_EQ (s.presetsWritten(), slots);
     for (int i = 0; i < slots.size(); ++i)
         EXPECT_EQ (s.unit->getPreset (slots[i]).name, names[i]) << slots[i];
+
+    // The user is still on the same pack, with the same presets selected.
+    const auto now = s.page->getSelectedSource();
+    ASSERT_NE (getSourceNodeArchive (now), nullptr);
+    EXPECT_EQ (getSourceNodeArchive (now)->getTitle(), title);
+    EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { now });
+    EXPECT_EQ (s.page->getSelectedSlots(), slots);
 }
 
 TEST (DataPage, BackupsAppearInTheBrowserAndToolbarItemsFollowTheSelection)
