@@ -141,6 +141,32 @@ namespace
         return block->getSize() <= maxBytes ? std::move (block) : nullptr;
     }
 
+    juce::File packsFolderOf (juce::uint8 productId)
+    {
+        const auto path = AppPaths::getPacksFolder (productId);
+        return path.isNotEmpty() ? juce::File (path) : juce::File();
+    }
+
+    // What a listing of the packs is built from: every folder and file below the packs folder by
+    // place, size and time, and the text of each description, which names its data's digest.
+    juce::String describePacksFolder (const juce::File& packs)
+    {
+        if (! packs.isDirectory())
+            return {};
+        auto entries = packs.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no);
+        std::sort (entries.begin(), entries.end(),
+                   [] (const juce::File& a, const juce::File& b) { return a.getFullPathName() < b.getFullPathName(); });
+        juce::String state;
+        for (auto& f : entries)
+        {
+            state << f.getRelativePathFrom (packs) << '|' << f.getSize() << '|' << f.getLastModificationTime().toMilliseconds();
+            if (f.hasFileExtension ("xml") && f.existsAsFile() && f.getSize() <= maxDescriptionBytes)
+                state << '|' << f.loadFileAsString().hashCode64();
+            state << '\n';
+        }
+        return state;
+    }
+
     // The file name an address ends in, without its query or fragment.
     juce::String lastSegment (const juce::String& address)
     {
@@ -153,7 +179,20 @@ CloudPackList::CloudPackList (juce::uint8 id, const DeviceDataFormat& format, co
                               const ConversionContent* c)
     : productId (id), unitFormat (format), unitVersion (version), content (c), node (createCloudSourceNode())
 {
+    reload();
+}
+
+bool CloudPackList::isCurrent() const
+{
+    return describePacksFolder (packsFolderOf (productId)) == listedFolderState;
+}
+
+void CloudPackList::reload()
+{
+    node.removeAllChildren (nullptr);
     loadPacksIntoTree (node);
+    // Taken after the listing: packs converted on the way were saved in place.
+    listedFolderState = describePacksFolder (packsFolderOf (productId));
 }
 
 void CloudPackList::buildPackGroupNodes (juce::ValueTree category, const juce::File& packsFolder)
@@ -183,10 +222,9 @@ juce::ValueTree CloudPackList::findPackGroupNode (juce::ValueTree category, cons
 
 void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
 {
-    const auto packsPath = AppPaths::getPacksFolder (productId);
-    if (packsPath.isEmpty() || ! juce::File (packsPath).isDirectory())
+    const auto packs = packsFolderOf (productId);
+    if (! packs.isDirectory())
         return;
-    const juce::File packs (packsPath);
 
     buildPackGroupNodes (category, packs);
 

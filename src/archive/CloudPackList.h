@@ -36,6 +36,12 @@ public:
     // One archive node per usable pack description.
     void loadPacksIntoTree (juce::ValueTree category);
 
+    // Whether the packs folder holds what it held when the packs were listed: no pack came,
+    // went or changed. Cheap: it reads the folder's listing and the small descriptions only.
+    bool isCurrent() const;
+    // Lists the packs again under the same "Cloud" node.
+    void reload();
+
     //==============================================================================
     // Developer tools. Every failure is shown in an "Error" box and skips the entry.
 
@@ -67,4 +73,5 @@ private:
     VersionNumber unitVersion;
     const ConversionContent* content;
     juce::ValueTree node;
+    juce::String listedFolderState;
 };

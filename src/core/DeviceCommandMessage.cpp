@@ -6,8 +6,8 @@ DeviceCommandMessage::DeviceCommandMessage (int c) : code (c) {}
 DeviceCommandMessage::DeviceCommandMessage (int c, const juce::Array<int>& indices)
     : code (c), presetIndices (indices) {}
 
-DeviceCommandMessage::DeviceCommandMessage (int c, DeviceData* d, const juce::Array<int>& indices)
-    : code (c), presetIndices (indices), data (d) {}
+DeviceCommandMessage::DeviceCommandMessage (int c, std::shared_ptr<const DeviceData> d, const juce::Array<int>& indices)
+    : code (c), presetIndices (indices), data (std::move (d)) {}
 
 DeviceCommandMessage::DeviceCommandMessage (std::unique_ptr<Payload> messages, const juce::Array<int>& indices)
     : code (DeviceCommand::rawSend), presetIndices (indices)

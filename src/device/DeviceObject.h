@@ -216,9 +216,9 @@ private:
     void readSetup();
     void readAll();
     bool writePreset (const Preset& preset, int number);
-    void writePresets (DeviceData& data, const juce::Array<int>& numbers);
+    void writePresets (const DeviceData& data, const juce::Array<int>& numbers);
     void writeSetup (const SetupData& setup);
-    void writeWholeData (DeviceData& data);
+    void writeWholeData (const DeviceData& data);
     void deletePresets (const juce::Array<int>& numbers);
     void sendSysExData (const juce::OwnedArray<juce::MidiMessage>& messages);
 

@@ -450,7 +450,7 @@ bool DeviceObject::writePreset (const Preset& preset, int number)
     return false;
 }
 
-void DeviceObject::writePresets (DeviceData& data, const juce::Array<int>& numbers)
+void DeviceObject::writePresets (const DeviceData& data, const juce::Array<int>& numbers)
 {
     if (! requireLink (false))
         return;
@@ -532,7 +532,7 @@ void DeviceObject::writeSetup (const SetupData& setup)
     finishCommand (false);
 }
 
-void DeviceObject::writeWholeData (DeviceData& data)
+void DeviceObject::writeWholeData (const DeviceData& data)
 {
     const auto slots = data.getPresetIndices (1, data.getNumSlots() - 1);
     const bool setupComplete = data.getSetup().isComplete();

@@ -14,15 +14,6 @@ namespace
     // Every update that exists, for stopping them at shutdown (message thread).
     std::mutex instancesLock;
     juce::Array<FirmwareUpdateThread*> instances;
-
-    // User data whose write-back command may still sit in a device queue when its update is
-    // deleted: the device thread holds a plain pointer to it, so it is kept to the end.
-    std::mutex retainedLock;
-    std::vector<std::unique_ptr<DeviceData>>& retainedData()
-    {
-        static std::vector<std::unique_ptr<DeviceData>> kept;
-        return kept;
-    }
 }
 
 //==============================================================================
@@ -62,12 +53,6 @@ FirmwareUpdateThread::~FirmwareUpdateThread()
     notify();
     stopThread (timings.threadStopTimeoutMs);
     view.reset();
-
-    if (convertedDataInUse.load() && convertedData != nullptr)
-    {
-        const std::lock_guard<std::mutex> l (retainedLock);
-        retainedData().push_back (std::move (convertedData));
-    }
 }
 
 juce::uint32 FirmwareUpdateThread::now()

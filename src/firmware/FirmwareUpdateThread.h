@@ -158,8 +158,9 @@ private:
     std::unique_ptr<juce::OwnedArray<juce::MidiMessage>> image;
     std::atomic<bool> imageSent { false };
 
-    std::unique_ptr<DeviceData> userData, convertedData;
-    std::atomic<bool> convertedDataInUse { false };   // a write-back command may still use it
+    std::unique_ptr<DeviceData> userData;
+    // Shared with the write-back command, which may outlive the update in a device queue.
+    std::shared_ptr<const DeviceData> convertedData;
     juce::CriticalSection conversionLock;
     DataConversionManager* activeConversion = nullptr;
 

@@ -139,13 +139,10 @@ bool FirmwareUpdateThread::restore()
     }
 
     machine.beginDeviceCommand (DeviceCommand::writeWholeData);
-    convertedDataInUse = true;
-    devices->postMessage (new DeviceCommandMessage (DeviceCommand::writeWholeData, convertedData.get(), {}));
+    devices->postMessage (new DeviceCommandMessage (DeviceCommand::writeWholeData, convertedData, {}));
 
     bool silent = false;
     const bool done = waitForDeviceCommand (DeviceCommand::writeWholeData, silent);
-    if (machine.getDeviceCommandEnding() != 0)
-        convertedDataInUse = false;   // the device thread is done with the data
 
     if (! done)
     {

@@ -48,7 +48,7 @@ public:
     juce::ValueTree getSelectedSource() const override;
     DeviceData* getSelectedDataSet() const override;
     juce::Array<int> getSelectedSlots() const override;
-    DeviceData* getStagedData() const override { return stagedData.get(); }
+    std::shared_ptr<const DeviceData> getStagedData() const override { return stagedData; }
     LocalArchiveManager* getArchiveManager() const override { return archiveManager.get(); }
     void discardUnsentEdits() override;
 
@@ -133,8 +133,9 @@ public:
     void updateToolbarState (bool force);
     void deviceConnectionChanged (bool connected, bool p2);
     void attachDevice (std::unique_ptr<DeviceData> working);
-    // The packs of the attached unit's product come after the unit (they never hold it): its
-    // cloud source is built again once its product's synchronisation has ended.
+    // The packs of the attached unit's product come after the unit (they never hold it): once
+    // its product's synchronisation has ended, its cloud source is listed again when a pack
+    // came, went or changed, and the user stays on the packs selected where they still are.
     void refreshCloudPacks (juce::uint8 productId);
     void releaseDevice (bool storeSnapshots, bool skipArchiveIndex);
     void storeSync();
@@ -221,7 +222,7 @@ private:
     juce::UndoManager undoManager { 30000, 30 };
     DeviceCaps caps;
     DataSet::Ptr dataSet;
-    std::unique_ptr<DeviceData> stagedData;
+    std::shared_ptr<const DeviceData> stagedData;
     std::unique_ptr<LocalArchiveManager> archiveManager;
     std::unique_ptr<CloudPackList> cloudSource;
     juce::String deviceName, deviceFolder;

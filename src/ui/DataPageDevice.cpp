@@ -28,11 +28,36 @@ namespace
         auto* units = live != nullptr ? live->getPreset (slot) : nullptr;
         return mine != nullptr && units != nullptr && mine->getMd5() == units->getMd5();
     }
+
+    // Who a pack source is across a new listing of the packs: a pack by its uuid, a group by
+    // its folder path.
+    String packIdentity (const ValueTree& node)
+    {
+        if (auto* archive = getSourceNodeArchive (node))
+            return archive->getUuid().toString();
+        String path;
+        for (auto n = node; n.hasType (SourceIds::group); n = n.getParent())
+            path = n[SourceIds::label].toString() + "/" + path;
+        return path;
+    }
+
+    ValueTree findPackByIdentity (const ValueTree& branch, const String& identity)
+    {
+        for (const auto& child : branch)
+        {
+            if (packIdentity (child) == identity)
+                return child;
+            if (auto found = findPackByIdentity (child, identity); found.isValid())
+                return found;
+        }
+        return {};
+    }
 }
 
 //==============================================================================
 void DataPage::sendDataToDevice (std::unique_ptr<DeviceData> data, bool wholeImage)
 {
+    // A send of earlier staged data that still runs keeps its own share of it.
     stagedData = std::move (data);
     if (stagedData != nullptr && dataSet != nullptr && dataSet->getWorking() != nullptr)
         invokeCommand (wholeImage ? AppCommand::restoreToDevice : AppCommand::sendDirectToDevice);
@@ -228,7 +253,8 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
         case DeviceCommand::writeSetup:
         case DeviceCommand::writeSetupFrom:
         {
-            auto* payload = command.data;
+            // What the command sent: its own data, whatever became of the source meanwhile.
+            auto* payload = command.data.get();
             if (payload == nullptr || working == nullptr || live == nullptr)
                 break;
 
@@ -240,20 +266,27 @@ void DataPage::handleCommandDone (const DeviceCommandMessage& command)
             {
                 if (slot < 0 || slot >= payload->getNumSlots() || slot >= live->getNumSlots())
                     continue;
-                live->copyPresetFrom (slot, *payload);
+                {
+                    // The next command in the queue may already read the unit's data.
+                    const ScopedLock dl (DeviceObject::getUnitDataLock());
+                    live->copyPresetFrom (slot, *payload);
+                }
                 presetTransferred (slot, true);
             }
 
             if (command.code != DeviceCommand::writePresetsFrom && payload->getSetup().isComplete())
             {
                 const SetupData setup (payload->getSetup());
-                live->setSetup (setup, false);
+                {
+                    const ScopedLock dl (DeviceObject::getUnitDataLock());
+                    live->setSetup (setup, false);
+                }
                 if (working->setSetup (setup, false))
                     working->getSetup().setModified (false);
             }
             // Only what was written loses its mark: every other unsent edit keeps it.
             working->clearModifiedFlags (true);
-            if (payload == stagedData.get())
+            if (command.data == stagedData)
                 stagedData.reset();
             break;
         }
@@ -413,14 +446,41 @@ void DataPage::attachDevice (std::unique_ptr<DeviceData> working)
 
 void DataPage::refreshCloudPacks (juce::uint8 productId)
 {
-    auto* live = dataSet != nullptr ? dataSet->getDevice() : nullptr;
-    if (live == nullptr || cloudSource == nullptr || cloudSource->getProductId() != productId)
+    // A synchronisation that brought no pack leaves the page as it is.
+    if (dataSet == nullptr || cloudSource == nullptr || cloudSource->getProductId() != productId
+        || cloudSource->isCurrent())
         return;
 
-    cloudSource = std::make_unique<CloudPackList> (productId, live->getFormat(), live->getVersion());
-    refreshSourceNode (SourceCategories::cloud);
-    browser.setRoot (this, sourcesRoot);
+    const auto cloud = cloudSource->getNode();
+    const auto selected = browser.getSelectedNodes();
+    const bool inPacks = ! selected.isEmpty() && (selected.getFirst() == cloud || selected.getFirst().isAChildOf (cloud));
+    // The pack shown leaves its preset selection and scroll position on its node, to hand on.
+    if (inPacks)
+        workspace->showView (DataViewPanel::emptyView, {});
+
+    cloudSource->reload();
+    if (! inPacks)
+        return;
+
+    // The user stays on the same packs where they are still listed.
+    Array<ValueTree> again;
+    for (auto& old : selected)
+    {
+        auto now = old;
+        if (! old.isAChildOf (sourcesRoot))
+        {
+            const auto identity = packIdentity (old);
+            now = identity.isNotEmpty() ? findPackByIdentity (cloud, identity) : ValueTree();
+            for (auto& id : { SourceIds::selectionList, SourceIds::viewportOffset })
+                if (now.isValid() && old.hasProperty (id))
+                    now.setProperty (id, old[id], nullptr);
+        }
+        if (now.isValid())
+            again.add (now);
+    }
+    browser.selectSources (again);
     ensureSourceSelected();
+    sourceSelectionChanged();
 }
 
 void DataPage::releaseDevice (bool storeSnapshots, bool skipArchiveIndex)

@@ -35,8 +35,9 @@ public:
     // The grid's selected slots when the grid shows the selected working data; else empty.
     virtual juce::Array<int> getSelectedSlots() const = 0;
 
-    // Data staged for a send to the unit (an import, or a restore image); null when none.
-    virtual DeviceData* getStagedData() const = 0;
+    // Data staged for a send to the unit (an import, or a restore image); null when none. The
+    // command that sends it shares it, so that the page may drop or replace it meanwhile.
+    virtual std::shared_ptr<const DeviceData> getStagedData() const = 0;
 
     // The connected product's local backups; null when no unit is attached.
     virtual LocalArchiveManager* getArchiveManager() const = 0;

@@ -523,10 +523,13 @@ void LarkspireContentComponent::applyChanges()
         return;
 
     juce::Array<int> toDelete, toWrite;
-    working->collectPresetChanges (*unit, toDelete, toWrite);
-
-    for (auto slot : toWrite)
-        unit->copyPresetFrom (slot, *working);
+    {
+        // The device thread fills and reads the unit's data under this lock.
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
+        working->collectPresetChanges (*unit, toDelete, toWrite);
+        for (auto slot : toWrite)
+            unit->copyPresetFrom (slot, *working);
+    }
 
     const int total = toWrite.size() + 2 * toDelete.size();
     if (total == 0)
@@ -575,8 +578,14 @@ void LarkspireContentComponent::restoreSetup()
     if (! confirmSendSetup (fromAnotherSource, sourceName))
         return;
 
+    // The command sends a setup of its own: the source may change or go while it runs.
+    std::shared_ptr<const DeviceData> setup;
+    {
+        const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
+        setup = data->createCopy ({}, true, false);
+    }
     busyStart (0, false);
-    postCommand (DeviceCommandMessage (DeviceCommand::writeSetupFrom, data, {}));
+    postCommand (DeviceCommandMessage (DeviceCommand::writeSetupFrom, std::move (setup), {}));
 }
 
 void LarkspireContentComponent::sendDirectToDevice()
@@ -584,7 +593,7 @@ void LarkspireContentComponent::sendDirectToDevice()
     if (! isUnitConnected() || dataPage == nullptr)
         return;
 
-    if (auto* staged = dataPage->getStagedData())
+    if (auto staged = dataPage->getStagedData())
     {
         busyStart ((staged->getSetup().isComplete() ? 1 : 0) + staged->countPresets(), true);
         postCommand (DeviceCommandMessage (DeviceCommand::writeWholeData, staged, {}));
@@ -596,8 +605,10 @@ void LarkspireContentComponent::sendDirectToDevice()
     if (slots.isEmpty() || data == nullptr)
         return;
 
+    // A copy of the selected presets: a synchronisation may list the packs anew while they go out.
     busyStart (slots.size(), true);
-    postCommand (DeviceCommandMessage (DeviceCommand::writePresetsFrom, data, slots));
+    postCommand (DeviceCommandMessage (DeviceCommand::writePresetsFrom,
+                                       std::shared_ptr<const DeviceData> (data->createCopy (slots, false, false)), slots));
 }
 
 void LarkspireContentComponent::restoreToDevice()
@@ -606,7 +617,7 @@ void LarkspireContentComponent::restoreToDevice()
         return;
 
     auto* working = dataPage->getDataSet()->getWorking();
-    auto* image = dataPage->getStagedData();
+    auto image = dataPage->getStagedData();
     if (working == nullptr || image == nullptr)
         return;
 

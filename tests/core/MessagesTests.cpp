@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include "core/ChangeInfo.h"
 #include "core/InfoCodes.h"
+#include "model/DeviceData.h"
 
 TEST (Messages, CommandCopiesShareThePayload)
 {
@@ -51,7 +52,8 @@ TEST (Messages, SelfAssignmentKeepsEverything)
 
 TEST (Messages, InfoCopiesCarryEveryFieldAndTheCommand)
 {
-    DeviceCommandMessage cmd (DeviceCommand::writePresetsFrom, reinterpret_cast<DeviceData*> (0x1234), { 7 });
+    const std::shared_ptr<const DeviceData> data (new DeviceData (VersionNumber(), DeviceDataFormat(), nullptr));
+    DeviceCommandMessage cmd (DeviceCommand::writePresetsFrom, data, { 7 });
     DeviceInfoMessage done (InfoCode::commandDone, cmd);
     EXPECT_EQ (done.p1, 0);
     EXPECT_EQ (done.p2, 0);
@@ -65,7 +67,7 @@ TEST (Messages, InfoCopiesCarryEveryFieldAndTheCommand)
     EXPECT_EQ (copy.p2, 10);
     EXPECT_EQ (copy.text, "Choir Lead");
     EXPECT_EQ (copy.command.code, DeviceCommand::writePresetsFrom);
-    EXPECT_EQ (copy.command.data, reinterpret_cast<DeviceData*> (0x1234));
+    EXPECT_EQ (copy.command.data, data);
     EXPECT_EQ (copy.command.presetIndices, juce::Array<int> ({ 7 }));
 }
 

@@ -318,7 +318,7 @@ TEST (DeviceTransfer, WritingPresetsWithTheUnitsStatuses)
         p->setStepData (0, values);
     }
 
-    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, &source, { 10, 11, 12, 13 })),
+    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, source.createFullCopy (false), { 10, 11, 12, 13 })),
                InfoCode::commandDone);
 
     for (int n : { 10, 11, 12 })
@@ -345,7 +345,7 @@ TEST (DeviceTransfer, WritingPresetsWithTheUnitsStatuses)
     c.unit->clearLog();
     c.w.recorder.clear();
     c.setFaults ([] (SimulatedUnit::Faults& f) { f.writeStatus.clear(); f.writeStatus[11] = 3; });
-    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, &source, { 10, 11, 12 })),
+    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, source.createFullCopy (false), { 10, 11, 12 })),
                InfoCode::commandFailed);
     EXPECT_EQ (c.w.device()->getErrorCode(), 0xA00008);
     EXPECT_EQ (requested (*c.unit, 0x20), (std::vector<int> { 10, 11 }));
@@ -356,7 +356,7 @@ TEST (DeviceTransfer, WritingPresetsWithTheUnitsStatuses)
     c.w.manager().resetCurrentDevice();
     c.unit->clearLog();
     c.setFaults ([] (SimulatedUnit::Faults& f) { f.writeStatus.clear(); f.writeStatus[10] = 6; });
-    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, &source, { 10 })), InfoCode::commandFailed);
+    ASSERT_EQ (c.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, source.createFullCopy (false), { 10 })), InfoCode::commandFailed);
     EXPECT_EQ (c.w.device()->getErrorCode(), 0xA00007);
     EXPECT_EQ (requested (*c.unit, 0x20), std::vector<int> (10, 10));
 }
@@ -372,14 +372,14 @@ TEST (DeviceTransfer, SetupWritesAreSpacedAndWholeDataWritesBoth)
     w.recorder.clear();
 
     auto& own = *w.device()->getDeviceData();
-    auto copy = own.createFullCopy (true);
+    std::shared_ptr<DeviceData> copy = own.createFullCopy (true);
     juce::Array<int> setupValues;
     for (int i = 0; i < 3 * 12; ++i)
         setupValues.add (-i * 333);
     ASSERT_TRUE (copy->getSetup().setData (setupValues));
     ASSERT_TRUE (copy->getSetup().isComplete());
 
-    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, copy.get(), {})), InfoCode::commandDone);
+    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, copy, {})), InfoCode::commandDone);
     const auto packets = unit->getReceived (0x13);
     ASSERT_EQ (packets.size(), 3u);
     for (size_t i = 1; i < packets.size(); ++i)
@@ -390,8 +390,8 @@ TEST (DeviceTransfer, SetupWritesAreSpacedAndWholeDataWritesBoth)
 
     // A setup that is not complete only finishes.
     unit->clearLog();
-    auto empty = own.createCopy ({}, false, true);
-    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, empty.get(), {})), InfoCode::commandDone);
+    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, own.createCopy ({}, false, true), {})),
+               InfoCode::commandDone);
     EXPECT_TRUE (unit->getLog().empty());
 
     // The whole data: every preset, then the setup.
@@ -400,7 +400,7 @@ TEST (DeviceTransfer, SetupWritesAreSpacedAndWholeDataWritesBoth)
     ASSERT_FALSE (copy->getPresetIndices().isEmpty());
     setupValues.set (0, 4242);
     copy->getSetup().setData (setupValues);
-    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeWholeData, copy.get(), {})), InfoCode::commandDone);
+    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeWholeData, copy, {})), InfoCode::commandDone);
     EXPECT_EQ (unit->getPresetNumbers(), copy->getPresetIndices());
     EXPECT_EQ (unit->getSetup().front(), 4242);
     EXPECT_EQ (unit->getLog().back().command(), 0x13);
@@ -410,7 +410,7 @@ TEST (DeviceTransfer, SetupWritesAreSpacedAndWholeDataWritesBoth)
     f.setupWriteStatus = 5;
     unit->setFaults (f);
     unit->clearLog();
-    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, copy.get(), {})), InfoCode::commandFailed);
+    ASSERT_EQ (w.run (DeviceCommandMessage (DeviceCommand::writeSetupFrom, copy, {})), InfoCode::commandFailed);
     EXPECT_EQ (w.device()->getErrorCode(), 0xA00002);
     EXPECT_EQ (unit->countReceived (0x13), 30);
 }

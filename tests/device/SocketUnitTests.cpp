@@ -191,7 +191,7 @@ TEST (SocketUnit, PresetsAndTheSetupAreReadAndWritten)
             values.add (n * 1000 - i * 7);
         p->setStepData (0, values);
     }
-    ASSERT_EQ (c.s.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, &source, { 10, 11 })),
+    ASSERT_EQ (c.s.w.run (DeviceCommandMessage (DeviceCommand::writePresetsFrom, source.createFullCopy (false), { 10, 11 })),
                InfoCode::commandDone);
     for (int n : { 10, 11 })
     {

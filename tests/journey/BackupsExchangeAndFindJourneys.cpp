@@ -284,10 +284,10 @@ TEST_F (Journey, ExportAndImport)
 
 // Find Preset: the user opens it from the toolbar, types a query and picks a hit from a
 // preset pack with a double click: the browser shows the pack, and the grid and the details
-// show the preset selected.
+// show the preset selected. "Send Selected" puts that preset on the unit.
 TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
 {
-    startWithMerle();
+    auto& unit = startWithMerle();
     showPresets();
 
     clickToolbarItem ("Find Preset");
@@ -300,6 +300,15 @@ TEST_F (Journey, FindPresetShowsTheHitSelectedInItsSource)
     waitForWindowGone ("Find Preset");
     waitForText (nameField(), "Dry Lead");
     waitForText (Area (workspace().getX(), workspace().getY() - 18, 400, 18), "Studio Voices");
+
+    step ("send the preset found to the unit");
+    clickToolbarItem ("Send Selected");
+    waitFor ([&]
+             {
+                 const auto numbers = unit.getPresetNumbers();
+                 return std::any_of (numbers.begin(), numbers.end(), [&] (int n) { return unit.getPreset (n).name == "Dry Lead"; });
+             }, "Dry Lead on the unit");
+    waitForEnabled ("Get Data");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0);
 }

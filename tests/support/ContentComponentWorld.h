@@ -50,7 +50,7 @@ namespace testing_support
         juce::ValueTree getSelectedSource() const override { return selectedSource; }
         DeviceData* getSelectedDataSet() const override { return selectedData; }
         juce::Array<int> getSelectedSlots() const override { return selectedSlots; }
-        DeviceData* getStagedData() const override { return staged.get(); }
+        std::shared_ptr<const DeviceData> getStagedData() const override { return staged; }
         LocalArchiveManager* getArchiveManager() const override { return archive; }
         void discardUnsentEdits() override { ++discards; }
         void changeInfoCallback (const ChangeInfo& info) override { ChangeRecorder::changeInfoCallback (info); }
@@ -60,7 +60,7 @@ namespace testing_support
         juce::ValueTree selectedSource;
         DeviceData* selectedData = nullptr;
         juce::Array<int> selectedSlots;
-        std::unique_ptr<DeviceData> staged;
+        std::shared_ptr<const DeviceData> staged;
         LocalArchiveManager* archive = nullptr;
         int discards = 0;
     };

@@ -89,14 +89,24 @@ void SourceDataBrowser::setRoot (DataPageEditOperations* newPage, const juce::Va
 
 bool SourceDataBrowser::selectSource (const juce::ValueTree& node)
 {
-    if (rootItem == nullptr || ! node.isValid())
-        return false;
-    auto* item = rootItem->findItemFor (node);
-    if (item == nullptr || item == rootItem.get())
-        return false;
-    item->setSelected (true, true);
-    treeView.scrollToKeepItemVisible (item);
-    return item->isSelected();
+    return selectSources ({ node });
+}
+
+bool SourceDataBrowser::selectSources (const juce::Array<juce::ValueTree>& nodes)
+{
+    SourceTreeItem* first = nullptr;
+    for (auto& node : nodes)
+    {
+        auto* item = rootItem != nullptr && node.isValid() ? rootItem->findItemFor (node) : nullptr;
+        if (item == nullptr || item == rootItem.get())
+            continue;
+        item->setSelected (true, first == nullptr);
+        if (first == nullptr && item->isSelected())
+            first = item;
+    }
+    if (first != nullptr)
+        treeView.scrollToKeepItemVisible (first);
+    return first != nullptr;
 }
 
 juce::Array<juce::ValueTree> SourceDataBrowser::getSelectedNodes() const

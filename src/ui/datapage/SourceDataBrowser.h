@@ -30,6 +30,8 @@ public:
 
     // Selects the item of a node alone; false when the node is not in the tree.
     bool selectSource (const juce::ValueTree& node);
+    // Selects the items of the nodes that are in the tree, and only those; false when none is.
+    bool selectSources (const juce::Array<juce::ValueTree>& nodes);
     juce::Array<juce::ValueTree> getSelectedNodes() const;
     // The selected sources' working copies in one: a full copy of the first, the others
     // merged in. Null when none has a working copy. The caller owns it.

@@ -10,6 +10,7 @@
 #include "ui/ToolbarButtonEx.h"
 #include "ui/dialogs/ExportContent.h"
 #include "ui/dialogs/SearchDialog.h"
+#include "support/ArchiveFixtures.h"
 #include "support/ContentComponentWorld.h"
 #include "ui/datapage/DataPageWorld.h"
 
@@ -38,6 +39,35 @@ namespace
             out.add (data.hasPreset (s) ? data.getPreset (s)->getName() : juce::String ("<empty>"));
         return out;
     }
+
+    // The product's sample preset packs, where the content download puts them.
+    juce::File unpackSamplePacks()
+    {
+        const juce::File packs (AppPaths::getPacksFolder (DeviceWorld::merle));
+        const bool ok = juce::ZipFile (ContentWorld::sampleContent().getChildFile ("Merle/merle_packs.zip"))
+                            .uncompressTo (packs).wasOk();
+        return ok ? packs : juce::File();
+    }
+
+    juce::Array<juce::ValueTree> cloudPacks (const DataPage& page)
+    {
+        juce::Array<juce::ValueTree> packs;
+        collectSourceDataNodes (findSourceNodeByCategory (page.getSourcesRoot(), SourceCategories::cloud), packs);
+        return packs;
+    }
+
+    // A pack of its own (a new uuid) in a new folder of the packs, as a later download brings it.
+    bool addPack (const juce::File& packs, const DeviceData& data, const juce::String& title)
+    {
+        const auto folder = packs.getChildFile (title);
+        return folder.createDirectory() && writeArchiveItem (folder, "pack", data, title).existsAsFile();
+    }
+
+    // The end of the product's synchronisation, as the content thread tells the program.
+    void endProductSync (PageWorld& s)
+    {
+        s.w.deliver (DeviceInfoMessage (InfoCode::productSyncSucceeded, DeviceWorld::merle, 0, {}));
+    }
 }
 
 TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete)
@@ -52,10 +82,7 @@ TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete
 
     {
         PageWorld s;
-        // The product's sample preset packs, where the content download puts them.
-        const juce::File packsFolder (AppPaths::getPacksFolder (DeviceWorld::merle));
-        ASSERT_TRUE (juce::ZipFile (ContentWorld::sampleContent().getChildFile ("Merle/merle_packs.zip"))
-                         .uncompressTo (packsFolder).wasOk());
+        ASSERT_TRUE (unpackSamplePacks().isDirectory());
         ASSERT_TRUE (s.connect());
         ASSERT_TRUE (s.waitForSynced());
         auto& grid = s.page->getWorkspace().getGrid();
@@ -63,8 +90,7 @@ TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete
         ASSERT_TRUE (grid.keyPressed (ctrl ('c')));
 
         // A preset pack of the cloud is read-only: nothing is cut from it or pasted into it.
-        juce::Array<juce::ValueTree> packs;
-        collectSourceDataNodes (findSourceNodeByCategory (s.page->getSourcesRoot(), SourceCategories::cloud), packs);
+        const auto packs = cloudPacks (*s.page);
         ASSERT_FALSE (packs.isEmpty());
         auto pack = packs.getFirst();
         auto* packData = getSourceNodeWorkingData (pack);
@@ -108,6 +134,68 @@ TEST (DataPage, CutPasteAndDeleteKeepOutOfReadOnlyDataAndOfAUnitThatCannotDelete
     EXPECT_TRUE (s.working()->hasPreset (2));
     EXPECT_EQ (grid.getClipboard(), nullptr);
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
+}
+
+// The ends of the product's synchronisation, while a pack is shown and while it is sent.
+TEST (DataPage, AProductSyncKeepsTheShownPackAndWhatItSendsReachesTheUnitWhole)
+{
+    PageWorld s;
+    const auto packsFolder = unpackSamplePacks();
+    ASSERT_TRUE (s.connect());
+    ASSERT_TRUE (s.waitForSynced());
+    juce::Array<int> slots;
+    juce::StringArray names;
+    juce::String title;
+    juce::WeakReference<DeviceData> shown;
+    {
+        const auto pack = cloudPacks (*s.page)[1];
+        shown = getSourceNodeWorkingData (pack);
+        ASSERT_NE (shown.get(), nullptr);
+        slots = shown->getPresetIndices();
+        names = presetNames (*shown, slots);
+        title = getSourceNodeArchive (pack)->getTitle();
+        ASSERT_GE (slots.size(), 2);
+        ASSERT_NE (s.unit->getPreset (slots[1]).name, names[1]);
+        ASSERT_TRUE (s.page->selectSourceInBrowser (pack));
+        s.page->selectSlots (pack, slots);
+
+        // Nothing changed: the very pack stays selected and shown, its presets still selected.
+        endProductSync (s);
+        EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { pack });
+        EXPECT_EQ (s.page->getSelectedSource(), pack);
+        EXPECT_EQ (s.page->getSelectedSlots(), slots);
+        ASSERT_TRUE (addPack (packsFolder, *shown, "Late Voices"));
+    }
+
+    // "Send Selected" to a slow unit; while the first preset waits for its answer the
+    // synchronisation ends with the new pack: the packs are listed anew, and the shown pack's
+    // data goes with the old list.
+    auto faults = s.unit->getFaults();
+    faults.replyDelayMs = 300;
+    s.unit->setFaults (faults);
+    s.unit->clearLog();
+    const auto before = s.w.countEndings();
+    s.click (DataToolbarItemFactory::sendSelectedItem);
+    ASSERT_TRUE (pumpUntil ([&] { return s.unit->countReceived (0x20) >= 1; }, 60000));
+    endProductSync (s);
+    juce::StringArray titles;
+    for (auto& node : cloudPacks (*s.page))
+        titles.add (getSourceNodeArchive (node)->getTitle());
+    EXPECT_EQ (titles.size(), 3);
+    EXPECT_TRUE (titles.contains ("Late Voices"));
+    EXPECT_TRUE (pumpUntil ([&] { return shown.get() == nullptr; }));
+
+    EXPECT_EQ (s.w.waitForEnding (before).code, InfoCode::commandDone);
+    EXPECT_EQ (s.presetsWritten(), slots);
+    for (int i = 0; i < slots.size(); ++i)
+        EXPECT_EQ (s.unit->getPreset (slots[i]).name, names[i]) << slots[i];
+
+    // The user is still on the same pack, with the same presets selected.
+    const auto now = s.page->getSelectedSource();
+    ASSERT_NE (getSourceNodeArchive (now), nullptr);
+    EXPECT_EQ (getSourceNodeArchive (now)->getTitle(), title);
+    EXPECT_EQ (s.page->getBrowser().getSelectedNodes(), juce::Array<juce::ValueTree> { now });
+    EXPECT_EQ (s.page->getSelectedSlots(), slots);
 }
 
 TEST (DataPage, BackupsAppearInTheBrowserAndToolbarItemsFollowTheSelection)
