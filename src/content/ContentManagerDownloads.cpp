@@ -5,6 +5,7 @@
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
 #include "core/ThreadExit.h"
+#include "model/FirmwareImage.h"
 
 // Bringing a product's content up to date from the web: its capability content and variant
 // pictures when it is prepared; its firmware list and images, conversion rules and scripts
@@ -208,19 +209,10 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
 
 bool ContentManager::downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread)
 {
-    const juce::File file (entry.getImageFile());
-    const bool valid = file.existsAsFile() && file.getSize() > 0 && ContentFiles::startsWithSysEx (file);
-    if (valid)
-        return true;   // not forced: a good image is kept; a damaged one is fetched again
-
-    juce::MemoryBlock data;
-    if (! readWebStreamToMemory (entry.getLink(), data, &bytesFetched, thread) || data.isEmpty())
-        return false;
-
-    if (static_cast<const juce::uint8*> (data.getData())[0] != 0xF0)
-        return false;   // not a SysEx image: the old file (if any) stays
-
-    return replaceFileWithData (file, data.getData(), data.getSize());
+    // Kept only when whole, by the test the update makes: a piece (of a connection closed early,
+    // say) never takes the image's place, and the old file, if any, stays.
+    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread,
+                           [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); });
 }
 
 void ContentManager::markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry)
@@ -268,6 +260,10 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
             default:
                 break;
         }
+
+        // Not forced: a whole image is kept; any other is fetched again.
+        if (entry.isUsable())
+            continue;
 
         if (! downloadFirmwareImage (entry, thread))
         {
