@@ -180,11 +180,9 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
     if (! online.load())
         return false;
 
+    // The images tell of themselves again only when one is really fetched.
     if (imagesDue && ! thread->threadShouldExit())
-    {
-        postContentStatusText (name + ": firmware update files");
         result = downloadFirmwareImages (productId, thread) && result;
-    }
 
     if (getContentAddress (productId, ContentType::presetPacks, 0).isNotEmpty())
     {
@@ -231,11 +229,12 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
         return false;
 
     juce::Array<FirmwareUpdateElement> list;
-    if (! copyFromRecord (productId, &ProductInfo::firmwareList, list))
+    juce::String name;
+    if (! copyFromRecord (productId, &ProductInfo::firmwareList, list) || ! copyFromRecord (productId, &ProductInfo::name, name))
         return false;
 
     const bool developer = appIsDeveloper();
-    bool result = true;
+    bool result = true, told = false;
 
     for (auto& entry : list)
     {
@@ -264,6 +263,12 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
         // Not forced: a whole image is kept; any other is fetched again.
         if (entry.isUsable())
             continue;
+
+        if (! told)
+        {
+            postContentStatusText (name + ": firmware update files");
+            told = true;
+        }
 
         if (! downloadFirmwareImage (entry, thread))
         {

@@ -354,6 +354,16 @@ TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
     ContentWorld w;
     completeFirstRun (w);
 
+    // Each step tells of itself once, in order, when no image is fetched.
+    auto statusTexts = [&w]
+    {
+        juce::StringArray texts;
+        for (auto& e : w.host.eventsWithCode (InfoCode::contentStatusText))
+            texts.add (e.text);
+        return texts;
+    };
+    const juce::StringArray eachOnce { "Merle: firmware update files", "Merle: conversion rules", "Merle: preset packs" };
+
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-fw-7", "merle-fw-8");
     w.server.failWith (firmwareListPath, 503);
     {
@@ -363,16 +373,31 @@ TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
         EXPECT_FALSE (syncAndWait (w, cm, merle));
         // The stored list still serves.
         EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 140, 120, 100 }));
+        EXPECT_EQ (statusTexts(), eachOnce);
     }
 
     w.host.clearEvents();
     w.server.clearBehaviour (firmwareListPath);
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-rules-2", "merle-rules-3");
     w.server.failWith (rulesPath, 404);
+    {
+        ContentManager cm;
+        awaitDescriptor (cm);
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        EXPECT_FALSE (syncAndWait (w, cm, merle));
+    }
+
+    // A new list without any image.
+    w.host.clearEvents();
+    w.server.clearBehaviour (rulesPath);
+    editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-fw-8", "merle-fw-9");
+    w.server.reply (firmwareListPath, 200, "<FIRMWARE><firmwareKey>merle-fw-9</firmwareKey></FIRMWARE>");
     ContentManager cm;
     awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
-    EXPECT_FALSE (syncAndWait (w, cm, merle));
+    EXPECT_TRUE (syncAndWait (w, cm, merle));
+    EXPECT_TRUE (cm.getFirmwareList (merle).isEmpty());
+    EXPECT_EQ (statusTexts(), eachOnce);
 }
 
 TEST (ProductContent, RuleListsAreParsedStrictly)
