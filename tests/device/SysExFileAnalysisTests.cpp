@@ -14,15 +14,6 @@ namespace
         writeFile (file, bytes);
         return identifySysExFile (file, productId, number);
     }
-
-    Bytes block (int length, juce::uint8 fill)
-    {
-        Bytes b { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x60, 0x30 };
-        while ((int) b.size() < length - 1)
-            b.push_back (fill);
-        b.push_back (0xF7);
-        return b;
-    }
 }
 
 TEST (SysExFileAnalysis, IdentifyFiles)
@@ -65,7 +56,7 @@ TEST (SysExFileAnalysis, FirmwareImageHeader)
     TempFolder folder;
     const auto image = folder.child ("image.syx");
     Bytes bytes = bytesOf (buildAcknowledgeMessage());
-    append (bytes, block (40, 0x11));
+    append (bytes, firmwareBlock (40, 0x11));
     writeFile (image, bytes);
     DeviceQuery query (0x21);
     EXPECT_EQ (checkFirmwareImageHeader (query, image, smallFormat(), nullptr), 8u);

@@ -6,18 +6,6 @@
 
 using namespace testing_support;
 
-namespace
-{
-    Bytes block (int length, juce::uint8 fill)
-    {
-        Bytes b { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x60, 0x30 };
-        while ((int) b.size() < length - 1)
-            b.push_back (fill);
-        b.push_back (0xF7);
-        return b;
-    }
-}
-
 TEST (FirmwareImage, OnlyAWholeImageReads)
 {
     TempFolder folder;
@@ -25,7 +13,7 @@ TEST (FirmwareImage, OnlyAWholeImageReads)
     juce::OwnedArray<juce::MidiMessage> messages;
 
     Bytes bytes = bytesOf (buildAcknowledgeMessage());
-    const auto first = block (300, 0x21), second = block (16383, 0x42);
+    const auto first = firmwareBlock (300, 0x21), second = firmwareBlock (16383, 0x42);
     append (bytes, first);
     append (bytes, second);
     writeFile (image, bytes);
@@ -39,11 +27,11 @@ TEST (FirmwareImage, OnlyAWholeImageReads)
     // Many times the reader's buffer: whole, and cut anywhere inside a block.
     Bytes large = bytesOf (buildAcknowledgeMessage());
     for (int i = 0; i < 40; ++i)
-        append (large, block (9000 + i * 150, (juce::uint8) (i + 1)));
+        append (large, firmwareBlock (9000 + i * 150, (juce::uint8) (i + 1)));
     writeFile (image, large);
     ASSERT_TRUE (FirmwareImage::read (image, &messages));
     EXPECT_EQ (messages.size(), 41);
-    EXPECT_EQ (bytesOf (*messages[40]), block (9000 + 39 * 150, 40));
+    EXPECT_EQ (bytesOf (*messages[40]), firmwareBlock (9000 + 39 * 150, 40));
     EXPECT_TRUE (FirmwareImage::isWhole (image));
     writeFile (image, Bytes (large.begin(), large.begin() + (long) large.size() / 2));
     EXPECT_FALSE (FirmwareImage::read (image, &messages));
@@ -60,7 +48,7 @@ TEST (FirmwareImage, OnlyAWholeImageReads)
 
     // A block longer than its 14-bit length can say is refused, as is anything unframed.
     auto tooLong = bytesOf (buildAcknowledgeMessage());
-    append (tooLong, block (16384, 0x42));
+    append (tooLong, firmwareBlock (16384, 0x42));
     writeFile (image, tooLong);
     EXPECT_FALSE (FirmwareImage::read (image, &messages));
 
