@@ -28,10 +28,4 @@ namespace ContentFiles
         const juce::File f (path);
         return f.existsAsFile() && f.getSize() > 0;
     }
-
-    bool startsWithSysEx (const juce::File& file)
-    {
-        juce::FileInputStream in (file);
-        return in.openedOk() && in.getTotalLength() > 0 && (juce::uint8) in.readByte() == 0xF0;
-    }
 }

@@ -15,7 +15,4 @@ namespace ContentFiles
 
     // An absolute path to a file that holds at least one byte.
     bool isNonEmptyFile (const juce::String& path);
-
-    // A file whose first byte opens a SysEx message (F0), as a firmware image does.
-    bool startsWithSysEx (const juce::File& file);
 }

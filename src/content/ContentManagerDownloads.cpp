@@ -5,6 +5,7 @@
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
 #include "core/ThreadExit.h"
+#include "model/FirmwareImage.h"
 
 // Bringing a product's content up to date from the web: its capability content and variant
 // pictures when it is prepared; its firmware list and images, conversion rules and scripts
@@ -179,11 +180,9 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
     if (! online.load())
         return false;
 
+    // The images tell of themselves again only when one is really fetched.
     if (imagesDue && ! thread->threadShouldExit())
-    {
-        postContentStatusText (name + ": firmware update files");
         result = downloadFirmwareImages (productId, thread) && result;
-    }
 
     if (getContentAddress (productId, ContentType::presetPacks, 0).isNotEmpty())
     {
@@ -208,19 +207,10 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
 
 bool ContentManager::downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread)
 {
-    const juce::File file (entry.getImageFile());
-    const bool valid = file.existsAsFile() && file.getSize() > 0 && ContentFiles::startsWithSysEx (file);
-    if (valid)
-        return true;   // not forced: a good image is kept; a damaged one is fetched again
-
-    juce::MemoryBlock data;
-    if (! readWebStreamToMemory (entry.getLink(), data, &bytesFetched, thread) || data.isEmpty())
-        return false;
-
-    if (static_cast<const juce::uint8*> (data.getData())[0] != 0xF0)
-        return false;   // not a SysEx image: the old file (if any) stays
-
-    return replaceFileWithData (file, data.getData(), data.getSize());
+    // Kept only when whole, by the test the update makes: a piece (of a connection closed early,
+    // say) never takes the image's place, and the old file, if any, stays.
+    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread,
+                           [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); });
 }
 
 void ContentManager::markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry)
@@ -239,11 +229,12 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
         return false;
 
     juce::Array<FirmwareUpdateElement> list;
-    if (! copyFromRecord (productId, &ProductInfo::firmwareList, list))
+    juce::String name;
+    if (! copyFromRecord (productId, &ProductInfo::firmwareList, list) || ! copyFromRecord (productId, &ProductInfo::name, name))
         return false;
 
     const bool developer = appIsDeveloper();
-    bool result = true;
+    bool result = true, told = false;
 
     for (auto& entry : list)
     {
@@ -267,6 +258,16 @@ bool ContentManager::downloadFirmwareImages (juce::uint8 productId, juce::Thread
 
             default:
                 break;
+        }
+
+        // Not forced: a whole image is kept; any other is fetched again.
+        if (entry.isUsable())
+            continue;
+
+        if (! told)
+        {
+            postContentStatusText (name + ": firmware update files");
+            told = true;
         }
 
         if (! downloadFirmwareImage (entry, thread))

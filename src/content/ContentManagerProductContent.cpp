@@ -122,7 +122,8 @@ bool ContentManager::areContentFilesPresent (juce::uint8 productId, int type)
                 if (e.getStatus() == FirmwareUpdateElement::statusExpired
                     || e.getStatus() == FirmwareUpdateElement::statusRevoked)
                     continue;
-                if (! ContentFiles::isNonEmptyFile (e.getImageFile()) || ! ContentFiles::startsWithSysEx (juce::File (e.getImageFile())))
+                // An image that is not whole counts as missing.
+                if (! e.isUsable())
                     return false;
             }
             return true;

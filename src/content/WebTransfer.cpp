@@ -32,6 +32,13 @@ namespace
         return deadline > 0 && now() >= deadline;
     }
 
+    // A body read into memory gets room for its declared length up front (within reason).
+    void reserve (juce::OutputStream& sink, juce::int64 declared)
+    {
+        if (auto* memory = dynamic_cast<juce::MemoryOutputStream*> (&sink); memory != nullptr && declared > 0)
+            memory->preallocate ((size_t) juce::jmin (declared, maximumReservation));
+    }
+
     // The helpers still running, and the signal that one has ended. Never destroyed: helpers
     // that their callers gave up may run on while the program ends.
     struct Helpers
@@ -81,29 +88,39 @@ namespace
     }
 
     // A web transfer runs on a helper thread of its own, which owns the stream from its opening to
-    // its end. The thread that asked for it waits for its end, for its own exit request, or until
-    // the transfer is past its deadline or below its pace; then it gives the transfer up and goes
-    // at once. A stream cannot be closed without waiting for its name lookup (libcurl's cleanup
+    // its end and hands the body to the caller's sink piece by piece. The thread that asked for it
+    // waits for its end, for its own exit request, or until the transfer is past its deadline or
+    // below its pace; then it gives the transfer up and goes at once. A stream cannot be closed without waiting for its name lookup (libcurl's cleanup
     // joins its resolver thread, which sits in getaddrinfo for as long as the name server stays
     // silent), so no thread that others join may own or cancel one, and no stream is handed out:
     // a given-up stream is cancelled by another helper, which closes its connection at once and
-    // ends the transfer helper's blocking read. The helper reaches the caller's byte counter only
-    // while the caller still waits.
+    // ends the transfer helper's blocking read. The helper reaches the caller's byte counter and
+    // sink only while the caller still waits.
     class WebJob
     {
     public:
-        explicit WebJob (ByteCounter* c) : counter (c), paceMarkMs (now()) {}
+        WebJob (ByteCounter* c, juce::OutputStream& s) : counter (c), sink (s), paceMarkMs (now()) {}
 
         // Runs `transfer` on a helper and waits for it as above. True when the transfer succeeded.
         static bool run (const std::shared_ptr<WebJob>& job, juce::Thread* thread,
                          std::function<bool (WebJob&)> transfer, TransferDeadline deadline);
 
-        // Adds bytes read to the caller's counter and to the transfer's pace; false once the
-        // caller has gone.
-        bool addBytes (int n)
+        // The answer declares this length (-1 when none); false once the caller has gone.
+        bool expect (juce::int64 declared)
         {
             const juce::ScopedLock sl (lock);
             if (abandoned)
+                return false;
+            reserve (sink, declared);
+            return true;
+        }
+
+        // Hands a piece of the body to the caller's sink and counts it in the caller's counter and
+        // in the transfer's pace; false once the caller has gone or the sink fails.
+        bool take (const char* bytes, int n)
+        {
+            const juce::ScopedLock sl (lock);
+            if (abandoned || (n > 0 && ! sink.write (bytes, (size_t) n)))
                 return false;
             if (counter != nullptr && n > 0)
                 counter->fetch_add ((juce::uint64) n);
@@ -134,8 +151,15 @@ namespace
             return ! abandoned && stream != nullptr && test (*stream);
         }
 
-        // The helper's while it runs; `data` is the caller's once a successful transfer has ended.
-        juce::MemoryBlock data;
+        // The stream ended as a whole body ends: without an error, and with the declared length
+        // where one was declared.
+        bool isComplete (juce::int64 declared)
+        {
+            return check ([this, declared] (juce::WebInputStream& s)
+            {
+                return s.isExhausted() && ! s.isError() && (declared < 0 || received == declared);
+            });
+        }
 
     private:
         // Wakes the waiting caller when its thread is asked to exit.
@@ -196,6 +220,7 @@ namespace
         }
 
         ByteCounter* const counter;
+        juce::OutputStream& sink;
         std::unique_ptr<juce::WebInputStream> stream;
         mutable juce::CriticalSection lock;
         juce::WaitableEvent woken;
@@ -300,63 +325,75 @@ namespace
         return stream;
     }
 
-    // Reads a stream until a read gives nothing more, into `block`; `declared` is the length
-    // the stream declares (-1 when none). `carryOn` takes the number of bytes of each read;
-    // false stops the read, which then fails, as does a body longer than any transfer may be.
-    // Whether the body is complete is for the caller to judge.
-    bool readToEnd (juce::InputStream& in, juce::int64 declared, juce::MemoryBlock& block,
-                    const std::function<bool (int)>& carryOn)
+    // Reads a stream until a read gives nothing more, handing each piece to `take` (the empty
+    // last one too); false from `take` stops the read, which then fails, as does a body longer
+    // than any transfer may be. Whether the body is complete is for the caller to judge.
+    bool readToEnd (juce::InputStream& in, const std::function<bool (const char*, int)>& take)
     {
-        block.reset();
-        if (declared > maximumTransferBytes)
-            return false;
-
-        juce::MemoryOutputStream out (block, false);
-        if (declared > 0)
-            out.preallocate ((size_t) juce::jmin (declared, maximumReservation));
-
         juce::HeapBlock<char> buffer (readChunkBytes);
+        juce::int64 total = 0;
         for (;;)
         {
-            const int n = in.read (buffer.get(), readChunkBytes);
-            if (! carryOn (juce::jmax (0, n)))
+            const int n = juce::jmax (0, in.read (buffer.get(), readChunkBytes));
+            total += n;
+            if (total > maximumTransferBytes || ! take (buffer.get(), n))
                 return false;
             if (n < 1)
-                break;
-
-            out.write (buffer.get(), (size_t) n);
-
-            if ((juce::int64) out.getDataSize() > maximumTransferBytes)
-                return false;
+                return true;
         }
-        out.flush();
-        return true;
     }
 
-    // Reads the whole answer of a web request into `block`, on a helper (see WebJob). Given up,
+    // Reads the whole answer of a web request into `sink`, on a helper (see WebJob). Given up,
     // the helper stops after the piece it reads, which the cancel of its stream cuts short.
-    bool fetchWeb (const juce::URL& url, bool post, juce::MemoryBlock& block, ByteCounter* counter,
+    bool fetchWeb (const juce::URL& url, bool post, juce::OutputStream& sink, ByteCounter* counter,
                    juce::Thread* thread, TransferDeadline deadline)
     {
-        block.reset();
-        auto job = std::make_shared<WebJob> (counter);
-        const bool ok = WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
+        auto job = std::make_shared<WebJob> (counter, sink);
+        return WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
         {
             juce::int64 declared = -1;
             auto* stream = connectWeb (j, url, post, deadline, declared);
-            return stream != nullptr
-                && readToEnd (*stream, declared, j.data,
-                              [&j, deadline] (int n) { return ! isPast (deadline) && j.addBytes (n); })
-                && j.check ([&j, declared] (juce::WebInputStream& s)
-                   {
-                       return s.isExhausted() && ! s.isError()
-                           && (declared < 0 || (juce::int64) j.data.getSize() == declared);
-                   });
+            return stream != nullptr && declared <= maximumTransferBytes && j.expect (declared)
+                && readToEnd (*stream, [&j, deadline] (const char* bytes, int n)
+                              { return ! isPast (deadline) && j.take (bytes, n); })
+                && j.isComplete (declared);
         }, deadline);
+    }
 
-        if (ok)
-            block = std::move (job->data);
+    // Runs a read into `block`, which holds nothing unless the read succeeded.
+    bool readIntoBlock (juce::MemoryBlock& block, const std::function<bool (juce::OutputStream&)>& read)
+    {
+        block.reset();
+        bool ok;
+        {
+            juce::MemoryOutputStream out (block, false);
+            ok = read (out);
+        }
+        if (! ok)
+            block.reset();
         return ok;
+    }
+
+    // Reads the whole address, a web address or a local file, into `sink`: true only when the
+    // whole body arrived (see readWebStreamToMemory).
+    bool readAddressInto (const juce::String& address, juce::OutputStream& sink, ByteCounter* counter,
+                          juce::Thread* thread, TransferDeadline deadline)
+    {
+        if (isWebTransferAddress (address))
+            return fetchWeb (makeWebUrl (address), false, sink, counter, thread, deadline);
+
+        auto in = openLocalFile (address);
+        if (in == nullptr || in->getTotalLength() > maximumTransferBytes)
+            return false;
+        reserve (sink, in->getTotalLength());
+        return readToEnd (*in, [&sink, counter, thread] (const char* bytes, int n)
+        {
+            if (exitRequested (thread) || (n > 0 && ! sink.write (bytes, (size_t) n)))
+                return false;
+            if (counter != nullptr)
+                counter->fetch_add ((juce::uint64) n);
+            return true;
+        }) && in->isExhausted();
     }
 }
 
@@ -423,7 +460,8 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
     // The whole body is read on the helper: a caller reading the stream never waits on the
     // network.
     juce::MemoryBlock data;
-    if (! fetchWeb (makeWebUrl (address), false, data, nullptr, nullptr, 0))
+    if (! readIntoBlock (data, [&address] (juce::OutputStream& out)
+                         { return fetchWeb (makeWebUrl (address), false, out, nullptr, nullptr, 0); }))
         return {};
     return std::make_unique<juce::MemoryInputStream> (std::move (data));
 }
@@ -432,23 +470,8 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
                             ByteCounter* counter, juce::Thread* thread, TransferDeadline deadline)
 {
     block.reset();
-    if (address.trim().isEmpty())
-        return false;
-
-    if (! isWebTransferAddress (address))
-    {
-        auto in = openLocalFile (address);
-        return in != nullptr && readToEnd (*in, in->getTotalLength(), block, [counter, thread] (int n)
-        {
-            if (exitRequested (thread))
-                return false;
-            if (counter != nullptr)
-                counter->fetch_add ((juce::uint64) n);
-            return true;
-        }) && in->isExhausted();
-    }
-
-    return fetchWeb (makeWebUrl (address), false, block, counter, thread, deadline);
+    return address.trim().isNotEmpty()
+        && readIntoBlock (block, [&] (juce::OutputStream& out) { return readAddressInto (address, out, counter, thread, deadline); });
 }
 
 bool replaceFileWithData (const juce::File& target, const void* data, size_t size)
@@ -463,7 +486,7 @@ bool replaceFileWithData (const juce::File& target, const void* data, size_t siz
 }
 
 bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,
-                     ByteCounter* counter, juce::Thread* thread)
+                     ByteCounter* counter, juce::Thread* thread, const std::function<bool (const juce::File&)>& accept)
 {
     if (address.trim().isEmpty() || filePath.isEmpty() || ! juce::File::isAbsolutePath (filePath))
         return false;
@@ -471,12 +494,19 @@ bool downloadToFile (const juce::String& address, const juce::String& filePath, 
     const juce::File file (filePath);
     if (! force && file.existsAsFile() && file.getSize() > 0)
         return true;
-
-    juce::MemoryBlock data;
-    if (! readWebStreamToMemory (address, data, counter, thread) || data.isEmpty())
+    if (file.isDirectory() || ! file.getParentDirectory().createDirectory())
         return false;
 
-    return replaceFileWithData (file, data.getData(), data.getSize());
+    // The body goes to the file's temporary sibling, never all into memory; the writer deletes
+    // that again unless it takes the file's place.
+    AtomicFileWriter writer (file);
+    auto* out = writer.getStream();
+    if (out == nullptr || ! readAddressInto (address, *out, counter, thread, 0) || out->getPosition() == 0)
+        return false;
+
+    return writer.finish()
+        && (accept == nullptr || accept (AtomicFileWriter::temporaryFor (file)))
+        && writer.commit();
 }
 
 std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
@@ -541,7 +571,8 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
         return false;
 
     juce::MemoryBlock data;
-    if (! fetchWeb (target, true, data, nullptr, thread, webTimeoutFromNow()))
+    if (! readIntoBlock (data, [&target, thread] (juce::OutputStream& out)
+                         { return fetchWeb (target, true, out, nullptr, thread, webTimeoutFromNow()); }))
         return false;
 
     reply = data.toString();

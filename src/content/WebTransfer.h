@@ -2,6 +2,7 @@
 
 #include <juce_core/juce_core.h>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // Every fetch of the program goes through these helpers: an address is either a
@@ -69,10 +70,12 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
 bool waitForGivenUpWebTransfers (int timeoutMs);
 
 // Downloads an address to a file. Without `force` an existing non-empty file is kept
-// (true, no transfer). The file is replaced only after a complete, non-empty read, by
-// renaming a finished sibling over it; on any failure the old file stays as it was.
+// (true, no transfer). The body is written to a temporary sibling, which is renamed over the
+// file only after a complete, non-empty read that `accept` (when given) finds fit to use; on
+// any failure the old file stays as it was and the temporary goes.
 bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,
-                     ByteCounter* counter, juce::Thread* thread);
+                     ByteCounter* counter, juce::Thread* thread,
+                     const std::function<bool (const juce::File&)>& accept = nullptr);
 
 std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
                                                   juce::Thread* thread = nullptr, TransferDeadline deadline = 0);

@@ -72,37 +72,3 @@ juce::uint32 checkFirmwareImageHeader (const DeviceQuery& query, const juce::Fil
     int productId = 255, number = -1;
     return query.classifyReply (head, n, format, caps, productId, number);
 }
-
-bool splitFirmwareImageData (const juce::uint8* data, int size, juce::OwnedArray<juce::MidiMessage>& out)
-{
-    out.clear();
-    if (size < 0 || (size > 0 && data == nullptr))
-        return false;
-
-    int pos = 0;
-    while (pos < size)
-    {
-        const int length = SysExCodec::getMessageLength (data + pos, size - pos);
-        // Every message after the opening one is a block whose length the header must describe.
-        if (length <= 0 || (out.size() > 0 && length > SysExFileAnalysis::maxBlockLength))
-        {
-            out.clear();
-            return false;
-        }
-        out.add (new juce::MidiMessage (data + pos, length, 0.0));
-        pos += length;
-    }
-    return true;
-}
-
-bool splitFirmwareImage (const juce::File& file, juce::OwnedArray<juce::MidiMessage>& out)
-{
-    out.clear();
-    juce::FileInputStream in (file);
-    if (! in.openedOk() || in.getTotalLength() > SysExFileAnalysis::maxImageSize)
-        return false;
-    juce::MemoryBlock image;
-    if (in.getTotalLength() > 0 && in.readIntoMemoryBlock (image) != (size_t) in.getTotalLength())
-        return false;
-    return splitFirmwareImageData (static_cast<const juce::uint8*> (image.getData()), (int) image.getSize(), out);
-}

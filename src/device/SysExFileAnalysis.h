@@ -2,14 +2,7 @@
 
 #include "device/DeviceQuery.h"
 
-// Quick looks at SysEx and firmware image files, and the firmware image splitter.
-namespace SysExFileAnalysis
-{
-    // The largest firmware image read whole.
-    constexpr juce::int64 maxImageSize = 64 * 1024 * 1024;
-    // A firmware block's length travels as a 14-bit number.
-    constexpr int maxBlockLength = 16383;
-}
+// Quick looks at SysEx and firmware image files (model/FirmwareImage reads an image whole).
 
 // What a file's first message is: 0x10000 (unreadable, fewer than 6 bytes, not
 // 0xF0), 0x20000 another maker, 8 the acknowledge message, else by command byte 1
@@ -23,10 +16,3 @@ juce::uint32 identifySysExData (const juce::uint8* data, int size, int& outProdu
 // than 6 bytes). A valid image gives 8.
 juce::uint32 checkFirmwareImageHeader (const DeviceQuery& query, const juce::File& file,
                                        const DeviceDataFormat& format, const DeviceCaps* caps);
-
-// Cuts an image into its consecutive SysEx messages. True when the whole image was
-// consumed as well-framed messages (an empty image gives true and no messages);
-// false, with no messages, when it holds anything else or a block longer than its
-// 14-bit length field can describe.
-bool splitFirmwareImage (const juce::File& file, juce::OwnedArray<juce::MidiMessage>& out);
-bool splitFirmwareImageData (const juce::uint8* data, int size, juce::OwnedArray<juce::MidiMessage>& out);

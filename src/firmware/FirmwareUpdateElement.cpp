@@ -2,6 +2,7 @@
 #include "content/ContentFiles.h"
 #include "content/ContentManager.h"
 #include "model/DeviceCaps.h"
+#include "model/FirmwareImage.h"
 
 namespace
 {
@@ -133,7 +134,8 @@ bool FirmwareUpdateElement::isUsable() const
         return false;
     if (imageFile.isEmpty() || ! juce::File::isAbsolutePath (imageFile))
         return false;
-    return juce::File (imageFile).existsAsFile();
+    const juce::File file (imageFile);
+    return status == statusCustom ? file.existsAsFile() : FirmwareImage::isWhole (file);
 }
 
 void FirmwareUpdateElement::getDataVersionChanges (const DeviceDataFormat& unitFormat,

@@ -40,7 +40,9 @@ public:
     // Reads a version text such as "b 2.1.05 build 1234".
     static VersionNumber parseVersionText (const juce::String& text);
 
-    // The image file exists and the status is public, beta, alpha or custom.
+    // The status is public, beta, alpha or custom, and the image is there: for a list entry a
+    // whole image (FirmwareImage::isWhole), as a piece of one is as good as none; for the
+    // user's own image its file, which the update's pre-check then judges, saying what is wrong.
     bool isUsable() const;
 
     // Whether updating a unit of the given data format to this build changes its preset

@@ -9,6 +9,7 @@
 #include "device/DeviceProfiler.h"
 #include "device/SysExFileAnalysis.h"
 #include "firmware/FirmwareUpdateTexts.h"
+#include "model/FirmwareImage.h"
 
 using namespace FirmwareUpdateTexts;
 
@@ -54,11 +55,10 @@ bool FirmwareUpdateThread::preCheck()
     if (checkFirmwareImageHeader (query, imageFile, unitFormat, currentCaps) != 8)
         return refuse (imageInvalid);
 
-    // The whole image is cut into its messages now: an image that is not all well-framed
-    // messages, or holds nothing after its opening message, is refused before anything
-    // reaches the unit.
+    // The whole image is cut into its messages now, by the test that a downloaded image
+    // passed before it was kept: anything else is refused before anything reaches the unit.
     image = std::make_unique<juce::OwnedArray<juce::MidiMessage>>();
-    if (! splitFirmwareImage (imageFile, *image) || image->size() < 2)
+    if (! FirmwareImage::read (imageFile, image.get()))
     {
         image.reset();
         return refuse (imageInvalid);

@@ -307,44 +307,62 @@ TEST (ProductContent, AnImageThatTricklesHoldsNoUnitAndIsGivenUpAtTheWebTimeout)
     EXPECT_TRUE (w.productFolder ("Merle").getChildFile ("packs").getChildFile (ContentManager::packKeyFileName).existsAsFile());
 }
 
-TEST (ProductContent, ImageThatIsNotSysExCountsAsMissing)
+TEST (ProductContent, AnImageThatIsNotWholeCountsAsMissingAndIsNeverKept)
 {
     ContentWorld w;
     completeFirstRun (w);
 
-    // A damaged local image (not starting with F0) is fetched again and replaced.
-    const auto image = w.productFolder ("Merle").getChildFile ("firmware/merle_140.syx");
-    auto damaged = bytesOf (image);
-    static_cast<char*> (damaged.getData())[0] = 0x00;
-    image.replaceWithData (damaged.getData(), damaged.getSize());
+    // A local image cut inside a message, though it opens as SysEx, is neither offered nor
+    // kept: it is fetched again and replaced.
+    const auto firmware = w.productFolder ("Merle").getChildFile ("firmware");
+    const auto image = firmware.getChildFile ("merle_140.syx");
+    const auto served = bytesOf (w.servedContent().getChildFile ("Merle/firmware/merle_140.syx"));
+    image.replaceWithData (served.getData(), served.getSize() - 100);
     {
         ContentManager cm;
         awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         ASSERT_TRUE (cm.parseContentLists (merle, 3));
         EXPECT_FALSE (cm.areContentFilesPresent (merle, 3));
+        EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 120, 100 }));
         ASSERT_TRUE (syncAndWait (w, cm, merle));
         EXPECT_EQ (w.server.countRequests ("GET", imagePath (140)), 1);
-        EXPECT_EQ (bytesOf (image), bytesOf (w.servedContent().getChildFile ("Merle/firmware/merle_140.syx")));
+        EXPECT_EQ (bytesOf (image), served);
+        EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 140, 120, 100 }));
     }
 
-    // A served image that is not SysEx is refused: the entry is dropped and the sync fails.
-    w.host.clearEvents();
+    // A body shorter than its declared length, or one that is not an image, is refused: the
+    // entry is dropped, the sync fails, and no file (nor its temporary) is left.
     image.deleteFile();
-    w.server.reply (imagePath (140), 200, "<html>not firmware</html>");
-    ContentManager cm;
-    awaitDescriptor (cm);
-    ASSERT_TRUE (cm.prepareProduct (merle));
-    EXPECT_FALSE (syncAndWait (w, cm, merle));
-    EXPECT_FALSE (image.exists());
-    EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 120, 100 }));
-    EXPECT_FALSE (cm.isProductSynced (merle));
+    for (auto refused : { std::function<void()> ([&] { w.server.serveTruncated (imagePath (140), 300); }),
+                          std::function<void()> ([&] { w.server.reply (imagePath (140), 200, "<html>not firmware</html>"); }) })
+    {
+        refused();
+        w.host.clearEvents();
+        ContentManager cm;
+        awaitDescriptor (cm);
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        EXPECT_FALSE (syncAndWait (w, cm, merle));
+        EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 120, 100 }));
+        EXPECT_FALSE (cm.isProductSynced (merle));
+        EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*140*").size(), 0);
+    }
 }
 
 TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
 {
     ContentWorld w;
     completeFirstRun (w);
+
+    // Each step tells of itself once, in order, when no image is fetched.
+    auto statusTexts = [&w]
+    {
+        juce::StringArray texts;
+        for (auto& e : w.host.eventsWithCode (InfoCode::contentStatusText))
+            texts.add (e.text);
+        return texts;
+    };
+    const juce::StringArray eachOnce { "Merle: firmware update files", "Merle: conversion rules", "Merle: preset packs" };
 
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-fw-7", "merle-fw-8");
     w.server.failWith (firmwareListPath, 503);
@@ -355,16 +373,31 @@ TEST (ProductContent, FailedListDownloadsCountAgainstTheSync)
         EXPECT_FALSE (syncAndWait (w, cm, merle));
         // The stored list still serves.
         EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 140, 120, 100 }));
+        EXPECT_EQ (statusTexts(), eachOnce);
     }
 
     w.host.clearEvents();
     w.server.clearBehaviour (firmwareListPath);
     editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-rules-2", "merle-rules-3");
     w.server.failWith (rulesPath, 404);
+    {
+        ContentManager cm;
+        awaitDescriptor (cm);
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        EXPECT_FALSE (syncAndWait (w, cm, merle));
+    }
+
+    // A new list without any image.
+    w.host.clearEvents();
+    w.server.clearBehaviour (rulesPath);
+    editServedFile (w.servedContent().getChildFile ("masterDescriptor.xml"), "merle-fw-8", "merle-fw-9");
+    w.server.reply (firmwareListPath, 200, "<FIRMWARE><firmwareKey>merle-fw-9</firmwareKey></FIRMWARE>");
     ContentManager cm;
     awaitDescriptor (cm);
     ASSERT_TRUE (cm.prepareProduct (merle));
-    EXPECT_FALSE (syncAndWait (w, cm, merle));
+    EXPECT_TRUE (syncAndWait (w, cm, merle));
+    EXPECT_TRUE (cm.getFirmwareList (merle).isEmpty());
+    EXPECT_EQ (statusTexts(), eachOnce);
 }
 
 TEST (ProductContent, RuleListsAreParsedStrictly)

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
-#include "device/SysExFileAnalysis.h"
 #include "model/DeviceData.h"
+#include "model/FirmwareImage.h"
 #include "support/ContentWorld.h"
 #include "support/TestEnvironment.h"
 
@@ -9,13 +9,13 @@
 
 using namespace testing_support;
 
-TEST (SampleContentData, EveryFirmwareImageSplits)
+TEST (SampleContentData, EveryFirmwareImageIsWhole)
 {
     int images = 0;
     for (const auto& entry : juce::RangedDirectoryIterator (ContentWorld::sampleContent(), true, "*.syx"))
     {
         juce::OwnedArray<juce::MidiMessage> messages;
-        EXPECT_TRUE (splitFirmwareImage (entry.getFile(), messages)) << entry.getFile().getFullPathName();
+        EXPECT_TRUE (FirmwareImage::read (entry.getFile(), &messages)) << entry.getFile().getFullPathName();
         EXPECT_GT (messages.size(), 2) << entry.getFile().getFileName();
         ++images;
     }

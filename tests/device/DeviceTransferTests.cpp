@@ -2,7 +2,7 @@
 #include "core/AppPaths.h"
 #include "core/InfoCodes.h"
 #include "device/DeviceErrors.h"
-#include "device/SysExFileAnalysis.h"
+#include "model/FirmwareImage.h"
 #include "support/DeviceWorld.h"
 
 using namespace testing_support;
@@ -436,7 +436,7 @@ TEST (DeviceTransfer, FirmwareBlocksWithResendsAndTheLimitOfTwenty)
 {
     Connected c;
     juce::OwnedArray<juce::MidiMessage> image;
-    ASSERT_TRUE (splitFirmwareImage (ContentWorld::sampleContent().getChildFile ("Merle/firmware/merle_150.syx"), image));
+    ASSERT_TRUE (FirmwareImage::read (ContentWorld::sampleContent().getChildFile ("Merle/firmware/merle_150.syx"), &image));
     const int n = image.size();
     ASSERT_GT (n, 3);
     c.setFaults ([] (SimulatedUnit::Faults& f) { f.firmwareResends = 2; f.rebootDownMs = 300; });

@@ -14,15 +14,6 @@ namespace
         writeFile (file, bytes);
         return identifySysExFile (file, productId, number);
     }
-
-    Bytes block (int length, juce::uint8 fill)
-    {
-        Bytes b { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x60, 0x30 };
-        while ((int) b.size() < length - 1)
-            b.push_back (fill);
-        b.push_back (0xF7);
-        return b;
-    }
 }
 
 TEST (SysExFileAnalysis, IdentifyFiles)
@@ -65,7 +56,7 @@ TEST (SysExFileAnalysis, FirmwareImageHeader)
     TempFolder folder;
     const auto image = folder.child ("image.syx");
     Bytes bytes = bytesOf (buildAcknowledgeMessage());
-    append (bytes, block (40, 0x11));
+    append (bytes, firmwareBlock (40, 0x11));
     writeFile (image, bytes);
     DeviceQuery query (0x21);
     EXPECT_EQ (checkFirmwareImageHeader (query, image, smallFormat(), nullptr), 8u);
@@ -75,50 +66,4 @@ TEST (SysExFileAnalysis, FirmwareImageHeader)
     writeFile (image, bytesOf (buildPresetRequestMessage (0x21, 1)));
     EXPECT_EQ (checkFirmwareImageHeader (query, image, smallFormat(), nullptr), 0x80000u);
     EXPECT_EQ (checkFirmwareImageHeader (query, folder.child ("missing"), smallFormat(), nullptr), 0x10000u);
-}
-
-TEST (SysExFileAnalysis, SplitFirmwareImages)
-{
-    TempFolder folder;
-    const auto image = folder.child ("image.syx");
-    juce::OwnedArray<juce::MidiMessage> messages;
-
-    Bytes bytes = bytesOf (buildAcknowledgeMessage());
-    const auto first = block (300, 0x21), second = block (16383, 0x42);
-    append (bytes, first);
-    append (bytes, second);
-    writeFile (image, bytes);
-    ASSERT_TRUE (splitFirmwareImage (image, messages));
-    ASSERT_EQ (messages.size(), 3);
-    EXPECT_EQ (bytesOf (*messages[0]), bytesOf (buildAcknowledgeMessage()));
-    EXPECT_EQ (bytesOf (*messages[1]), first);
-    EXPECT_EQ (bytesOf (*messages[2]), second);
-
-    writeFile (image, {});
-    EXPECT_TRUE (splitFirmwareImage (image, messages));
-    EXPECT_EQ (messages.size(), 0);
-
-    // A block longer than its 14-bit length can say is refused, as is anything unframed.
-    auto tooLong = bytesOf (buildAcknowledgeMessage());
-    append (tooLong, block (16384, 0x42));
-    writeFile (image, tooLong);
-    EXPECT_FALSE (splitFirmwareImage (image, messages));
-    EXPECT_EQ (messages.size(), 0);
-
-    auto trailing = bytes;
-    trailing.push_back (0x00);
-    writeFile (image, trailing);
-    EXPECT_FALSE (splitFirmwareImage (image, messages));
-
-    auto unterminated = bytes;
-    unterminated.pop_back();
-    writeFile (image, unterminated);
-    EXPECT_FALSE (splitFirmwareImage (image, messages));
-
-    auto statusInside = bytes;
-    statusInside[20] = 0x90;
-    writeFile (image, statusInside);
-    EXPECT_FALSE (splitFirmwareImage (image, messages));
-
-    EXPECT_FALSE (splitFirmwareImage (folder.child ("missing"), messages));
 }

@@ -116,7 +116,9 @@ TEST (FirmwareUpdateElement, UsabilityNeedsTheImageAndAUsableStatus)
 {
     TempFolder temp;
     const auto dir = temp.get().getFullPathName();
-    temp.child ("a.syx").replaceWithText ("x");
+    juce::MemoryBlock image;
+    ASSERT_TRUE (ContentWorld::sampleContent().getChildFile ("Merle/firmware/merle_140.syx").loadFileAsData (image));
+    temp.child ("a.syx").replaceWithData (image.getData(), image.getSize());
 
     for (auto [status, usable] : { std::pair<const char*, bool> { "public", true }, { "beta", true }, { "alpha", true },
                                    { "expired", false }, { "revoked", false } })
@@ -124,6 +126,11 @@ TEST (FirmwareUpdateElement, UsabilityNeedsTheImageAndAUsableStatus)
             << status;
 
     EXPECT_FALSE (FirmwareUpdateElement (*entry ("public", "1.0.00 build 1", "https://x.example/b.syx"), dir).isUsable());
+
+    // A piece of a downloaded image is as good as none; the user's own file is judged when the update starts.
+    temp.child ("b.syx").replaceWithData (image.getData(), image.getSize() - 100);
+    EXPECT_FALSE (FirmwareUpdateElement (*entry ("public", "1.0.00 build 1", "https://x.example/b.syx"), dir).isUsable());
+    EXPECT_TRUE (FirmwareUpdateElement (temp.child ("b.syx").getFullPathName(), VersionNumber (0, 1, 2, 0, 140, 0)).isUsable());
 
     FirmwareUpdateElement custom (temp.child ("a.syx").getFullPathName(), VersionNumber (0, 1, 2, 0, 140, 0));
     EXPECT_EQ (custom.getStatus(), FirmwareUpdateElement::statusCustom);

@@ -149,4 +149,13 @@ namespace testing_support
         }
         return s;
     }
+
+    Bytes firmwareBlock (int length, juce::uint8 fill)
+    {
+        Bytes b { 0xF0, 0x00, 0x7A, 0x15, 0x00, 0x60, 0x30 };
+        while ((int) b.size() < length - 1)
+            b.push_back (fill);
+        b.push_back (0xF7);
+        return b;
+    }
 }

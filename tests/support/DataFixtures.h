@@ -42,4 +42,6 @@ namespace testing_support
     void appendText (Bytes& to, const char* text);  // with its zero byte
     juce::MidiMessage messageOf (const Bytes& b);
     std::string hex (const Bytes& b);
+    // A firmware block to the loader (command 0x30), `length` bytes in all, filled with `fill`.
+    Bytes firmwareBlock (int length, juce::uint8 fill);
 }

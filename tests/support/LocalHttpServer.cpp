@@ -85,9 +85,10 @@ namespace testing_support
         {
             juce::String head;
             head << "HTTP/1.1 " << status << " " << statusText (status) << "\r\n"
-                 << "Content-Type: " << type << "\r\n"
-                 << "Content-Length: " << length << "\r\n"
-                 << "Connection: close\r\n" << extra << "\r\n";
+                 << "Content-Type: " << type << "\r\n";
+            if (length >= 0)
+                head << "Content-Length: " << length << "\r\n";
+            head << "Connection: close\r\n" << extra << "\r\n";
             return head;
         }
     }
@@ -174,11 +175,12 @@ namespace testing_support
         setBehaviour (path, b);
     }
 
-    void LocalHttpServer::serveTruncated (const juce::String& path, int bytesSent)
+    void LocalHttpServer::serveTruncated (const juce::String& path, int bytesSent, bool declareLength)
     {
         Behaviour b;
         b.kind = Behaviour::Kind::truncated;
         b.bytesSent = bytesSent;
+        b.declareLength = declareLength;
         setBehaviour (path, b);
     }
 
@@ -403,7 +405,8 @@ namespace testing_support
 
                 case Kind::truncated:
                 {
-                    sendText (*socket, responseHead (200, (juce::int64) content.getSize(), "application/octet-stream"));
+                    sendText (*socket, responseHead (200, b.declareLength ? (juce::int64) content.getSize() : -1,
+                                                     "application/octet-stream"));
                     sendAll (*socket, content.getData(), juce::jmin (b.bytesSent, (int) content.getSize()));
                     break;
                 }

@@ -35,6 +35,7 @@ namespace testing_support
             juce::String contentType = "text/plain";
             int redirects = 0;             // redirects: hops before the file is served
             int bytesSent = 0;             // truncated: bytes actually sent of the file
+            bool declareLength = true;     // truncated: the head gives the whole file's length
             int chunkBytes = 1024;         // slow: bytes per chunk
             int chunkDelayMs = 50;         // slow: pause before each chunk
             int delayMs = 0;               // status: pause before answering
@@ -61,7 +62,9 @@ namespace testing_support
         void failWith (const juce::String& path, int status, const juce::String& body = {});
         void redirect (const juce::String& path, int hops);
         void serveEmpty (const juce::String& path);
-        void serveTruncated (const juce::String& path, int bytesSent);
+        // Sends the first bytes of the file and closes; without `declareLength` the head gives no
+        // length, so the cut looks like the body's end.
+        void serveTruncated (const juce::String& path, int bytesSent, bool declareLength = true);
         void serveSlowly (const juce::String& path, int chunkBytes, int chunkDelayMs);
         // Says nothing until the client gives up; clearBehaviour (path) then serves the file.
         void stall (const juce::String& path);
