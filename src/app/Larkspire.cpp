@@ -77,8 +77,6 @@ void Larkspire::shutdown()
     if (! initialised)
         return;  // a second instance that quit at once: nothing was set up, nothing to save
 
-    // Requests to quit from now on are part of this quit.
-    QuitSignals::quitBegins();
     // A start from now on waits for this instance to be gone instead of handing over to it.
     ending = std::make_unique<EndingInstanceLock> (getApplicationName());
 
@@ -118,8 +116,17 @@ void Larkspire::systemRequestedQuit()
     const auto quitRunning = QuitSignals::getQuitRunningMs();
     if (quitRunning >= QuitSignals::repeatGraceMs)
         std::_Exit (1);
-    if (quitRunning >= 0)
+    // Asked before the quit on its way has begun: part of it.
+    if (quitRunning >= 0 || quitRequested)
         return;
+
+    // A signal came while the message thread was held up, and waits to be taken: its quit is
+    // the one the program takes, however long the thread was held.
+    if (QuitSignals::hasSignalArrived())
+    {
+        quitOnSignal();
+        return;
+    }
 
     const int code = fatalErrorCode.load();
     if (code != 0)
@@ -128,8 +135,22 @@ void Larkspire::systemRequestedQuit()
         return;
     }
 
-    if (nexus != nullptr && ! nexus->isQuitAllowed (false))
+    // Asked while the question about unsent edits is up (its box runs the message loop): the
+    // answer to that one question decides.
+    if (quitQuestionOpen)
         return;
+    if (nexus != nullptr)
+    {
+        const juce::ScopedValueSetter<bool> asking (quitQuestionOpen, true);
+        if (! nexus->isQuitAllowed (false))
+            return;
+    }
+    beginQuit();
+}
+
+void Larkspire::beginQuit()
+{
+    quitRequested = true;
     quit();
 }
 
@@ -163,14 +184,19 @@ void Larkspire::announceForcedQuit()
 
 void Larkspire::quitOnSignal()
 {
+    // Already taken by a request that found the signal waiting, or a quit is on its way.
+    if (quitRequested)
+        return;
+
     // Nobody is asked and no box waits for an answer: the signal's sender may not wait, and
     // at a logout nobody is there to answer. What a box would tell goes to the error output,
-    // and the unsent edits are kept on disk as at any forced quit.
+    // and the unsent edits are kept on disk as at any forced quit. A question about them that
+    // is up ends with the message loop, as not answered.
     setDialogService (&getReportingDialogService());
     if (fatalErrorCode.load() != 0)
         writeBoxToErrorOutput ("Error", getFatalErrorText (fatalErrorCode.load()));
     announceForcedQuit();
-    quit();
+    beginQuit();
 }
 
 void Larkspire::raiseFatalError (int code)

@@ -66,6 +66,8 @@ private:
     void announceForcedQuit();
     // The quit a signal asks for: forced, as after a fatal error.
     void quitOnSignal();
+    // Stops the message loop; the shutdown follows.
+    void beginQuit();
 
     // How long the end of the program waits for web transfers given up at the quit.
     static constexpr int givenUpTransferGraceMs = 500;
@@ -84,6 +86,8 @@ private:
     bool initialised = false;   // a second instance gets shutdown() without initialise()
     bool fatalErrorShown = false;
     bool forcedQuitAnnounced = false;
+    bool quitQuestionOpen = false;   // the question about unsent edits is up
+    bool quitRequested = false;      // the message loop is told to stop
     std::atomic<DialogService*> errorDialogs { nullptr };   // shows the fatal error's box
     std::unique_ptr<Nexus> nexus;
     std::unique_ptr<QuitSignals> quitSignals;

@@ -1,5 +1,6 @@
 #include "app/Nexus.h"
 #include "app/Larkspire.h"
+#include "app/QuitSignals.h"
 #include "content/ContentDownloadThread.h"
 #include "content/ContentManager.h"
 #include "content/EventTracker.h"
@@ -124,6 +125,8 @@ void Nexus::shutDown()
     auto& desktop = juce::Desktop::getInstance();
     for (int i = desktop.getNumComponents(); --i >= 0;)
         desktop.getComponent (i)->setVisible (false);
+    // For the user the quit begins as the window goes: requests to quit from now on are part of it.
+    QuitSignals::quitBegins();
     flushWindowSystem();
     getApplicationProperties().saveIfNeeded();
 

@@ -13,7 +13,9 @@ namespace
     constexpr long long noQuit = -1;
 
     std::atomic<int> signalPipe { -1 };
-    // When the quit began, on the monotonic clock in milliseconds; noQuit until then.
+    // On the monotonic clock in milliseconds, noQuit until then: when the first signal arrived,
+    // and when the quit began on the message thread.
+    std::atomic<long long> signalArrivedAt { noQuit };
     std::atomic<long long> quitBegunAt { noQuit };
     static_assert (decltype (quitBegunAt)::is_always_lock_free, "read in a signal handler");
 
@@ -38,13 +40,17 @@ namespace
     void handleQuitSignal (int signal)
     {
         const auto now = monotonicMs();
-        auto begun = noQuit;
-        if (! quitBegunAt.compare_exchange_strong (begun, now))
+        auto first = noQuit;
+        const bool isFirst = signalArrivedAt.compare_exchange_strong (first, now);
+        const auto begun = quitBegunAt.load();
+        if (! isFirst || begun != noQuit)
         {
-            // Part of a quit that has begun: absorbed while it is young; later the sender has
-            // waited long enough, and the process ends at once, as the signal does by default.
-            // What is saved stays whole, since every file is replaced in one step.
-            if (now - begun >= QuitSignals::repeatGraceMs)
+            // Part of a quit that has begun, or that an earlier signal asked for: absorbed while
+            // it is young; later the sender has waited long enough (for the end of the program, or
+            // for a message thread that never took the first signal), and the process ends at
+            // once, as the signal does by default. What is saved stays whole, since every file is
+            // replaced in one step.
+            if (now - (begun != noQuit ? begun : first) >= QuitSignals::repeatGraceMs)
             {
                 struct sigaction byDefault {};
                 byDefault.sa_handler = SIG_DFL;
@@ -105,6 +111,11 @@ long long QuitSignals::getQuitRunningMs()
 {
     const auto begun = quitBegunAt.load();
     return begun == noQuit ? -1 : monotonicMs() - begun;
+}
+
+bool QuitSignals::hasSignalArrived()
+{
+    return signalArrivedAt.load() != noQuit;
 }
 
 void QuitSignals::takeSignals()

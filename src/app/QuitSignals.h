@@ -8,8 +8,9 @@
 //
 // Signals that come together (a session manager sends SIGTERM and SIGHUP at once at logout)
 // are one quit: a request to quit within `repeatGraceMs` of the quit's beginning is absorbed.
-// One that comes later ends the process at once: the quit may wait for a message thread that
-// is held up, or for the end of the program, which takes its time.
+// One that comes later ends the process at once: the end of the program takes its time. The
+// quit begins on the message thread, as the window goes; until then a repeated signal counts
+// from the first signal's arrival, so that a program whose message thread hangs still ends.
 class QuitSignals
 {
 public:
@@ -21,10 +22,12 @@ public:
     // as above until the process ends; before that, they end it at once again.
     ~QuitSignals();
 
-    // The program's quit begins now, unless a signal began it earlier.
+    // The program's quit begins now (on the message thread, as its window goes), unless it has.
     static void quitBegins();
     // Milliseconds since the quit began; -1 while none has begun.
     static long long getQuitRunningMs();
+    // Whether a signal has asked the program to end, taken on the message thread or not.
+    static bool hasSignalArrived();
 
 private:
     void takeSignals();

@@ -96,7 +96,8 @@ public:
     // was found and why the walk ended (see SysExFlags).
     juce::uint32 importSysEx (const juce::String& location, juce::Array<int>& usedSlots, int firstSlot);
     juce::uint32 importSysExData (const void* data, size_t size, juce::Array<int>& usedSlots, int firstSlot);
-    bool writeFactoryBankFile (const juce::File& file) const;
+    // The factory-bank file's content: the digest of every whole preset.
+    std::unique_ptr<juce::XmlElement> createFactoryBank() const;
 
     // The largest SysEx or data file read whole.
     static constexpr size_t maxFileSize = 128 * 1024 * 1024;

@@ -144,17 +144,17 @@ juce::uint32 DeviceData::importSysExData (const void* bytes, size_t size, juce::
     return result;
 }
 
-bool DeviceData::writeFactoryBankFile (const juce::File& file) const
+std::unique_ptr<juce::XmlElement> DeviceData::createFactoryBank() const
 {
-    juce::XmlElement root ("factoryBank");
+    auto root = std::make_unique<juce::XmlElement> ("factoryBank");
     for (int i = 1; i < presets.size(); ++i)
     {
         auto* p = presets.getUnchecked (i);
         if (p == nullptr || ! p->isComplete())
             continue;
-        auto* e = root.createNewChildElement ("preset");
+        auto* e = root->createNewChildElement ("preset");
         e->setAttribute ("number", i);
         e->setAttribute ("md5", p->getMd5().toHexString());
     }
-    return AtomicFileWriter::replaceWithXml (file, root, {});
+    return root;
 }

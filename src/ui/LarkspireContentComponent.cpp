@@ -9,6 +9,7 @@
 #include "device/DeviceManager.h"
 #include "device/DeviceObject.h"
 #include "firmware/FirmwareUpdateThread.h"
+#include "model/AtomicFileWriter.h"
 #include "model/DeviceCaps.h"
 #include "ui/AppCommandIds.h"
 #include "ui/ColourPalette.h"
@@ -673,13 +674,14 @@ void LarkspireContentComponent::exportPresetChecksums()
     if (data == nullptr)
         return;
 
-    // The developer menu is open during a read too: its digests are taken as the read leaves them.
-    bool written = false;
+    // The developer menu is open during a read too: its digests are taken as the read leaves
+    // them. The file is written after, so that no unit's replies wait for the disk.
+    std::unique_ptr<juce::XmlElement> bank;
     {
         const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
-        written = data->writeFactoryBankFile (file);
+        bank = data->createFactoryBank();
     }
-    if (! written)
+    if (! AtomicFileWriter::replaceWithXml (file, *bank, {}))
         showWarningBox (this, "Export Preset Signatures",
                         "Larkspire was unable to write the file " + file.getFullPathName() + ".");
 }

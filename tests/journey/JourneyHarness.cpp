@@ -386,18 +386,21 @@ namespace journey
         app = std::make_unique<AppProcess> (words, environment, output.getChildFile ("program-output.txt"));
     }
 
-    int Journey::endBySignals (std::initializer_list<int> signals, int timeoutMs)
+    void Journey::sendSignals (std::initializer_list<int> signals)
     {
         juce::StringArray numbers;
         for (auto s : signals)
             numbers.add (juce::String (s));
         step ("the program gets signals " + numbers.joinIntoString (", "));
-        if (app == nullptr)
-            return -1;
         for (auto s : signals)
-            if (app->isRunning())
+            if (app != nullptr && app->isRunning())
                 ::kill (app->getPid(), s);
-        return app->waitForExit (timeoutMs);
+    }
+
+    int Journey::endBySignals (std::initializer_list<int> signals, int timeoutMs)
+    {
+        sendSignals (signals);
+        return waitForExit (timeoutMs);
     }
 
     juce::String Journey::programOutput() const

@@ -85,8 +85,9 @@ namespace journey
         bool isRunning();
         // Waits for the program to end by itself; its exit code, -1 when it did not end.
         int waitForExit (int timeoutMs = 60000);
-        // Sends the program the signals one right after the other, as a session's logout does,
-        // and waits for it to end; its exit code, -1 when it did not end.
+        // Sends the program the signals one right after the other, as a session's logout does.
+        void sendSignals (std::initializer_list<int> signals);
+        // The same, and waits for it to end; its exit code, -1 when it did not end.
         int endBySignals (std::initializer_list<int> signals, int timeoutMs);
         // What the program wrote to its output and error output so far.
         juce::String programOutput() const;

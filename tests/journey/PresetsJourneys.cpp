@@ -34,9 +34,11 @@ namespace
 // which a quit asks about; tags changed for a selection; "Apply Changes" writes it all to the
 // unit; the unit restarts quickly, which is told and answered with a scan; "Get Data" reads the
 // names and tags back from the unit over its new connection, with a name that was changed on
-// the unit itself meanwhile.
+// the unit itself meanwhile. A last name left unsent: a double click on the close button asks
+// once, and "Quit Anyway" ends the program.
 TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
 {
+    WindowManager windowManager;
     start ("socket");
     auto& slow = plugIn ("Merle", 20100).unit();
     auto faults = slow.getFaults();
@@ -122,8 +124,28 @@ TEST_F (Journey, PresetsSelectRenameTagApplyAndGetData)
     waitForText (nameField(), "Sim 10");
     EXPECT_EQ (isTagTicked ("Choir"), choirAfter);
 
-    pressKeys ("ctrl+q");
+    step ("rename preset 10, not sent; the close button clicked twice 0.5 s apart asks once; Quit Anyway");
+    clickAt (nameField().getCentre());
+    pressKeys ("ctrl+a");
+    typeText ("Wet Lead");
+    pressKeys ("Return");
+    waitForText (workspace(), "Wet Lead");
+    const auto place = mainWindow();
+    const auto window = findVisibleWindow ("Larkspire 2");
+    windowManager.click (window);
+    juce::Thread::sleep (500);
+    windowManager.click (window);
+    waitForWindow ("Changes Will Be Lost");
+    int boxes = 0;
+    for (const auto until = juce::Time::getMillisecondCounter() + 2000; juce::Time::getMillisecondCounter() < until;)
+        boxes = juce::jmax (boxes, findVisibleWindows ("Changes Will Be Lost").size());
+    EXPECT_EQ (boxes, 1);
+    answer ("Changes Will Be Lost", "Quit Anyway");
     EXPECT_EQ (waitForExit(), 0);
+    EXPECT_EQ (setting ("internal1"), "2");
+    EXPECT_EQ (setting ("internal4").length(), 32);
+    EXPECT_EQ (setting ("appWindowState"), place.toString());
+    EXPECT_EQ (unit.getPreset (10).name, "Sim 10");
 }
 
 // Rearranging the presets: a drag to an empty slot moves a preset, a drag onto another one

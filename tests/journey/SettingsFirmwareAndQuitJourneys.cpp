@@ -177,10 +177,12 @@ TEST_F (Journey, OnASlowLineALongFirmwareImageArrivesWholeAndHoldsNoUnit)
 // Unsent edits are never dropped without asking: with every preset deleted and not yet
 // applied, a click on another unit's tile and quitting each ask first; "Cancel" keeps the unit
 // connected, the program running and the edits. A logout's signals then quit without asking,
-// in order: the window's place and the edits are kept, and "Apply Changes" sends them after
-// the next start.
+// in order, though they come while the program is held up and a click on the close button
+// waits behind them: the window's place and the edits are kept, and "Apply Changes" sends them
+// after the next start.
 TEST_F (Journey, UnsentChangesAskBeforeAnotherUnitOrQuitAndCancelKeepsThem)
 {
+    WindowManager windowManager;
     start ("socket");
     auto& merle = plugIn ("Merle", 20100);
     auto& unit = merle.unit();
@@ -217,12 +219,19 @@ TEST_F (Journey, UnsentChangesAskBeforeAnotherUnitOrQuitAndCancelKeepsThem)
     EXPECT_TRUE (isRunning());
     EXPECT_LT (screen::count (look(), page(), isFilledTile), 500);
 
-    step ("the user moves the window; a logout sends SIGTERM and SIGHUP at once");
+    step ("the user moves the window, and the window manager holds the X server meanwhile; a logout sends "
+          "SIGTERM and SIGHUP at once, and 2.5 s later the user clicks the close button");
     const auto moved = mainWindow().withPosition (40, 60);
-    placeMainWindow (moved);
+    const auto window = findVisibleWindow ("Larkspire 2");
+    windowManager.holdServerAndMove (window, moved.getPosition());
+    juce::Thread::sleep (500);   // the program's message thread waits for the server
+    sendSignals ({ SIGTERM, SIGHUP });
     const auto sent = juce::Time::getMillisecondCounter();
-    EXPECT_EQ (endBySignals ({ SIGTERM, SIGHUP }, 30000), 0);
-    EXPECT_LE (juce::Time::getMillisecondCounter() - sent, 6000u) << "the program took that long to end";
+    juce::Thread::sleep (2500);
+    windowManager.click (window);
+    windowManager.releaseServer();
+    EXPECT_EQ (waitForExit (30000), 0);
+    EXPECT_LE (juce::Time::getMillisecondCounter() - sent, 9000u) << "the program took that long to end";
     EXPECT_EQ (setting ("appWindowState"), moved.toString());
 
     step ("start again: the edits are kept, and reading the unit over them asks first");

@@ -91,6 +91,21 @@ TEST (AppLifecycle, RunsCountAndKeepTheInstallToken)
     EXPECT_GT (settingOf (*second, "internal3").getDoubleValue(), runTime1);
 }
 
+// A program whose message thread hangs (here in a request to its X server, which a window
+// manager holds) never takes a first SIGINT: the second, 2.5 s later, ends it at once.
+TEST (AppLifecycle, ASecondSignalEndsAProgramThatNeverTookTheFirst)
+{
+    TempHome home;
+    WindowManager windowManager;
+    AppProcess app;
+    ASSERT_NE (waitForWindow (app), 0u) << "no window appeared";
+    windowManager.holdServerAndMove (findVisibleWindow (title), { 40, 60 });
+    const auto held = juce::Time::getMillisecondCounter();
+    juce::Thread::sleep (500);
+    ::kill (app.getPid(), SIGINT);
+    endLate (app, held, SIGINT);
+}
+
 TEST (AppLifecycle, AllZeroTokenIsReplaced)
 {
     TempHome home;
@@ -222,7 +237,7 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
 
     // The units are new to the program: it registers them and queues usage events about them.
     ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "virtual");
-    CloseButtons closeButtons;
+    WindowManager windowManager;
     const auto registry = home.getFolder().getChildFile (".config/Ardentis/Larkspire 2/deviceList.xml");
     // The window, and the units registered: their usage events are queued.
     auto upWithEventsQueued = [&] (AppProcess& app)
@@ -240,7 +255,7 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
         EXPECT_LE (since (asked), 1000u) << "the window stayed that long";
         return asked;
     };
-    auto clickClose = [&] { closeButtons.click (findVisibleWindow (title)); };
+    auto clickClose = [&] { windowManager.click (findVisibleWindow (title)); };
     AppProcess second;
     ASSERT_TRUE (upWithEventsQueued (second)) << "no window, or no unit registered";
     const auto closed = quitAsked (clickClose);

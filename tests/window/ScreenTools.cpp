@@ -21,7 +21,7 @@ namespace testing_support
         return { 0, 0, words[0].getIntValue(), words[1].getIntValue() };
     }
 
-    unsigned long findVisibleWindow (const juce::String& title)
+    juce::Array<unsigned long> findVisibleWindows (const juce::String& title)
     {
         // xdotool takes a regular expression: the title's own characters are matched as they are.
         juce::String pattern;
@@ -31,10 +31,17 @@ namespace testing_support
                                                                   "^" + pattern + "$" }).trim());
         // A window destroyed while the search ran can be listed as visible (the framework
         // makes and drops a few while it builds a window): only one that still has a size counts.
+        juce::Array<unsigned long> windows;
         for (auto& id : ids)
             if (const auto window = (unsigned long) id.getLargeIntValue(); window != 0 && ! getWindowGeometry (window).isEmpty())
-                return window;
-        return 0ul;
+                windows.add (window);
+        return windows;
+    }
+
+    unsigned long findVisibleWindow (const juce::String& title)
+    {
+        const auto windows = findVisibleWindows (title);
+        return windows.isEmpty() ? 0ul : windows.getFirst();
     }
 
     unsigned long focusedWindow()
@@ -177,8 +184,11 @@ namespace testing_support
         writePng (shot, folder.getChildFile (juce::File::createLegalFileName (name) + ".png"));
     }
 
-    CloseButtons::CloseButtons() : display (XOpenDisplay (nullptr))
+    WindowManager::WindowManager() : display (XOpenDisplay (nullptr))
     {
+        // A window that went before a request reached it is no fault of the test's (a window
+        // manager does not end for it either): Xlib's default handler would end the test.
+        XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
         if (auto* d = static_cast<Display*> (display))
         {
             XInternAtom (d, "WM_PROTOCOLS", False);
@@ -187,13 +197,13 @@ namespace testing_support
         }
     }
 
-    CloseButtons::~CloseButtons()
+    WindowManager::~WindowManager()
     {
         if (display != nullptr)
             XCloseDisplay (static_cast<Display*> (display));
     }
 
-    void CloseButtons::click (unsigned long windowId)
+    void WindowManager::click (unsigned long windowId)
     {
         auto* d = static_cast<Display*> (display);
         if (d == nullptr)
@@ -207,5 +217,24 @@ namespace testing_support
         close.xclient.data.l[1] = CurrentTime;
         XSendEvent (d, (Window) windowId, False, NoEventMask, &close);
         XFlush (d);
+    }
+
+    void WindowManager::holdServerAndMove (unsigned long windowId, juce::Point<int> topLeft)
+    {
+        if (auto* d = static_cast<Display*> (display))
+        {
+            XGrabServer (d);
+            XMoveWindow (d, (Window) windowId, topLeft.x, topLeft.y);
+            XSync (d, False);
+        }
+    }
+
+    void WindowManager::releaseServer()
+    {
+        if (auto* d = static_cast<Display*> (display))
+        {
+            XUngrabServer (d);
+            XSync (d, False);
+        }
     }
 }

@@ -13,7 +13,8 @@ namespace testing_support
     // The size of the display.
     juce::Rectangle<int> getDisplayBounds();
 
-    // The id of the visible top-level window with exactly this title, or 0.
+    // The ids of the visible top-level windows with exactly this title; the first of them, or 0.
+    juce::Array<unsigned long> findVisibleWindows (const juce::String& title);
     unsigned long findVisibleWindow (const juce::String& title);
 
     // The window that has the X server's keyboard focus, or 0.
@@ -59,16 +60,23 @@ namespace testing_support
     void pressKeys (const juce::String& keys);
     void typeText (const juce::String& text);
 
-    // The part of a window manager that a window's close button needs, on the test's X server,
-    // which runs none: the atoms of the close request, which a program looks for as it starts
+    // The part of a window manager that the tests need, on the test's X server, which runs none.
+    // The close button: the atoms of the close request, which a program looks for as it starts
     // (without them its windows take no close request), and the request that a window manager
     // sends when the user clicks the button. Made before the program starts.
-    class CloseButtons
+    // A move by the title bar, for which some window managers hold the server: until it lets go,
+    // the server serves no other client, and a program whose message thread asks it anything
+    // waits there, while its other threads, and the signals it gets, go on. What this sends
+    // meanwhile (a close request) reaches the program at once. Nothing else of the test may use
+    // the server meanwhile.
+    class WindowManager
     {
     public:
-        CloseButtons();
-        ~CloseButtons();
+        WindowManager();
+        ~WindowManager();
         void click (unsigned long windowId);
+        void holdServerAndMove (unsigned long windowId, juce::Point<int> topLeft);
+        void releaseServer();
 
     private:
         void* display = nullptr;   // held open: the server forgets its atoms when its last client goes

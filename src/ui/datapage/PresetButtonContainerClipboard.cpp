@@ -3,6 +3,7 @@
 // changes not yet sent to the unit.
 
 #include "ui/datapage/PresetButtonContainer.h"
+#include "device/DeviceObject.h"
 #include "archive/DataSourceTree.h"
 
 juce::Array<int> PresetButtonContainer::followingSlots (int first, int count) const
@@ -82,7 +83,9 @@ int PresetButtonContainer::countPendingChanges() const
     if (sourceData == nullptr || d == nullptr)
         return 0;
 
+    // The unit's own data changes under its device thread while it is read.
     juce::Array<int> missing, modified;
+    const juce::ScopedLock dl (DeviceObject::getUnitDataLock());
     d->collectPresetChanges (*sourceData, missing, modified);
     return missing.size() + modified.size();
 }

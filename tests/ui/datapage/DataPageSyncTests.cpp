@@ -285,16 +285,42 @@ TEST (DataPage, UnsentEditsAskBeforeAReadAndCancelKeepsThem)
         }
         return true;
     };
+    // The grid's context menu offers to send all changes while there are some.
+    const auto allChangesOffered = [&]
+    {
+        const auto menu = grid.createContextMenu();
+        for (juce::PopupMenu::MenuItemIterator i (menu, true); i.next();)
+            if (i.getItem().text == "All Changes")
+                return i.getItem().isEnabled;
+        return false;
+    };
+    EXPECT_TRUE (allChangesOffered());
+    auto faults = s.unit->getFaults();
+    faults.replyDelayMs = 20;
+    s.unit->setFaults (faults);
     s.w.boxes.answerWith ({ 0 });   // Continue
     s.click (DataToolbarItemFactory::getDataItem);
     EXPECT_EQ (s.working()->countPresets(), 0);
     EXPECT_TRUE (gridShowsTheWorkingCopy());
     EXPECT_FALSE (s.page->canUndo());
     ASSERT_TRUE (pumpUntil ([&] { return s.page->isBusy(); }, 10000) || s.presetRequests() > 0);
+
+    // The grid's context menu, made while the read fills the unit's data, counts the changes
+    // not sent against that data: none once the read is through.
+    int menus = 0;
+    for (; s.page->isBusy(); ++menus)
+    {
+        allChangesOffered();
+        pumpFor (5);
+    }
+    EXPECT_GT (menus, 1);
+    faults.replyDelayMs = 0;
+    s.unit->setFaults (faults);
     ASSERT_TRUE (s.waitForSynced());
     EXPECT_TRUE (s.working()->hasPreset (3));
     EXPECT_FALSE (s.page->getDataSet()->hasUnsavedChanges());
     EXPECT_TRUE (gridShowsTheWorkingCopy());
+    EXPECT_FALSE (allChangesOffered());
 
     s.w.boxes.boxes.clear();
     EXPECT_TRUE (s.page->keyPressed (juce::KeyPress ('z', juce::ModifierKeys::commandModifier, 0)));
