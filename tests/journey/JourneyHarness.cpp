@@ -75,7 +75,8 @@ namespace journey
 
                 constexpr int scale = 4;
                 juce::TemporaryFile crop (".png"), big (".png");
-                writePng (image.getClippedImage (area), crop.getFile());
+                if (! writePng (image.getClippedImage (area), crop.getFile()))
+                    throw std::runtime_error ("cannot write " + crop.getFile().getFullPathName().toStdString());
                 for (auto blackAndWhite : { false, true })
                 {
                     juce::StringArray command { "convert", crop.getFile().getFullPathName(), "-colorspace", "Gray" };
@@ -329,7 +330,7 @@ namespace journey
             // Where each of the program's threads stands, when a debugger is at hand.
             if (isRunning() && juce::File ("/usr/bin/gdb").existsAsFile())
                 output.getChildFile ("program-threads.txt")
-                      .replaceWithText (runTool ({ "gdb", "-p", juce::String ((int) app->getPid()), "-batch",
+                      .replaceWithText (askTool ({ "gdb", "-p", juce::String ((int) app->getPid()), "-batch",
                                                    "-ex", "thread apply all bt" }, 60000));
             for (auto& f : home.findChildFiles (juce::File::findFiles, true, "*"))
                 if (f.getSize() < 65536 && (f.hasFileExtension ("xml") || f.hasFileExtension ("settings")))
@@ -452,7 +453,7 @@ namespace journey
         {
             const auto now = mainWindowNow();
             if (now != area && windowId != 0)
-                runTool ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
+                askTool ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
                                "windowsize", xid (windowId), juce::String (area.getWidth()), juce::String (area.getHeight()) });
             return now == area;
         }, "the main window at " + area.toString());
