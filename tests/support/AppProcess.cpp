@@ -1,7 +1,9 @@
 #include "support/AppProcess.h"
 #include <csignal>
 #include <fcntl.h>
+#include <cstring>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <vector>
 
@@ -55,9 +57,10 @@ namespace testing_support
             posix_spawn_file_actions_addopen (&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             posix_spawn_file_actions_adddup2 (&actions, 1, 2);
         }
-        if (posix_spawn (&pid, args[0].c_str(), &actions, nullptr, argv.data(), environment) != 0)
-            pid = -1;
+        const int failed = posix_spawn (&pid, args[0].c_str(), &actions, nullptr, argv.data(), environment);
         posix_spawn_file_actions_destroy (&actions);
+        if (failed != 0)
+            throw std::runtime_error ("cannot start " + args[0] + ": " + std::strerror (failed));
     }
 
     AppProcess::~AppProcess()

@@ -8,7 +8,7 @@ namespace testing_support
 {
     // The built program, started as a child process with the current environment
     // (tests set HOME first). Stopped with SIGINT, which the program turns into
-    // an orderly quit.
+    // an orderly quit. A program that cannot be started ends the test.
     class AppProcess
     {
     public:
