@@ -1,6 +1,8 @@
 #include "ScreenTools.h"
 #include "support/TestEnvironment.h"
+#include <gtest/gtest.h>
 #include <X11/Xlib.h>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -29,6 +32,73 @@ namespace testing_support
             return errors.contains ("Can't open display") || errors.contains ("unable to open X server")
                 || errors.contains ("XIO:");
         }
+
+        int ignoreXError (Display*, XErrorEvent*) { return 0; }
+
+        // The framework reads X events only when its connection has something to read, but some
+        // of its own X calls (a paint that waits for the server, a large image sent) first take
+        // in whatever has arrived, which then waits in the connection's queue for the next event.
+        // A desktop sends events all the time; the test's X server, with no window manager,
+        // sends none after a click or a key, and a program that took it in would never act on
+        // it. So while the tests run, each top-level window is sent a client message of no
+        // meaning ten times a second: input taken in that way is handled within 100 ms.
+        class Nudges : public ::testing::Environment
+        {
+        public:
+            void SetUp() override
+            {
+                display = XOpenDisplay (nullptr);
+                ASSERT_NE (display, nullptr) << "cannot open the X display " << displayName();
+                // A window that goes while it is nudged is no fault (a window manager does not end
+                // for it either): Xlib's default handler would end the test.
+                XSetErrorHandler (ignoreXError);
+                thread = std::thread ([this] { run(); });
+            }
+
+            void TearDown() override
+            {
+                if (thread.joinable())
+                {
+                    stop = true;
+                    thread.join();
+                }
+                if (display != nullptr)
+                    XCloseDisplay (display);
+            }
+
+        private:
+            void run()
+            {
+                const auto nudge = XInternAtom (display, "LARKSPIRE_TEST_NUDGE", False);
+                const auto root = DefaultRootWindow (display);
+                while (! stop)
+                {
+                    Window unusedRoot, unusedParent, * children = nullptr;
+                    unsigned int count = 0;
+                    if (XQueryTree (display, root, &unusedRoot, &unusedParent, &children, &count) != 0)
+                    {
+                        for (unsigned int i = 0; i < count; ++i)
+                        {
+                            XEvent event {};
+                            event.xclient.type = ClientMessage;
+                            event.xclient.window = children[i];
+                            event.xclient.message_type = nudge;
+                            event.xclient.format = 32;
+                            XSendEvent (display, children[i], False, NoEventMask, &event);
+                        }
+                        XFree (children);
+                    }
+                    XSync (display, False);
+                    std::this_thread::sleep_for (std::chrono::milliseconds (100));
+                }
+            }
+
+            Display* display = nullptr;
+            std::thread thread;
+            std::atomic<bool> stop { false };
+        };
+
+        [[maybe_unused]] auto* const nudges = ::testing::AddGlobalTestEnvironment (new Nudges);
 
         juce::String run (const juce::StringArray& command, int timeoutMs, bool mayFail)
         {
