@@ -8,29 +8,24 @@ using namespace testing_support;
 
 namespace
 {
-    // The unit holds presets named name 1 to name count in its first slots, and no others.
-    void holdOnly (SimulatedUnit& unit, const juce::String& name, int count)
+    // The unit holds presets named name 1 to name count in its first slots, and no others;
+    // their names, as presetNamesIn gives them.
+    juce::String holdOnly (SimulatedUnit& unit, const juce::String& name, int count)
     {
         for (auto n : unit.getPresetNumbers())
             unit.erasePreset (n);
+        juce::StringArray names;
         for (int n = 1; n <= count; ++n)
         {
             auto preset = unit.makePreset (n, 7);
             preset.name = name + " " + juce::String (n);
             unit.setPreset (preset);
+            names.add (preset.name);
         }
-    }
-
-    // "name 1, name 2, ..." up to the count.
-    juce::String presetNames (const juce::String& name, int count)
-    {
-        juce::StringArray names;
-        for (int n = 1; n <= count; ++n)
-            names.add (name + " " + juce::String (n));
         return names.joinIntoString (", ");
     }
 
-    // The names of the presets in a data file the program wrote, as presetNames gives them.
+    // The names of the presets in a data file the program wrote.
     juce::String presetNamesIn (const juce::File& file)
     {
         auto data = DeviceData::createFromFile (file.getFullPathName());
@@ -472,7 +467,7 @@ TEST_F (Journey, AUnitOfAProductTheWebListLeavesOutIsNotUsedForData)
 // ports. Each unit's folder holds only its own presets. Then the same with units of two
 // products: the first unit replugged during a scan after which the program connects a Piper,
 // whose reads all go to the Piper.
-TEST_F (Journey, AUnitReplugggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
+TEST_F (Journey, AUnitRepluggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
 {
     // "Scan"; once the scan asks the units who they are (seen at the witness), and no sooner than
     // 0.11 s after the click, the unit is unplugged, and plugged in again 0.27 s after that.
@@ -492,8 +487,8 @@ TEST_F (Journey, AUnitReplugggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
     start ("socket");
     auto& first = plugIn ("Merle", 12345678);
     auto& second = plugIn ("Merle", 23456789);
-    holdOnly (first.unit(), "Alpha", 5);
-    holdOnly (second.unit(), "Bravo", 7);
+    const auto alpha = holdOnly (first.unit(), "Alpha", 5);
+    const auto bravo = holdOnly (second.unit(), "Bravo", 7);
     const auto firstSync = dataFolder().getChildFile ("Merle/data/12345678/sync.ard");
     const auto secondFolder = dataFolder().getChildFile ("Merle/data/23456789");
     waitForText (statusText(), "Merle 1.4.00 build 140");
@@ -504,7 +499,7 @@ TEST_F (Journey, AUnitReplugggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
 
     // The second is connected and read where it was identified; the move is noticed after.
     waitFor ([&] { return secondFolder.getChildFile ("sync.ard").existsAsFile(); }, "the second unit read");
-    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), presetNames ("Bravo", 7));
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), bravo);
     EXPECT_EQ (second.unit().countReceived (0x45), 25);
     const auto change = waitForWindow ("USB Device Change");
     EXPECT_TRUE (waitForText (getWindowGeometry (change), "still open"));
@@ -526,9 +521,9 @@ TEST_F (Journey, AUnitReplugggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
     step ("click the tile of the unit not connected");
     clickAt ((isConnectedTile (oneTile) ? otherTile : oneTile).getCentre());
     waitFor ([&] { return back.unit().countReceived (0x15) == 1; }, "the first unit read on its new ports");
-    waitFor ([&] { return presetNamesIn (firstSync) == presetNames ("Alpha", 5); }, "the first unit's presets stored");
-    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), presetNames ("Bravo", 7));
-    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("working.ard")), presetNames ("Bravo", 7));
+    waitFor ([&] { return presetNamesIn (firstSync) == alpha; }, "the first unit's presets stored");
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), bravo);
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("working.ard")), bravo);
     EXPECT_TRUE (knownBeforeUsed (back.unit()));
     EXPECT_TRUE (knownBeforeUsed (second.unit()));
 
