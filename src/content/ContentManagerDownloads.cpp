@@ -207,10 +207,15 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
 
 bool ContentManager::downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread)
 {
-    // Kept only when whole, by the test the update makes: a piece (of a connection closed early,
-    // say) never takes the image's place, and the old file, if any, stays.
-    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread,
-                           [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); });
+    // Kept only when whole: an image has no end mark, and the list names no size, so only a
+    // transfer that knows its end can tell the whole image from a piece that ends between two
+    // messages; the image must then read as the update reads it. A piece never takes the
+    // image's place, and the old file, if any, stays.
+    DownloadCheck check;
+    check.maximumBytes = FirmwareImage::maxSize;
+    check.endMustBeKnown = true;
+    check.accept = [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); };
+    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread, check);
 }
 
 void ContentManager::markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry)
