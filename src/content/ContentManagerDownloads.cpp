@@ -5,6 +5,7 @@
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
 #include "core/ThreadExit.h"
+#include "model/AtomicFileWriter.h"
 #include "model/FirmwareImage.h"
 
 // Bringing a product's content up to date from the web: its capability content and variant
@@ -16,6 +17,18 @@ namespace
     // Bounds of what an unpacked preset pack may hold.
     constexpr int maximumPackEntries = 10000;
     constexpr juce::int64 maximumPackBytes = 512LL * 1024 * 1024;
+
+    // What the download of an image left behind when the program was killed meanwhile: its
+    // temporary, which only a new download of the same image would replace. Those of downloads
+    // running now stay.
+    void discardImageLeftovers (juce::uint8 productId)
+    {
+        const auto folder = AppPaths::getFirmwareFolder (productId);
+        if (folder.isEmpty() || ! juce::File (folder).isDirectory())
+            return;
+        for (auto& leftover : juce::File (folder).findChildFiles (juce::File::findFiles, false, ".*.tmp"))
+            AtomicFileWriter::discardLeftover (leftover);
+    }
 }
 
 bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread,
@@ -179,6 +192,8 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
     }
     if (! online.load())
         return false;
+
+    discardImageLeftovers (productId);
 
     // The images tell of themselves again only when one is really fetched.
     if (imagesDue && ! thread->threadShouldExit())

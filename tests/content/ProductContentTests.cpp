@@ -226,10 +226,15 @@ TEST (ProductContent, FailedCapsDownloadKeepsTheStoredCapsAndFails)
     ASSERT_NE (cm.getCapsXml (merle), nullptr);
 }
 
+// Though nothing is fetched, what downloads cut short by a kill left behind goes: the
+// temporary of an image no longer listed, and that of an image already whole.
 TEST (ProductContent, SecondRunFetchesNothingWhenEverythingIsCurrent)
 {
     ContentWorld w;
     completeFirstRun (w);
+    const auto firmware = w.productFolder ("Merle").getChildFile ("firmware");
+    for (auto name : { ".merle_130.syx.tmp", ".merle_140.syx.tmp" })
+        ASSERT_TRUE (firmware.getChildFile (name).replaceWithText ("piece"));
 
     ContentManager cm;
 
@@ -238,6 +243,7 @@ TEST (ProductContent, SecondRunFetchesNothingWhenEverythingIsCurrent)
     ASSERT_TRUE (syncAndWait (w, cm, merle));
     for (auto& r : w.server.getRequests())
         EXPECT_EQ (r.path, descriptorPath) << "unexpected request for " << r.path;
+    EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*.tmp").size(), 0);
 }
 
 TEST (ProductContent, FirmwareImagesFollowTheirStatus)
