@@ -147,23 +147,28 @@ namespace
         return path.isNotEmpty() ? juce::File (path) : juce::File();
     }
 
-    // What a listing of the packs is built from: every folder and file below the packs folder by
-    // place, size and time, and the text of each description, which names its data's digest.
-    juce::String describePacksFolder (const juce::File& packs)
+    // A file as a listing of the packs saw it: its size and time, and for a description the
+    // text, which names its data's digest. A folder is there or not: its time changes with
+    // whatever is written in it.
+    juce::String describeEntry (const juce::File& f)
     {
-        if (! packs.isDirectory())
-            return {};
-        auto entries = packs.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no);
-        std::sort (entries.begin(), entries.end(),
-                   [] (const juce::File& a, const juce::File& b) { return a.getFullPathName() < b.getFullPathName(); });
+        if (f.isDirectory())
+            return "folder";
         juce::String state;
-        for (auto& f : entries)
-        {
-            state << f.getRelativePathFrom (packs) << '|' << f.getSize() << '|' << f.getLastModificationTime().toMilliseconds();
-            if (f.hasFileExtension ("xml") && f.existsAsFile() && f.getSize() <= maxDescriptionBytes)
-                state << '|' << f.loadFileAsString().hashCode64();
-            state << '\n';
-        }
+        state << f.getSize() << '|' << f.getLastModificationTime().toMilliseconds();
+        if (f.hasFileExtension ("xml") && f.existsAsFile() && f.getSize() <= maxDescriptionBytes)
+            state << '|' << f.loadFileAsString().hashCode64();
+        return state;
+    }
+
+    // What a listing of the packs is built from: every folder and file below the packs folder,
+    // by place.
+    std::map<juce::String, juce::String> describePacksFolder (const juce::File& packs)
+    {
+        std::map<juce::String, juce::String> state;
+        if (packs.isDirectory())
+            for (auto& f : packs.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no))
+                state[f.getRelativePathFrom (packs)] = describeEntry (f);
         return state;
     }
 
@@ -189,10 +194,22 @@ bool CloudPackList::isCurrent() const
 
 void CloudPackList::reload()
 {
+    // Taken before the listing, so that a pack written meanwhile differs from it and is listed
+    // at the next refresh. What the listing saved itself (packs converted on the way, saved in
+    // place) is taken as it is afterwards.
+    const auto packs = packsFolderOf (productId);
+    auto state = describePacksFolder (packs);
     node.removeAllChildren (nullptr);
-    loadPacksIntoTree (node);
-    // Taken after the listing: packs converted on the way were saved in place.
-    listedFolderState = describePacksFolder (packsFolderOf (productId));
+    juce::Array<juce::File> saved;
+    loadPacksIntoTree (node, &saved);
+    for (auto& f : saved)
+    {
+        if (f.exists())
+            state[f.getRelativePathFrom (packs)] = describeEntry (f);
+        else
+            state.erase (f.getRelativePathFrom (packs));
+    }
+    listedFolderState = std::move (state);
 }
 
 void CloudPackList::buildPackGroupNodes (juce::ValueTree category, const juce::File& packsFolder)
@@ -220,7 +237,7 @@ juce::ValueTree CloudPackList::findPackGroupNode (juce::ValueTree category, cons
     return group.isValid() ? group : parent;
 }
 
-void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
+void CloudPackList::loadPacksIntoTree (juce::ValueTree category, juce::Array<juce::File>* saved)
 {
     const auto packs = packsFolderOf (productId);
     if (! packs.isDirectory())
@@ -256,7 +273,9 @@ void CloudPackList::loadPacksIntoTree (juce::ValueTree category)
             juce::String errorText;
             if (! item->convertData (unitVersion, errorText, nullptr, content).isZero())
                 continue;   // a pack that does not convert is not offered
-            item->save (file);   // when this fails the pack is converted again next time
+            // When this fails the pack is converted again next time.
+            if (item->save (file) && saved != nullptr)
+                saved->addArray ({ file, item->getDataFile (file) });
         }
 
         auto group = findPackGroupNode (category, packs, folder);

@@ -2,6 +2,7 @@
 
 #include "archive/DataSourceTree.h"
 #include "model/VersionNumber.h"
+#include <map>
 
 class ConversionContent;
 
@@ -33,8 +34,9 @@ public:
     juce::ValueTree findPackGroupNode (juce::ValueTree category, const juce::File& packsFolder,
                                        const juce::File& folder) const;
 
-    // One archive node per usable pack description.
-    void loadPacksIntoTree (juce::ValueTree category);
+    // One archive node per usable pack description. `saved`, when given, receives the files of
+    // the packs converted and saved in place.
+    void loadPacksIntoTree (juce::ValueTree category, juce::Array<juce::File>* saved = nullptr);
 
     // Whether the packs folder holds what it held when the packs were listed: no pack came,
     // went or changed. Cheap: it reads the folder's listing and the small descriptions only.
@@ -73,5 +75,5 @@ private:
     VersionNumber unitVersion;
     const ConversionContent* content;
     juce::ValueTree node;
-    juce::String listedFolderState;
+    std::map<juce::String, juce::String> listedFolderState;   // by place below the packs folder
 };

@@ -5,6 +5,7 @@
 #include "core/AppHost.h"
 #include "core/AppPaths.h"
 #include "core/ThreadExit.h"
+#include "model/AtomicFileWriter.h"
 #include "model/FirmwareImage.h"
 
 // Bringing a product's content up to date from the web: its capability content and variant
@@ -16,6 +17,18 @@ namespace
     // Bounds of what an unpacked preset pack may hold.
     constexpr int maximumPackEntries = 10000;
     constexpr juce::int64 maximumPackBytes = 512LL * 1024 * 1024;
+
+    // What the download of an image left behind when the program was killed meanwhile: its
+    // temporary, which only a new download of the same image would replace. Those of downloads
+    // running now stay.
+    void discardImageLeftovers (juce::uint8 productId)
+    {
+        const auto folder = AppPaths::getFirmwareFolder (productId);
+        if (folder.isEmpty() || ! juce::File (folder).isDirectory())
+            return;
+        for (auto& leftover : juce::File (folder).findChildFiles (juce::File::findFiles, false, ".*.tmp"))
+            AtomicFileWriter::discardLeftover (leftover);
+    }
 }
 
 bool ContentManager::downloadContentXml (juce::uint8 productId, int type, juce::Thread* thread,
@@ -180,6 +193,8 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
     if (! online.load())
         return false;
 
+    discardImageLeftovers (productId);
+
     // The images tell of themselves again only when one is really fetched.
     if (imagesDue && ! thread->threadShouldExit())
         result = downloadFirmwareImages (productId, thread) && result;
@@ -207,10 +222,15 @@ bool ContentManager::syncLargeFiles (juce::uint8 productId, juce::Thread* thread
 
 bool ContentManager::downloadFirmwareImage (const FirmwareUpdateElement& entry, juce::Thread* thread)
 {
-    // Kept only when whole, by the test the update makes: a piece (of a connection closed early,
-    // say) never takes the image's place, and the old file, if any, stays.
-    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread,
-                           [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); });
+    // Kept only when whole: an image has no end mark, and the list names no size, so only a
+    // transfer that knows its end can tell the whole image from a piece that ends between two
+    // messages; the image must then read as the update reads it. A piece never takes the
+    // image's place, and the old file, if any, stays.
+    DownloadCheck check;
+    check.maximumBytes = FirmwareImage::maxSize;
+    check.endMustBeKnown = true;
+    check.accept = [] (const juce::File& image) { return FirmwareImage::read (image, nullptr); };
+    return downloadToFile (entry.getLink(), entry.getImageFile(), true, &bytesFetched, thread, check);
 }
 
 void ContentManager::markFirmwareEntryFailed (juce::uint8 productId, const FirmwareUpdateElement& entry)

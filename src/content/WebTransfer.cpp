@@ -281,11 +281,25 @@ namespace
         return juce::URL (WebRoot::mapAddress (address.trim().replace (" ", "%20")));
     }
 
+    // How an answer's body ends: at the length it declares (-1: none) or with the last chunk of a
+    // chunked body; the stream reports a body cut short of either as an error. An answer that
+    // declares neither ends when its connection closes, as a cut does. The stream keeps no status
+    // line, so the end of an HTTP/2 stream cannot be told either: such an answer without a length
+    // declares no end here. Nor does the stream keep the first header after the status line: a
+    // chunked answer that names its coding first reads as one without an end, on the safe side.
+    struct BodyEnd
+    {
+        juce::int64 declared = -1;
+        bool chunked = false;
+
+        bool isKnown() const { return declared >= 0 || chunked; }
+    };
+
     // On the helper: connects and accepts only a final 2xx status; the job's stream then, else
-    // null. `declared` gets the length the answer declares (-1 when none). A connection that
-    // would outlast the deadline gives up at it.
+    // null. `end` gets how the answer's body ends. A connection that would outlast the deadline
+    // gives up at it.
     juce::WebInputStream* connectWeb (WebJob& job, const juce::URL& url, bool post, TransferDeadline deadline,
-                                      juce::int64& declared)
+                                      BodyEnd& end)
     {
         if (isPast (deadline))
             return nullptr;
@@ -300,10 +314,11 @@ namespace
         if (stream == nullptr || ! stream->connect (nullptr))
             return nullptr;
 
-        const bool accepted = job.check ([&declared] (juce::WebInputStream& s)
+        const bool accepted = job.check ([&end] (juce::WebInputStream& s)
         {
             const int status = s.getStatusCode();
-            declared = s.getTotalLength();
+            end.declared = s.getTotalLength();
+            end.chunked = s.getResponseHeaders()["Transfer-Encoding"].containsIgnoreCase ("chunked");
             return ! s.isError() && status >= 200 && status <= 299;
         });
         return accepted ? stream : nullptr;
@@ -327,8 +342,9 @@ namespace
 
     // Reads a stream until a read gives nothing more, handing each piece to `take` (the empty
     // last one too); false from `take` stops the read, which then fails, as does a body longer
-    // than any transfer may be. Whether the body is complete is for the caller to judge.
-    bool readToEnd (juce::InputStream& in, const std::function<bool (const char*, int)>& take)
+    // than `maximumBytes`, whose piece past it is never handed on. Whether the body is complete
+    // is for the caller to judge.
+    bool readToEnd (juce::InputStream& in, juce::int64 maximumBytes, const std::function<bool (const char*, int)>& take)
     {
         juce::HeapBlock<char> buffer (readChunkBytes);
         juce::int64 total = 0;
@@ -336,7 +352,7 @@ namespace
         {
             const int n = juce::jmax (0, in.read (buffer.get(), readChunkBytes));
             total += n;
-            if (total > maximumTransferBytes || ! take (buffer.get(), n))
+            if (total > maximumBytes || ! take (buffer.get(), n))
                 return false;
             if (n < 1)
                 return true;
@@ -346,17 +362,19 @@ namespace
     // Reads the whole answer of a web request into `sink`, on a helper (see WebJob). Given up,
     // the helper stops after the piece it reads, which the cancel of its stream cuts short.
     bool fetchWeb (const juce::URL& url, bool post, juce::OutputStream& sink, ByteCounter* counter,
-                   juce::Thread* thread, TransferDeadline deadline)
+                   juce::Thread* thread, TransferDeadline deadline, const DownloadCheck& check)
     {
         auto job = std::make_shared<WebJob> (counter, sink);
-        return WebJob::run (job, thread, [url, post, deadline] (WebJob& j)
+        return WebJob::run (job, thread, [url, post, deadline, maximumBytes = check.maximumBytes,
+                                          endMustBeKnown = check.endMustBeKnown] (WebJob& j)
         {
-            juce::int64 declared = -1;
-            auto* stream = connectWeb (j, url, post, deadline, declared);
-            return stream != nullptr && declared <= maximumTransferBytes && j.expect (declared)
-                && readToEnd (*stream, [&j, deadline] (const char* bytes, int n)
+            BodyEnd end;
+            auto* stream = connectWeb (j, url, post, deadline, end);
+            return stream != nullptr && end.declared <= maximumBytes && (end.isKnown() || ! endMustBeKnown)
+                && j.expect (end.declared)
+                && readToEnd (*stream, maximumBytes, [&j, deadline] (const char* bytes, int n)
                               { return ! isPast (deadline) && j.take (bytes, n); })
-                && j.isComplete (declared);
+                && j.isComplete (end.declared);
         }, deadline);
     }
 
@@ -377,16 +395,16 @@ namespace
     // Reads the whole address, a web address or a local file, into `sink`: true only when the
     // whole body arrived (see readWebStreamToMemory).
     bool readAddressInto (const juce::String& address, juce::OutputStream& sink, ByteCounter* counter,
-                          juce::Thread* thread, TransferDeadline deadline)
+                          juce::Thread* thread, TransferDeadline deadline, const DownloadCheck& check = {})
     {
         if (isWebTransferAddress (address))
-            return fetchWeb (makeWebUrl (address), false, sink, counter, thread, deadline);
+            return fetchWeb (makeWebUrl (address), false, sink, counter, thread, deadline, check);
 
         auto in = openLocalFile (address);
-        if (in == nullptr || in->getTotalLength() > maximumTransferBytes)
+        if (in == nullptr || in->getTotalLength() > check.maximumBytes)
             return false;
         reserve (sink, in->getTotalLength());
-        return readToEnd (*in, [&sink, counter, thread] (const char* bytes, int n)
+        return readToEnd (*in, check.maximumBytes, [&sink, counter, thread] (const char* bytes, int n)
         {
             if (exitRequested (thread) || (n > 0 && ! sink.write (bytes, (size_t) n)))
                 return false;
@@ -461,7 +479,7 @@ std::unique_ptr<juce::InputStream> openWebStream (const juce::String& address)
     // network.
     juce::MemoryBlock data;
     if (! readIntoBlock (data, [&address] (juce::OutputStream& out)
-                         { return fetchWeb (makeWebUrl (address), false, out, nullptr, nullptr, 0); }))
+                         { return fetchWeb (makeWebUrl (address), false, out, nullptr, nullptr, 0, {}); }))
         return {};
     return std::make_unique<juce::MemoryInputStream> (std::move (data));
 }
@@ -486,7 +504,7 @@ bool replaceFileWithData (const juce::File& target, const void* data, size_t siz
 }
 
 bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,
-                     ByteCounter* counter, juce::Thread* thread, const std::function<bool (const juce::File&)>& accept)
+                     ByteCounter* counter, juce::Thread* thread, const DownloadCheck& check)
 {
     if (address.trim().isEmpty() || filePath.isEmpty() || ! juce::File::isAbsolutePath (filePath))
         return false;
@@ -501,11 +519,11 @@ bool downloadToFile (const juce::String& address, const juce::String& filePath, 
     // that again unless it takes the file's place.
     AtomicFileWriter writer (file);
     auto* out = writer.getStream();
-    if (out == nullptr || ! readAddressInto (address, *out, counter, thread, 0) || out->getPosition() == 0)
+    if (out == nullptr || ! readAddressInto (address, *out, counter, thread, 0, check) || out->getPosition() == 0)
         return false;
 
     return writer.finish()
-        && (accept == nullptr || accept (AtomicFileWriter::temporaryFor (file)))
+        && (check.accept == nullptr || check.accept (AtomicFileWriter::temporaryFor (file)))
         && writer.commit();
 }
 
@@ -572,7 +590,7 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
 
     juce::MemoryBlock data;
     if (! readIntoBlock (data, [&target, thread] (juce::OutputStream& out)
-                         { return fetchWeb (target, true, out, nullptr, thread, webTimeoutFromNow()); }))
+                         { return fetchWeb (target, true, out, nullptr, thread, webTimeoutFromNow(), {}); }))
         return false;
 
     reply = data.toString();

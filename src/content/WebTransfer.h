@@ -69,13 +69,30 @@ bool readWebStreamToMemory (const juce::String& address, juce::MemoryBlock& bloc
 // still runs then must not meet the teardown of the program's statics.
 bool waitForGivenUpWebTransfers (int timeoutMs);
 
+// Largest body any transfer accepts.
+constexpr juce::int64 maximumTransferBytes = 256 * 1024 * 1024;
+
+// What a downloaded body must be to take its file's place.
+struct DownloadCheck
+{
+    // The largest body taken: the transfer stops as soon as the body passes it (at once when
+    // the answer declares a longer one).
+    juce::int64 maximumBytes = maximumTransferBytes;
+    // For content without an end mark of its own: only a body whose end a cut cannot fake is
+    // taken, one that met its declared length or ended with the last chunk of a chunked body.
+    // An answer that declares neither ends only when its connection closes, as a cut does: it
+    // is refused before its body is read.
+    bool endMustBeKnown = false;
+    // Whether the body, written whole to the temporary file, is fit to use.
+    std::function<bool (const juce::File&)> accept;
+};
+
 // Downloads an address to a file. Without `force` an existing non-empty file is kept
 // (true, no transfer). The body is written to a temporary sibling, which is renamed over the
-// file only after a complete, non-empty read that `accept` (when given) finds fit to use; on
-// any failure the old file stays as it was and the temporary goes.
+// file only after a complete, non-empty read that passes `check`; on any failure the old file
+// stays as it was and the temporary goes.
 bool downloadToFile (const juce::String& address, const juce::String& filePath, bool force,
-                     ByteCounter* counter, juce::Thread* thread,
-                     const std::function<bool (const juce::File&)>& accept = nullptr);
+                     ByteCounter* counter, juce::Thread* thread, const DownloadCheck& check = {});
 
 std::unique_ptr<juce::XmlElement> loadXmlFromWeb (ByteCounter* counter, const juce::String& address,
                                                   juce::Thread* thread = nullptr, TransferDeadline deadline = 0);
@@ -92,6 +109,3 @@ bool postFormToWeb (const juce::URL& url, juce::String& reply, juce::Thread* thr
 // Writes data beside the target and renames it over the target; the old file stays
 // on any failure.
 bool replaceFileWithData (const juce::File& target, const void* data, size_t size);
-
-// Largest body any transfer accepts.
-constexpr juce::int64 maximumTransferBytes = 256 * 1024 * 1024;

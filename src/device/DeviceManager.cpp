@@ -231,10 +231,8 @@ void DeviceManager::rescanPorts()
     polling = false;
     portsUnsettled = true;
 
-    lastOutputs = ports->getOutputNames();
-    lastInputs = ports->getInputNames();
-    pairedOutputs = lastOutputs;
-    pairedInputs = lastInputs;
+    lastOutputs = ports->getOutputs();
+    lastInputs = ports->getInputs();
     auto fresh = MidiPortPair::pairPorts (lastInputs, lastOutputs);
 
     auto* content = getContentManager();
@@ -252,7 +250,7 @@ void DeviceManager::rescanPorts()
     }
 
     for (auto& p : fresh)
-        p.device = std::make_shared<DeviceObject> (listener, p.displayName, ports, p.inputIndex, p.outputIndex, this);
+        p.device = std::make_shared<DeviceObject> (listener, p.displayName, ports, p.inputPort, p.outputPort, this);
 
     {
         const juce::ScopedLock sl (pairsLock);
@@ -377,8 +375,8 @@ void DeviceManager::checkPortLists()
         current.device->markUnplugged();
     }
 
-    const auto outputs = ports->getOutputNames();
-    const auto inputs = ports->getInputNames();
+    const auto outputs = ports->getOutputs();
+    const auto inputs = ports->getInputs();
     // A unit unplugged during a transfer is lost even when a port of its name has come back since.
     if (inputs == lastInputs && outputs == lastOutputs && ! currentUnplugged)
         return;
@@ -410,7 +408,7 @@ bool DeviceManager::haveCurrentPortsDied (const MidiPortPair& current) const
     }();
     // A firmware update reboots the unit on purpose; it scans again by itself.
     return current.device != nullptr && ! currentUnplugged && ! lossTold
-        && appState() != 4 && current.device->arePortsGone();
+        && appState() != 4 && (current.device->arePortsGone() || current.device->isUnplugged());
 }
 
 void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
@@ -419,23 +417,12 @@ void DeviceManager::watchBusyUnitsPorts (const MidiPortPair& current)
     // gone, its transfer ends at once as lost, and the loss is told as soon as it has ended;
     // the tries of a transfer are for transmission errors, not for a unit that is not there.
     // Ports that died are gone whatever the lists say (the unit may be back under the same
-    // name); of two listed ports of the same name the one that left cannot be told by name.
+    // name).
     if (appState() == 4 || currentUnplugged || threadShouldExit())
         return;
 
-    const bool died = haveCurrentPortsDied (current);
-    const auto input = pairedInputs[current.inputIndex];
-    const auto output = pairedOutputs[current.outputIndex];
-    auto isOneOfAKind = [] (const juce::StringArray& names, const juce::String& name)
-    {
-        int count = 0;
-        for (auto& n : names)
-            count += n.equalsIgnoreCase (name) ? 1 : 0;
-        return name.isNotEmpty() && count == 1;
-    };
-    if (! died && (! isOneOfAKind (pairedInputs, input) || ! isOneOfAKind (pairedOutputs, output)))
-        return;
-    if (! died && ports->getInputNames().contains (input) && ports->getOutputNames().contains (output))
+    if (! haveCurrentPortsDied (current) && ports->getInputs().contains (current.inputPort)
+        && ports->getOutputs().contains (current.outputPort))
         return;
 
     currentUnplugged = true;

@@ -88,8 +88,9 @@ private:
     void checkPortLists();
     // While the connected unit is busy: whether its own ports are still listed.
     void watchBusyUnitsPorts (const MidiPortPair& current);
-    // Whether a port of the connected unit died since it was opened, with the loss not yet
-    // told: its unit went, and may have come back under the same name between two looks.
+    // Whether a port of the connected unit died since it was opened, or another unit answered
+    // on it, with the loss not yet told: its unit went, and may have come back under the same
+    // name between two looks.
     bool haveCurrentPortsDied (const MidiPortPair& current) const;
     void handleCommand (const DeviceCommandMessage& command);
     void post (int code, int p1, int p2);
@@ -102,8 +103,9 @@ private:
 
     std::atomic<bool> polling { false };
     std::atomic<bool> portsUnsettled { true };
-    juce::StringArray lastInputs, lastOutputs;   // the manager's thread only
-    juce::StringArray pairedInputs, pairedOutputs;   // likewise: the lists the pairs were made from
+    // The manager's thread only: the lists as last seen (ports known by name and identifier,
+    // so that a port that left and came back is a change even under the same name).
+    MidiPortList lastInputs, lastOutputs;
     bool currentUnplugged = false;               // likewise: its loss is still to be told
 
     mutable juce::CriticalSection pairsLock;     // the pairs, the current index and the lost device

@@ -55,13 +55,13 @@ namespace
 
 //==============================================================================
 DeviceObject::DeviceObject (juce::MessageListener* l, const juce::String& name, std::shared_ptr<MidiPortLayer> layer,
-                            int in, int out, juce::Thread* owner)
+                            const MidiPortId& in, const MidiPortId& out, juce::Thread* owner)
     : juce::Thread ("DeviceObject"),
       listener (l),
       portName (name),
       ports (std::move (layer)),
-      inputIndex (in),
-      outputIndex (out),
+      inputPort (in),
+      outputPort (out),
       manager (owner),
       timings (getDeviceTimings()),
       queue (*this)
@@ -157,7 +157,7 @@ bool DeviceObject::openPorts()
     if (arePortsOpen())
         return true;
 
-    if (inputIndex < 0 || outputIndex < 0)
+    if (inputPort.isEmpty() || outputPort.isEmpty())
     {
         status |= portMissing;
         notifyChange();
@@ -166,6 +166,7 @@ bool DeviceObject::openPorts()
 
     std::unique_ptr<MidiInputPort> in;
     std::unique_ptr<MidiOutputPort> out;
+    Listing listed;
     for (int attempt = 0; attempt < 3; ++attempt)
     {
         if (attempt > 0)
@@ -180,8 +181,9 @@ bool DeviceObject::openPorts()
 
         if (! callOnMessageThread ([&]
             {
-                in = ports->openInput (inputIndex, *this);
-                out = ports->openOutput (outputIndex);
+                listed = { ports->getInputs(), ports->getOutputs() };
+                in = ports->openInput (inputPort, *this);
+                out = ports->openOutput (outputPort);
             }))
             break;
 
@@ -204,6 +206,9 @@ bool DeviceObject::openPorts()
         const juce::ScopedLock pl (portLock);
         input = std::move (in);
         output = std::move (out);
+        openedWith = listed;
+        // The backend may have given the ports' identifiers to another device meanwhile.
+        identityUnconfirmed = identifiedWith.has_value() && *identifiedWith != listed;
         input->start();
     }
     status = (status.load() | portsOpen) & ~(juce::uint32) portOpenFailed;

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 
 // One MIDI port pair and the unit that may be behind it. Its thread identifies the unit
 // (version, serial number, manufacture date, capability profile, the unit's data) and then
@@ -58,9 +59,10 @@ public:
     static constexpr size_t maxIncomingMessages = 8192;   // what is kept of a flood from a unit
 
     // The listener receives every DeviceInfoMessage (may be null: they are dropped).
-    // `manager`, when given, is woken whenever the identification ends.
+    // `manager`, when given, is woken whenever the identification ends and when the unit is
+    // found lost. The ports are those of the pair as listed (empty: the pair has none).
     DeviceObject (juce::MessageListener* listener, const juce::String& portName,
-                  std::shared_ptr<MidiPortLayer> ports, int inputIndex, int outputIndex,
+                  std::shared_ptr<MidiPortLayer> ports, const MidiPortId& inputPort, const MidiPortId& outputPort,
                   juce::Thread* manager = nullptr);
     ~DeviceObject() override;
 
@@ -72,7 +74,9 @@ public:
     void handlePartialSysexMessage (juce::MidiInput*, const juce::uint8*, int, double) override {}
 
     //==============================================================================
-    // Ports
+    // Ports: exactly the pair's ports, found again in the lists by name and identifier, or
+    // none. Ports opened after the lists changed since the identification are used only once
+    // the unit has told its serial number on them again: the first command checks it.
     bool openPorts();
     void closePorts();
     bool arePortsOpen() const;
@@ -116,7 +120,8 @@ public:
     // The device manager's word that the unit's ports have left the port lists: the command
     // that runs ends at once as a lost connection instead of trying on, and so does every
     // later one. A rescan makes new device objects. Once marked, the device manager tells of
-    // the lost unit as soon as the device is idle.
+    // the lost unit as soon as the device is idle. Another unit, or none, answering on ports
+    // opened again marks the device in the same way.
     void markUnplugged();
     bool isUnplugged() const noexcept { return unplugged.load(); }
 
@@ -160,6 +165,9 @@ private:
     void readDeviceInformation();
     bool ensureProductContent();
     bool checkSerialNumber();
+    // Before a command on ports opened again after the lists changed: whether the unit
+    // still tells the serial number it was identified with; when not, it is lost.
+    bool confirmIdentity();
     // Handles what arrives until `done` holds, the window closes or the thread must exit.
     void listen (int windowMs, const std::function<bool()>& done);
     void handleIdentityReply (const juce::MidiMessage& message);
@@ -226,7 +234,7 @@ private:
     juce::MessageListener* const listener;
     const juce::String portName;
     const std::shared_ptr<MidiPortLayer> ports;
-    const int inputIndex, outputIndex;
+    const MidiPortId inputPort, outputPort;
     juce::Thread* const manager;
     const DeviceTimings timings;
 
@@ -250,9 +258,18 @@ private:
     std::unique_ptr<DeviceCaps> caps;
     std::unique_ptr<DeviceData> deviceData;
 
-    mutable juce::CriticalSection portLock;   // open, send and close
+    mutable juce::CriticalSection portLock;   // open, send and close, and the listings
     std::unique_ptr<MidiInputPort> input;
     std::unique_ptr<MidiOutputPort> output;
+    // The port lists when the ports were opened last, and when the identification opened them.
+    struct Listing
+    {
+        MidiPortList inputs, outputs;
+        bool operator!= (const Listing& other) const { return inputs != other.inputs || outputs != other.outputs; }
+    };
+    Listing openedWith;
+    std::optional<Listing> identifiedWith;
+    std::atomic<bool> identityUnconfirmed { false };
 
     mutable juce::CriticalSection incomingLock;
     std::deque<juce::MidiMessage> incoming;

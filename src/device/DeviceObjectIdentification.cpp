@@ -49,6 +49,12 @@ void DeviceObject::identify()
 
     if (openPorts())
     {
+        {
+            // What the unit tells from here on is of the ports listed now.
+            const juce::ScopedLock pl (portLock);
+            identifiedWith = openedWith;
+            identityUnconfirmed = false;
+        }
         sendMessage (makeQuery (DeviceQuery::firmwareVersion));
         listen (timings.identityWindowMs, [&] { return build() != 0; });
 
@@ -201,9 +207,43 @@ bool DeviceObject::checkSerialNumber()
 
     const int received = getSerialNumber();
     if (! threadShouldExit() && received != -1 && received == remembered)
+    {
+        identityUnconfirmed = false;
         return true;
+    }
 
     notifyChange();
+    return false;
+}
+
+bool DeviceObject::confirmIdentity()
+{
+    if (! identityUnconfirmed.load() || ! arePortsOpen())
+        return true;
+
+    const int identifiedAs = getSerialNumber();
+    if (checkSerialNumber())
+    {
+        // The command starts as the queue handed it over.
+        queue.setState (DeviceCommandQueue::busy);
+        lastStatus = noStatus;
+        return true;
+    }
+
+    {
+        // Nothing of the unit that answered is taken for this one's: not even its serial
+        // number, under which the pages file the unit's data.
+        const juce::ScopedLock sl (infoLock);
+        serial = identifiedAs;
+    }
+    if (! threadShouldExit())
+    {
+        unplugged = true;
+        fail (DeviceError::connectionLost);
+        // The device manager tells of the loss without waiting for its next look.
+        if (manager != nullptr)
+            manager->notify();
+    }
     return false;
 }
 

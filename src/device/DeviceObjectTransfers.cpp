@@ -27,7 +27,9 @@ bool DeviceObject::dispatchCommand()
 
     beginCommand();
     flushIncoming();   // nothing that arrived before the request can be its answer
-    carryOut (command);
+    // The re-identification is that check itself.
+    if (command.code == DeviceCommand::reidentify || confirmIdentity())
+        carryOut (command);
     endCommand();
 
     DeviceCommandMessage done;

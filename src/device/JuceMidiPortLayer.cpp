@@ -2,12 +2,21 @@
 
 namespace
 {
-    juce::StringArray namesOf (const juce::Array<juce::MidiDeviceInfo>& devices)
+    MidiPortList portsOf (const juce::Array<juce::MidiDeviceInfo>& devices)
     {
-        juce::StringArray names;
+        MidiPortList ports;
         for (auto& d : devices)
-            names.add (d.name);
-        return names;
+            ports.add ({ d.name, d.identifier });
+        return ports;
+    }
+
+    // The port listed now under that identifier and name.
+    bool isListed (const juce::Array<juce::MidiDeviceInfo>& devices, const MidiPortId& port)
+    {
+        for (auto& d : devices)
+            if (d.identifier == port.identifier && d.name == port.name)
+                return true;
+        return false;
     }
 
     // A port is known by the platform's identifier of its device: once that is no longer
@@ -49,33 +58,31 @@ namespace
     };
 }
 
-juce::StringArray JuceMidiPortLayer::getInputNames()
+MidiPortList JuceMidiPortLayer::getInputs()
 {
-    return namesOf (juce::MidiInput::getAvailableDevices());
+    return portsOf (juce::MidiInput::getAvailableDevices());
 }
 
-juce::StringArray JuceMidiPortLayer::getOutputNames()
+MidiPortList JuceMidiPortLayer::getOutputs()
 {
-    return namesOf (juce::MidiOutput::getAvailableDevices());
+    return portsOf (juce::MidiOutput::getAvailableDevices());
 }
 
-std::unique_ptr<MidiInputPort> JuceMidiPortLayer::openInput (int index, juce::MidiInputCallback& callback)
+std::unique_ptr<MidiInputPort> JuceMidiPortLayer::openInput (const MidiPortId& port, juce::MidiInputCallback& callback)
 {
-    const auto devices = juce::MidiInput::getAvailableDevices();
-    if (! juce::isPositiveAndBelow (index, devices.size()))
+    if (! isListed (juce::MidiInput::getAvailableDevices(), port))
         return nullptr;
-    auto input = juce::MidiInput::openDevice (devices.getReference (index).identifier, &callback);
+    auto input = juce::MidiInput::openDevice (port.identifier, &callback);
     if (input == nullptr)
         return nullptr;
     return std::make_unique<JuceInputPort> (std::move (input));
 }
 
-std::unique_ptr<MidiOutputPort> JuceMidiPortLayer::openOutput (int index)
+std::unique_ptr<MidiOutputPort> JuceMidiPortLayer::openOutput (const MidiPortId& port)
 {
-    const auto devices = juce::MidiOutput::getAvailableDevices();
-    if (! juce::isPositiveAndBelow (index, devices.size()))
+    if (! isListed (juce::MidiOutput::getAvailableDevices(), port))
         return nullptr;
-    auto output = juce::MidiOutput::openDevice (devices.getReference (index).identifier);
+    auto output = juce::MidiOutput::openDevice (port.identifier);
     if (output == nullptr)
         return nullptr;
     return std::make_unique<JuceOutputPort> (std::move (output));

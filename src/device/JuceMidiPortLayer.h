@@ -2,16 +2,15 @@
 
 #include "device/MidiPortLayer.h"
 
-// The platform's MIDI ports through JUCE. An index is turned into the port's identifier
-// when the port is opened.
+// The platform's MIDI ports through JUCE, known by JUCE's identifier of each port.
 class JuceMidiPortLayer : public MidiPortLayer
 {
 public:
     juce::String getKind() const override { return "juce"; }
 
-    juce::StringArray getInputNames() override;
-    juce::StringArray getOutputNames() override;
+    MidiPortList getInputs() override;
+    MidiPortList getOutputs() override;
 
-    std::unique_ptr<MidiInputPort> openInput (int index, juce::MidiInputCallback& callback) override;
-    std::unique_ptr<MidiOutputPort> openOutput (int index) override;
+    std::unique_ptr<MidiInputPort> openInput (const MidiPortId& port, juce::MidiInputCallback& callback) override;
+    std::unique_ptr<MidiOutputPort> openOutput (const MidiPortId& port) override;
 };

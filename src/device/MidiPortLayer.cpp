@@ -18,6 +18,14 @@ namespace
     }
 }
 
+juce::StringArray MidiPortId::namesOf (const juce::Array<MidiPortId>& ports)
+{
+    juce::StringArray names;
+    for (auto& p : ports)
+        names.add (p.name);
+    return names;
+}
+
 std::shared_ptr<MidiPortLayer> MidiPortLayer::createFromEnvironment()
 {
     const juce::String choice = juce::String (std::getenv ("LARKSPIRE_MIDI")).trim();

@@ -33,20 +33,50 @@ public:
     virtual bool isGone() const = 0;
 };
 
-// The program's view of the computer's MIDI ports: two lists of port names in index order
-// and opening by index. The device threads reach every port through one of these.
+// A port as the lists show it: its name, and what its backend knows it by. No two ports
+// listed at one time share an identifier.
+struct MidiPortId
+{
+    juce::String name;
+    juce::String identifier;
+
+    bool isEmpty() const noexcept { return name.isEmpty() && identifier.isEmpty(); }
+    bool operator== (const MidiPortId& other) const noexcept { return name == other.name && identifier == other.identifier; }
+    bool operator!= (const MidiPortId& other) const noexcept { return ! operator== (other); }
+
+    // The names of the ports, in list order.
+    static juce::StringArray namesOf (const juce::Array<MidiPortId>& ports);
+};
+
+using MidiPortList = juce::Array<MidiPortId>;
+
+// The program's view of the computer's MIDI ports: a list of inputs and a list of outputs,
+// and opening a listed port. The device threads reach every port through one of these.
 //
 // Backends: JuceMidiPortLayer (the platform's ports through JUCE), VirtualMidiPortLayer
 // (in-process ports of simulated units and other stand-in devices) and SocketMidiPortLayer
 // (ports of programs outside the process, over the loopback network). A backend must:
-// - list names in a stable order between changes of the port set, and let a port that is
+// - list ports in a stable order between changes of the port set, and let a port that is
 //   unplugged leave the lists (the device manager polls them to notice changes);
-// - open by the index in the current lists and fail (null) for an index that is not there;
+// - give each listed port an identifier that no other listed port has: the platform's
+//   identifier of the device's port, the socket layer's number of the connection (never
+//   given twice), the in-process device's own number (kept when it is plugged in again, as
+//   platforms that know a device by where or what it is keep theirs);
+// - open only the port that is listed now under the identifier and the name given, and fail
+//   (null) for one that is no longer listed or whose identifier now names another port:
+//   never open by a place in the lists, which moves when a port leaves and comes back;
 // - keep an open port usable, or silently dead, after the lists changed: sends to a port
 //   whose device went away are dropped, and its input delivers nothing more;
 // - tell that an open port died (isGone) also when its device is back under the same name
 //   before the lists were looked at again: names alone cannot show a quick replug;
 // - be callable from any thread; port opening may be asked from the message thread.
+//
+// What the device objects make of it: a unit is used only on the ports it was identified
+// on. Its device object keeps their identities and opens exactly those ports, or none (the
+// unit then counts as lost, as at an unplug). Where the lists changed between the
+// identification and a later opening, a backend may have given the identifier to another
+// device, so the unit is asked who it is on the ports before anything is read from it or
+// written to it, and counts as lost when another unit or none answers.
 class MidiPortLayer
 {
 public:
@@ -55,11 +85,11 @@ public:
     // A short name of the backend, such as "juce" or "virtual".
     virtual juce::String getKind() const = 0;
 
-    virtual juce::StringArray getInputNames() = 0;
-    virtual juce::StringArray getOutputNames() = 0;
+    virtual MidiPortList getInputs() = 0;
+    virtual MidiPortList getOutputs() = 0;
 
-    virtual std::unique_ptr<MidiInputPort> openInput (int index, juce::MidiInputCallback& callback) = 0;
-    virtual std::unique_ptr<MidiOutputPort> openOutput (int index) = 0;
+    virtual std::unique_ptr<MidiInputPort> openInput (const MidiPortId& port, juce::MidiInputCallback& callback) = 0;
+    virtual std::unique_ptr<MidiOutputPort> openOutput (const MidiPortId& port) = 0;
 
     // The backend named by LARKSPIRE_MIDI: unset, empty or "juce" gives the platform's ports;
     // "virtual" gives in-process ports with one simulated unit for each product of the

@@ -99,3 +99,14 @@ juce::Array<MidiPortPair> MidiPortPair::pairPorts (const juce::StringArray& inpu
     }
     return pairs;
 }
+
+juce::Array<MidiPortPair> MidiPortPair::pairPorts (const MidiPortList& inputs, const MidiPortList& outputs)
+{
+    auto pairs = pairPorts (MidiPortId::namesOf (inputs), MidiPortId::namesOf (outputs));
+    for (auto& p : pairs)
+    {
+        p.inputPort = inputs[p.inputIndex];
+        p.outputPort = outputs[p.outputIndex];   // empty for -1
+    }
+    return pairs;
+}

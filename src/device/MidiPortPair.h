@@ -1,6 +1,6 @@
 #pragma once
 
-#include <juce_core/juce_core.h>
+#include "device/MidiPortLayer.h"
 #include <memory>
 
 class DeviceObject;
@@ -14,6 +14,8 @@ struct MidiPortPair
     int inputIndex = -1;
     juce::String outputName;    // the paired output's name, or "Not found"
     int outputIndex = -1;       // -1: none, also when a shared output was taken away
+    // The ports as listed when the pair was made, which its device object opens (empty: none).
+    MidiPortId inputPort, outputPort;
     std::shared_ptr<DeviceObject> device;
 
     // Pairs every input with an output (a pure function of the two name lists, in port
@@ -27,6 +29,8 @@ struct MidiPortPair
     //   that output's name loses it (its names stay as they were).
     static juce::Array<MidiPortPair> pairPorts (const juce::StringArray& inputNames,
                                                 const juce::StringArray& outputNames);
+    // The same for the listed ports, giving each pair its ports.
+    static juce::Array<MidiPortPair> pairPorts (const MidiPortList& inputs, const MidiPortList& outputs);
 
     // Names that occur more than once (case ignored) get " (n)" appended, counting from 1.
     static juce::StringArray numberEqualNames (const juce::StringArray& names);

@@ -67,8 +67,9 @@ namespace socketmidi
     class Connection
     {
     public:
-        Connection (int socketFd, std::shared_ptr<Waker> w, const SocketMidiPortLayer::Options& o)
-            : fd (socketFd), waker (std::move (w)), maxPending (o.maxPendingOutputBytes),
+        Connection (int socketFd, juce::uint64 number, std::shared_ptr<Waker> w, const SocketMidiPortLayer::Options& o)
+            : identifier ("socket:" + juce::String (number)),
+              fd (socketFd), waker (std::move (w)), maxPending (o.maxPendingOutputBytes),
               parser (o.maxSysExBytes),
               nameDeadline (Clock::now() + std::chrono::milliseconds (juce::jmax (0, o.nameTimeoutMs)))
         {
@@ -190,6 +191,8 @@ namespace socketmidi
         }
 
         juce::String name;   // set by the I/O thread before the connection is listed, then fixed
+        // Its ports' identifier: the layer numbers its connections and never gives a number twice.
+        const juce::String identifier;
 
     private:
         struct Input

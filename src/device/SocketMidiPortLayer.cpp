@@ -137,26 +137,23 @@ public:
 
     void run();
 
-    juce::StringArray getNames()
+    MidiPortList getPorts()
     {
         std::call_once (firstListing, [this] { waitForClientsAlreadyThere(); });
 
-        juce::StringArray names;
+        MidiPortList ports;
         const std::lock_guard<std::mutex> l (listLock);
         for (auto& c : listed)
             if (! c->isDead())
-                names.add (c->name);
-        return names;
+                ports.add ({ c->name, c->identifier });
+        return ports;
     }
 
-    std::shared_ptr<Connection> find (int index) const
+    std::shared_ptr<Connection> find (const MidiPortId& port) const
     {
-        if (index < 0)
-            return nullptr;
         const std::lock_guard<std::mutex> l (listLock);
-        int i = 0;
         for (auto& c : listed)
-            if (! c->isDead() && i++ == index)
+            if (! c->isDead() && c->identifier == port.identifier && c->name == port.name)
                 return c;
         return nullptr;
     }
@@ -235,6 +232,7 @@ private:
 
     std::atomic<bool> stopping { false };
     Clock::time_point acceptPausedUntil {};
+    juce::uint64 accepted = 0;   // the I/O thread's count of the connections it took
 
     mutable std::mutex listLock;
     std::vector<std::shared_ptr<Connection>> connections;   // in the order they were accepted
@@ -369,7 +367,7 @@ void SocketMidiPortLayer::Server::acceptClients()
         const int sendBuffer = socketSendBufferBytes;
         ::setsockopt (fd, SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof (sendBuffer));
 
-        auto c = std::make_shared<Connection> (fd, waker, options);
+        auto c = std::make_shared<Connection> (fd, ++accepted, waker, options);
         const std::lock_guard<std::mutex> l (listLock);
         connections.push_back (std::move (c));
     }
@@ -441,27 +439,27 @@ int SocketMidiPortLayer::getNumConnections() const
     return server->countConnections();
 }
 
-juce::StringArray SocketMidiPortLayer::getInputNames()
+MidiPortList SocketMidiPortLayer::getInputs()
 {
-    return server->getNames();
+    return server->getPorts();
 }
 
-juce::StringArray SocketMidiPortLayer::getOutputNames()
+MidiPortList SocketMidiPortLayer::getOutputs()
 {
-    return server->getNames();
+    return server->getPorts();
 }
 
-std::unique_ptr<MidiInputPort> SocketMidiPortLayer::openInput (int index, juce::MidiInputCallback& callback)
+std::unique_ptr<MidiInputPort> SocketMidiPortLayer::openInput (const MidiPortId& port, juce::MidiInputCallback& callback)
 {
-    auto c = server->find (index);
+    auto c = server->find (port);
     if (c == nullptr)
         return nullptr;
     return std::make_unique<SocketInputPort> (std::move (c), callback);
 }
 
-std::unique_ptr<MidiOutputPort> SocketMidiPortLayer::openOutput (int index)
+std::unique_ptr<MidiOutputPort> SocketMidiPortLayer::openOutput (const MidiPortId& port)
 {
-    auto c = server->find (index);
+    auto c = server->find (port);
     if (c == nullptr)
         return nullptr;
     return std::make_unique<SocketOutputPort> (std::move (c));

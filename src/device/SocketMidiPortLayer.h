@@ -12,7 +12,8 @@
 // sends through the output port reaches the client as it is.
 //
 // The lists hold the named clients in the order they named themselves; a client that goes
-// leaves both lists, and its open ports go silent for good, like an unplugged unit's.
+// leaves both lists, and its open ports go silent for good, like an unplugged unit's. A
+// port is known by its connection: a client that connects again has new ports.
 // The first listing also counts the clients that were already there: it waits (at most the
 // first-listing wait) until every connection made before it has named itself or gone, so
 // that a device waiting for the program is found by its first scan.
@@ -46,11 +47,11 @@ public:
 
     juce::String getKind() const override { return "socket"; }
 
-    juce::StringArray getInputNames() override;
-    juce::StringArray getOutputNames() override;
+    MidiPortList getInputs() override;
+    MidiPortList getOutputs() override;
 
-    std::unique_ptr<MidiInputPort> openInput (int index, juce::MidiInputCallback& callback) override;
-    std::unique_ptr<MidiOutputPort> openOutput (int index) override;
+    std::unique_ptr<MidiInputPort> openInput (const MidiPortId& port, juce::MidiInputCallback& callback) override;
+    std::unique_ptr<MidiOutputPort> openOutput (const MidiPortId& port) override;
 
     bool isListening() const;
     // The port listened on (0 when not listening) and why listening failed.

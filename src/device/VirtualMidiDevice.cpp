@@ -1,7 +1,17 @@
 #include "device/VirtualMidiDevice.h"
+#include <atomic>
+
+namespace
+{
+    juce::String newIdentifier()
+    {
+        static std::atomic<juce::uint64> made { 0 };
+        return "virtual:" + juce::String (++made);
+    }
+}
 
 VirtualMidiDevice::VirtualMidiDevice (const juce::String& in, const juce::String& out)
-    : inputName (in), outputName (out)
+    : identifier (newIdentifier()), inputName (in), outputName (out)
 {
 }
 

@@ -21,6 +21,9 @@ public:
     juce::String getInputName() const;
     juce::String getOutputName() const;
     void setPortNames (const juce::String& inputName, const juce::String& outputName);
+    // What the layer knows the device's ports by: the device's own for as long as it lives,
+    // also when it is plugged in again.
+    const juce::String& getIdentifier() const noexcept { return identifier; }
 
     bool isPresent() const;
     int getGeneration() const;
@@ -51,6 +54,8 @@ private:
         int generation;
         bool active;
     };
+
+    const juce::String identifier;
 
     mutable std::mutex stateLock;
     juce::String inputName, outputName;

@@ -46,53 +46,51 @@ namespace
     };
 }
 
-juce::StringArray VirtualMidiPortLayer::getInputNames()
+MidiPortList VirtualMidiPortLayer::listPorts (bool inputs) const
 {
-    juce::StringArray names;
-    for (auto& d : getDevices())
-        if (d->isPresent() && d->getInputName().isNotEmpty())
-            names.add (d->getInputName());
-    return names;
-}
-
-juce::StringArray VirtualMidiPortLayer::getOutputNames()
-{
-    juce::StringArray names;
-    for (auto& d : getDevices())
-        if (d->isPresent() && d->getOutputName().isNotEmpty())
-            names.add (d->getOutputName());
-    return names;
-}
-
-std::shared_ptr<VirtualMidiDevice> VirtualMidiPortLayer::findPort (int index, bool input, juce::String& name) const
-{
-    int i = 0;
+    MidiPortList listed;
     for (auto& d : getDevices())
     {
-        if (! d->isPresent())
+        const auto name = inputs ? d->getInputName() : d->getOutputName();
+        if (d->isPresent() && name.isNotEmpty())
+            listed.add ({ name, d->getIdentifier() });
+    }
+    return listed;
+}
+
+MidiPortList VirtualMidiPortLayer::getInputs()
+{
+    return listPorts (true);
+}
+
+MidiPortList VirtualMidiPortLayer::getOutputs()
+{
+    return listPorts (false);
+}
+
+std::shared_ptr<VirtualMidiDevice> VirtualMidiPortLayer::findPort (const MidiPortId& port, bool input) const
+{
+    for (auto& d : getDevices())
+    {
+        if (d->getIdentifier() != port.identifier)
             continue;
-        name = input ? d->getInputName() : d->getOutputName();
-        if (name.isEmpty())
-            continue;
-        if (i++ == index)
-            return d;
+        const auto name = input ? d->getInputName() : d->getOutputName();
+        return d->isPresent() && name.isNotEmpty() && name == port.name ? d : nullptr;
     }
     return nullptr;
 }
 
-std::unique_ptr<MidiInputPort> VirtualMidiPortLayer::openInput (int index, juce::MidiInputCallback& callback)
+std::unique_ptr<MidiInputPort> VirtualMidiPortLayer::openInput (const MidiPortId& port, juce::MidiInputCallback& callback)
 {
-    juce::String name;
-    auto device = findPort (index, true, name);
+    auto device = findPort (port, true);
     if (device == nullptr)
         return nullptr;
     return std::make_unique<VirtualInputPort> (std::move (device), callback);
 }
 
-std::unique_ptr<MidiOutputPort> VirtualMidiPortLayer::openOutput (int index)
+std::unique_ptr<MidiOutputPort> VirtualMidiPortLayer::openOutput (const MidiPortId& port)
 {
-    juce::String name;
-    auto device = findPort (index, false, name);
+    auto device = findPort (port, false);
     if (device == nullptr)
         return nullptr;
     return std::make_unique<VirtualOutputPort> (std::move (device));

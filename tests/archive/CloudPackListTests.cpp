@@ -57,6 +57,31 @@ namespace
         e->addTextElement (text);
     }
 
+    // The rules of another source that, once, write something as a conversion first asks for
+    // them: the packs folder changes while the packs are listed.
+    struct RulesThatWriteOnce : ConversionContent
+    {
+        RulesThatWriteOnce (const ConversionContent& r, std::function<void()> w) : rules (r), write (std::move (w)) {}
+
+        juce::Array<ConversionRuleInfo> getConversionRules (juce::uint8 productId, int kind) const override
+        {
+            if (auto w = std::exchange (write, nullptr))
+                w();
+            return rules.getConversionRules (productId, kind);
+        }
+        std::unique_ptr<DeviceCaps> createDeviceCaps (juce::uint8 productId, int build) const override
+        {
+            return rules.createDeviceCaps (productId, build);
+        }
+        std::unique_ptr<DeviceCaps> createDeviceCapsForDataVersion (juce::uint8 productId, int kind, int version) const override
+        {
+            return rules.createDeviceCapsForDataVersion (productId, kind, version);
+        }
+
+        const ConversionContent& rules;
+        mutable std::function<void()> write;
+    };
+
     class PackTest : public ::testing::Test
     {
     protected:
@@ -132,11 +157,24 @@ TEST_F (PackTest, OlderPacksAreConvertedAndSavedInPlace)
     ASSERT_NE (item, nullptr);
     EXPECT_EQ (item->getData()->getFormat(), w.newFormat);
 
-    // Saved in place: the next listing needs no conversion.
+    // Saved in place: the next listing needs no conversion, and the listing's own saves leave
+    // it current.
     DeviceDataArchive reread (*readXml (old), packs);
     ASSERT_TRUE (reread.isValid());
     EXPECT_EQ (reread.getData()->getFormat(), w.newFormat);
     EXPECT_EQ (reread.getUuid(), item->getUuid());
+    EXPECT_TRUE (list.isCurrent());
+
+    // A pack written while the packs are listed (as the failing pack converts again) is shown
+    // at the next refresh.
+    RulesThatWriteOnce rules (w.rules, [this] { writePack ("New", "new", w.newFormat, "New Pack"); });
+    CloudPackList listing (veloce, w.newFormat, w.newVersion, &rules);
+    ASSERT_EQ (rules.write, nullptr);
+    EXPECT_FALSE (labelsOf (listing.getNode()).contains ("New"));
+    EXPECT_FALSE (listing.isCurrent());
+    listing.reload();
+    EXPECT_EQ (labelsOf (child (listing.getNode(), "New")).joinIntoString ("|"), "New Pack");
+    EXPECT_TRUE (listing.isCurrent());
 }
 
 TEST_F (PackTest, PacksCannotReachOutsideTheirFolder)

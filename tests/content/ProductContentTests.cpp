@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "device/DeviceProfiler.h"
 #include "model/DeviceCaps.h"
+#include "model/FirmwareImage.h"
 #include "support/ContentWorld.h"
 
 using namespace testing_support;
@@ -225,10 +226,15 @@ TEST (ProductContent, FailedCapsDownloadKeepsTheStoredCapsAndFails)
     ASSERT_NE (cm.getCapsXml (merle), nullptr);
 }
 
+// Though nothing is fetched, what downloads cut short by a kill left behind goes: the
+// temporary of an image no longer listed, and that of an image already whole.
 TEST (ProductContent, SecondRunFetchesNothingWhenEverythingIsCurrent)
 {
     ContentWorld w;
     completeFirstRun (w);
+    const auto firmware = w.productFolder ("Merle").getChildFile ("firmware");
+    for (auto name : { ".merle_130.syx.tmp", ".merle_140.syx.tmp" })
+        ASSERT_TRUE (firmware.getChildFile (name).replaceWithText ("piece"));
 
     ContentManager cm;
 
@@ -237,6 +243,7 @@ TEST (ProductContent, SecondRunFetchesNothingWhenEverythingIsCurrent)
     ASSERT_TRUE (syncAndWait (w, cm, merle));
     for (auto& r : w.server.getRequests())
         EXPECT_EQ (r.path, descriptorPath) << "unexpected request for " << r.path;
+    EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*.tmp").size(), 0);
 }
 
 TEST (ProductContent, FirmwareImagesFollowTheirStatus)
@@ -331,10 +338,23 @@ TEST (ProductContent, AnImageThatIsNotWholeCountsAsMissingAndIsNeverKept)
         EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 140, 120, 100 }));
     }
 
-    // A body shorter than its declared length, or one that is not an image, is refused: the
-    // entry is dropped, the sync fails, and no file (nor its temporary) is left.
+    // A cut right after a whole message leaves a piece that reads as an image.
+    juce::MemoryInputStream servedStream (served, false);
+    juce::OwnedArray<juce::MidiMessage> messages;
+    ASSERT_TRUE (FirmwareImage::read (servedStream, &messages));
+    ASSERT_GT (messages.size(), 2);
+    const int boundary = messages[0]->getRawDataSize() + messages[1]->getRawDataSize();
+
+    // A body shorter than its declared length, one that ends only as its connection closes (no
+    // length, not chunked), a chunked one cut before its last chunk, and one that is not an image
+    // are refused: the entry is dropped, the sync fails, and no file (nor its temporary) is left.
+    // Each next synchronisation asks for the image again.
     image.deleteFile();
+    w.server.clearLog();
+    int asked = 0;
     for (auto refused : { std::function<void()> ([&] { w.server.serveTruncated (imagePath (140), 300); }),
+                          std::function<void()> ([&] { w.server.serveTruncated (imagePath (140), boundary, false); }),
+                          std::function<void()> ([&] { w.server.serveChunked (imagePath (140), boundary); }),
                           std::function<void()> ([&] { w.server.reply (imagePath (140), 200, "<html>not firmware</html>"); }) })
     {
         refused();
@@ -343,8 +363,39 @@ TEST (ProductContent, AnImageThatIsNotWholeCountsAsMissingAndIsNeverKept)
         awaitDescriptor (cm);
         ASSERT_TRUE (cm.prepareProduct (merle));
         EXPECT_FALSE (syncAndWait (w, cm, merle));
+        EXPECT_EQ (w.server.countRequests ("GET", imagePath (140)), ++asked);
         EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 120, 100 }));
         EXPECT_FALSE (cm.isProductSynced (merle));
+        EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*140*").size(), 0);
+    }
+
+    // A chunked body that ends with its last chunk is whole.
+    w.server.serveChunked (imagePath (140));
+    {
+        ContentManager cm;
+        awaitDescriptor (cm);
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        ASSERT_TRUE (syncAndWait (w, cm, merle));
+        EXPECT_EQ (bytesOf (image), served);
+        EXPECT_EQ (builds (cm.getFirmwareList (merle)), (juce::Array<int> { 140, 120, 100 }));
+    }
+
+    // An image larger than any image may be stops at that size, though its answer declares no
+    // length, and leaves nothing on disk.
+    image.deleteFile();
+    juce::MemoryBlock oversized (FirmwareImage::maxSize + (1 << 20), true);
+    oversized.copyFrom (served.getData(), 0, served.getSize());
+    ASSERT_TRUE (w.servedContent().getChildFile ("Merle/firmware/merle_140.syx").replaceWithData (oversized.getData(), oversized.getSize()));
+    {
+        ContentManager cm;
+        awaitDescriptor (cm);
+        ASSERT_TRUE (cm.prepareProduct (merle));
+        const auto before = cm.getBytesFetched().load();
+        EXPECT_FALSE (syncAndWait (w, cm, merle));
+        // The image, and the few lists read from disk meanwhile.
+        const auto fetched = (juce::int64) (cm.getBytesFetched().load() - before);
+        EXPECT_GT (fetched, FirmwareImage::maxSize - (1 << 20));
+        EXPECT_LT (fetched, FirmwareImage::maxSize + (64 << 10));
         EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*140*").size(), 0);
     }
 }

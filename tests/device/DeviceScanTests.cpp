@@ -291,6 +291,60 @@ TEST (DeviceScan, ReidentificationCommandChecksTheSerialNumber)
     EXPECT_TRUE (w.manager().arePortsUnsettled());
 }
 
+// Two units of one product behind ports of one name; after the scan the first is unplugged
+// and plugged in again, so that the lists hold it after the second. Each is used only on the
+// ports it was identified on: the second is read on its own, once it has told its serial
+// number again there; where another unit answers on the first's ports (their identifier
+// kept), the first counts as lost and nothing is read there or taken for it.
+TEST (DeviceScan, AUnitIsUsedOnlyOnThePortsItWasIdentifiedOnWhereverTheListsMovedThem)
+{
+    auto t = ScopedDeviceTimings::fast();
+    t.portPollMs = 60000;   // the lists move before the device manager looks again
+    DeviceWorld w (t);
+    auto first = w.addUnit (DeviceWorld::merle, 140, 12345678);
+    auto second = w.addUnit (DeviceWorld::merle, 140, 23456789);
+    for (auto [unit, name] : { std::pair (first, "First"), std::pair (second, "Second") })
+    {
+        auto preset = unit->makePreset (3, 1);
+        preset.name = name;
+        unit->setPreset (preset);
+    }
+    ASSERT_EQ (w.scan(), 1);
+    auto& m = w.manager();
+    ASSERT_EQ (m.getSerialNumber (0), 12345678);
+    ASSERT_EQ (m.getSerialNumber (1), 23456789);
+
+    w.ports->removeDevice (first);
+    first->plugIn();
+    w.ports->addDevice (first);
+    first->clearLog();
+    second->clearLog();
+
+    ASSERT_TRUE (m.selectDevice (1));
+    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::readAll)), InfoCode::commandDone);
+    EXPECT_TRUE (first->getLog().empty());
+    ASSERT_FALSE (second->getLog().empty());
+    EXPECT_EQ (identityQueries (*second), (Q { { 17, 0x07 } }));
+    EXPECT_EQ (second->getLog().front().command(), 0x7E);
+    EXPECT_EQ (second->countReceived (0x45), 25);
+    auto* data = m.getDeviceData();
+    ASSERT_NE (data, nullptr);
+    EXPECT_EQ (data->getPresetNames (data->getPresetIndices()), juce::StringArray ("Second"));
+
+    auto other = first->getIdentity();
+    other.serial = 34567890;
+    first->setIdentity (other);
+    ASSERT_TRUE (m.selectDevice (0));
+    EXPECT_EQ (w.run (DeviceCommandMessage (DeviceCommand::readAll)), InfoCode::commandFailed);
+    EXPECT_EQ (w.device()->getErrorCode(), 0xA00004);
+    EXPECT_TRUE (pumpUntil ([&] { return w.recorder.count (InfoCode::connectedUnitLost) == 1; }));
+    EXPECT_EQ (identityQueries (*first), (Q { { 17, 0x07 } }));
+    EXPECT_EQ (first->countReceived (0x45), 0);
+    EXPECT_EQ (m.getSerialNumber (0), 12345678);
+    EXPECT_TRUE (w.device (0)->getDeviceData()->getPresetIndices().isEmpty());
+    EXPECT_FALSE (m.selectDevice (0));
+}
+
 TEST (DeviceScan, TheRegistryFileAfterIdentificationAndTheUsageEvents)
 {
     DeviceWorld w;
@@ -414,7 +468,7 @@ TEST (DeviceScan, VirtualPortsOfTheSampleContentUnderTheEnvironmentSwitch)
     auto layer = MidiPortLayer::createFromEnvironment();
     ContentManager::setInstalledContentFolder (w.content.installedContent());
     ASSERT_EQ (layer->getKind(), "virtual");
-    EXPECT_EQ (layer->getInputNames(), (juce::StringArray { "Merle MIDI", "Merle XT MIDI", "Piper MIDI" }));
+    EXPECT_EQ (MidiPortId::namesOf (layer->getInputs()), (juce::StringArray { "Merle MIDI", "Merle XT MIDI", "Piper MIDI" }));
 
     setDeviceManager (new DeviceManager (&w.recorder, layer));
     getDeviceManager()->startThread();

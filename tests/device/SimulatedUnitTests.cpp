@@ -71,8 +71,8 @@ namespace
         explicit Link (std::shared_ptr<SimulatedUnit> u) : unit (std::move (u))
         {
             layer.addDevice (unit);
-            in = layer.openInput (0, collector);
-            out = layer.openOutput (0);
+            in = layer.openInput (layer.getInputs()[0], collector);
+            out = layer.openOutput (layer.getOutputs()[0]);
             in->start();
         }
 
@@ -258,21 +258,25 @@ TEST (SimulatedUnit, TakesPresetsWrittenWithTheProgramsBuildersAndRefusesDamaged
 TEST (SimulatedUnit, UnpluggedPortsGoDeadAndNewOnesWork)
 {
     Link link (std::make_shared<SimulatedUnit> (merleProfile (140), SimulatedUnit::Identity(), "Merle MIDI"));
-    EXPECT_EQ (link.layer.getInputNames(), juce::StringArray ("Merle MIDI"));
+    const auto port = link.layer.getInputs()[0];
+    EXPECT_EQ (port.name, "Merle MIDI");
 
     link.unit->unplug();
-    EXPECT_TRUE (link.layer.getInputNames().isEmpty());
-    EXPECT_TRUE (link.layer.getOutputNames().isEmpty());
-    EXPECT_EQ (link.layer.openInput (0, link.collector), nullptr);
+    EXPECT_TRUE (link.layer.getInputs().isEmpty());
+    EXPECT_TRUE (link.layer.getOutputs().isEmpty());
+    EXPECT_EQ (link.layer.openInput (port, link.collector), nullptr);
     link.send (identityQuery (17, 0x7F));   // into a dead port: nothing arrives at the unit
 
     link.unit->plugIn();
     link.send (identityQuery (17, 0x7F));   // the old port stays dead
     EXPECT_EQ (link.unit->getLog().size(), 0u);
 
+    // The device keeps its identifier; a port of another name in its place does not open.
+    EXPECT_EQ (link.layer.getInputs(), MidiPortList { port });
+    EXPECT_EQ (link.layer.openInput ({ "Piper MIDI", port.identifier }, link.collector), nullptr);
     Collector fresh;
-    auto in = link.layer.openInput (0, fresh);
-    auto out = link.layer.openOutput (0);
+    auto in = link.layer.openInput (port, fresh);
+    auto out = link.layer.openOutput (link.layer.getOutputs()[0]);
     ASSERT_NE (in, nullptr);
     in->start();
     out->sendMessageNow (messageOf (identityQuery (17, 0x7F)));

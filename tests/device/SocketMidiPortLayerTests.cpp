@@ -54,23 +54,23 @@ namespace
 
     bool lists (SocketMidiPortLayer& layer, const juce::StringArray& names)
     {
-        if (pumpUntil ([&] { return layer.getInputNames() == names && layer.getOutputNames() == names; }))
+        if (pumpUntil ([&] { return MidiPortId::namesOf (layer.getInputs()) == names && MidiPortId::namesOf (layer.getOutputs()) == names; }))
             return true;
-        ADD_FAILURE() << "listed: " << layer.getInputNames().joinIntoString ("|") << " / "
-                      << layer.getOutputNames().joinIntoString ("|");
+        ADD_FAILURE() << "listed: " << MidiPortId::namesOf (layer.getInputs()).joinIntoString ("|") << " / "
+                      << MidiPortId::namesOf (layer.getOutputs()).joinIntoString ("|");
         return false;
     }
 
     // A client that has named itself and is listed.
     std::unique_ptr<LoopbackClient> named (SocketMidiPortLayer& layer, const juce::String& name)
     {
-        const int before = layer.getInputNames().size();
+        const int before = layer.getInputs().size();
         auto c = std::make_unique<LoopbackClient>();
         EXPECT_TRUE (c->connect (layer.getPort()));
         EXPECT_TRUE (c->sendText ("NAME " + name + "\n"));
         EXPECT_TRUE (pumpUntil ([&]
         {
-            const auto names = layer.getInputNames();
+            const auto names = MidiPortId::namesOf (layer.getInputs());
             return names.size() == before + 1 && names[before] == name;
         })) << name;
         return c;
@@ -120,10 +120,10 @@ TEST (SocketMidiPorts, ListensOnTheLoopbackAddressOnly)
     ASSERT_TRUE (client.connect (layer.getPort()));
     EXPECT_TRUE (pumpUntil ([&] { return layer.getNumConnections() == 1; }));
     // Not a device before it has named itself.
-    EXPECT_TRUE (layer.getInputNames().isEmpty());
+    EXPECT_TRUE (layer.getInputs().isEmpty());
     Collector collector;
-    EXPECT_EQ (layer.openInput (0, collector), nullptr);
-    EXPECT_EQ (layer.openOutput (0), nullptr);
+    EXPECT_EQ (layer.openInput (layer.getInputs()[0], collector), nullptr);
+    EXPECT_EQ (layer.openOutput (layer.getOutputs()[0]), nullptr);
 }
 
 TEST (SocketMidiPorts, NamedClientsAreDevicesInTheOrderTheyNamedThemselves)
@@ -156,7 +156,7 @@ TEST (SocketMidiPorts, AMissingOrBadNameLineClosesTheConnection)
     SocketMidiPortLayer layer (quick());
     auto good = named (layer, "Good");
     Collector collector;
-    auto input = layer.openInput (0, collector);
+    auto input = layer.openInput (layer.getInputs()[0], collector);
     ASSERT_NE (input, nullptr);
     input->start();
 
@@ -183,7 +183,7 @@ TEST (SocketMidiPorts, AMissingOrBadNameLineClosesTheConnection)
         EXPECT_TRUE (client.waitForClose()) << i;
     }
     EXPECT_TRUE (pumpUntil ([&] { return layer.getNumConnections() == 1; }));
-    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("Good"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), juce::StringArray ("Good"));
 
     // A client that leaves halfway through its line is simply gone.
     {
@@ -226,7 +226,7 @@ TEST (SocketMidiPorts, AClientThatNeverNamesItselfIsClosedAfterTheTimeOut)
     // A client that did name itself in time stays however quiet it is.
     auto quiet = named (layer, "Quiet");
     EXPECT_FALSE (quiet->waitForClose (1000));
-    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("Quiet"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), juce::StringArray ("Quiet"));
 }
 
 TEST (SocketMidiPorts, TheNameTimeOutAtItsRealValue)
@@ -257,10 +257,10 @@ TEST (SocketMidiPorts, TheFirstListingCountsTheClientsAlreadyThere)
     ASSERT_TRUE (waiting.sendText ("NAME Waiting Unit\n"));
     ASSERT_TRUE (silent.connect (layer.getPort()));
 
-    EXPECT_EQ (layer.getOutputNames(), juce::StringArray ("Waiting Unit"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getOutputs()), juce::StringArray ("Waiting Unit"));
     // The silent client is still there: the listing did not wait out its name time-out.
     EXPECT_EQ (layer.getNumConnections(), 2);
-    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("Waiting Unit"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), juce::StringArray ("Waiting Unit"));
 }
 
 TEST (SocketMidiPorts, RawMidiBytesBothWays)
@@ -270,10 +270,10 @@ TEST (SocketMidiPorts, RawMidiBytesBothWays)
     auto b = named (layer, "B");
 
     Collector fromA, fromB;
-    auto inA = layer.openInput (0, fromA);
-    auto inB = layer.openInput (1, fromB);
-    auto outA = layer.openOutput (0);
-    auto outB = layer.openOutput (1);
+    auto inA = layer.openInput (layer.getInputs()[0], fromA);
+    auto inB = layer.openInput (layer.getInputs()[1], fromB);
+    auto outA = layer.openOutput (layer.getOutputs()[0]);
+    auto outB = layer.openOutput (layer.getOutputs()[1]);
     ASSERT_TRUE (inA && inB && outA && outB);
 
     // Nothing is delivered before the port is started. The layer reads its clients in the
@@ -331,8 +331,10 @@ TEST (SocketMidiPorts, ADisconnectedClientLeavesBothListsAndItsPortsGoSilent)
     auto c = named (layer, "C");
 
     Collector fromB;
-    auto inB = layer.openInput (1, fromB);
-    auto outB = layer.openOutput (1);
+    const auto portB = layer.getInputs()[1];
+    ASSERT_EQ (layer.getOutputs()[1], portB);
+    auto inB = layer.openInput (portB, fromB);
+    auto outB = layer.openOutput (portB);
     ASSERT_TRUE (inB && outB);
     inB->start();
 
@@ -340,20 +342,24 @@ TEST (SocketMidiPorts, ADisconnectedClientLeavesBothListsAndItsPortsGoSilent)
     ASSERT_TRUE (lists (layer, { "A", "C" }));
     EXPECT_EQ (layer.getNumConnections(), 2);
 
-    // The old ports are dead: sends are dropped, nothing arrives; the index past the end
-    // opens nothing, and index 1 is now C.
+    // The old ports are dead: sends are dropped, nothing arrives; B's ports open no more,
+    // and what took B's place in the lists is C.
     outB->sendMessageNow (toMessage ({ 0xF0, 0x01, 0xF7 }));
-    EXPECT_EQ (layer.openInput (2, fromB), nullptr);
-    EXPECT_EQ (layer.openOutput (2), nullptr);
-    EXPECT_EQ (layer.openOutput (-1), nullptr);
-    auto outC = layer.openOutput (1);
+    EXPECT_EQ (layer.openInput (portB, fromB), nullptr);
+    EXPECT_EQ (layer.openOutput (portB), nullptr);
+    EXPECT_EQ (layer.openOutput (MidiPortId()), nullptr);
+    auto outC = layer.openOutput (layer.getOutputs()[1]);
     ASSERT_NE (outC, nullptr);
     outC->sendMessageNow (toMessage ({ 0xF0, 0x0C, 0xF7 }));
     EXPECT_EQ (c->receive (3), (Bytes { 0xF0, 0x0C, 0xF7 }));
 
-    // B comes back: a new device at the end; its old ports stay dead.
+    // B comes back: a new device at the end, with ports of its own: the old ones stay dead,
+    // and what named them opens nothing.
     auto b2 = named (layer, "B");
     EXPECT_TRUE (lists (layer, { "A", "C", "B" }));
+    EXPECT_EQ (layer.getInputs()[2].name, "B");
+    EXPECT_NE (layer.getInputs()[2], portB);
+    EXPECT_EQ (layer.openInput (portB, fromB), nullptr);
     outB->sendMessageNow (toMessage ({ 0xF0, 0x02, 0xF7 }));
     ASSERT_TRUE (b2->send ({ 0xF0, 0x03, 0xF7 }));
     EXPECT_TRUE (b2->receive (1, 300).empty());
@@ -366,7 +372,7 @@ TEST (SocketMidiPorts, ASysExOverTheLimitIsDroppedAndTheClientStays)
     EXPECT_EQ (SocketMidiPortLayer::Options().maxSysExBytes, 65536u);
     auto a = named (layer, "A");
     Collector collector;
-    auto in = layer.openInput (0, collector);
+    auto in = layer.openInput (layer.getInputs()[0], collector);
     in->start();
 
     const auto atLimit = sysEx (65536, 0x12);
@@ -381,7 +387,7 @@ TEST (SocketMidiPorts, ASysExOverTheLimitIsDroppedAndTheClientStays)
     const auto got = collector.messages();
     EXPECT_EQ (got[0], atLimit);
     EXPECT_EQ (got[1], small);
-    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("A"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), juce::StringArray ("A"));
     EXPECT_TRUE (a->isStillOpen());
 }
 
@@ -396,8 +402,8 @@ TEST (SocketMidiPorts, AClientThatDoesNotReadIsDisconnectedAndASlowOneIsServed)
     ASSERT_TRUE (lists (layer, { "Sleepy" }));
     auto slow = named (layer, "Slow");
     ASSERT_TRUE (lists (layer, { "Sleepy", "Slow" }));
-    auto toSleepy = layer.openOutput (0);
-    auto toSlow = layer.openOutput (1);
+    auto toSleepy = layer.openOutput (layer.getOutputs()[0]);
+    auto toSlow = layer.openOutput (layer.getOutputs()[1]);
     ASSERT_TRUE (toSleepy && toSlow);
 
     // The slow client reads in small bites with pauses; it gets every byte, in order.
@@ -427,7 +433,7 @@ TEST (SocketMidiPorts, AClientThatDoesNotReadIsDisconnectedAndASlowOneIsServed)
     const auto block = sysEx (1024, 0x44);
     size_t sentToSleepy = 0;
     size_t nextForSlow = 0;
-    while (sentToSleepy < ((size_t) 16 << 20) && layer.getInputNames().contains ("Sleepy"))
+    while (sentToSleepy < ((size_t) 16 << 20) && MidiPortId::namesOf (layer.getInputs()).contains ("Sleepy"))
     {
         toSleepy->sendMessageNow (toMessage (block));
         sentToSleepy += block.size();
@@ -438,7 +444,7 @@ TEST (SocketMidiPorts, AClientThatDoesNotReadIsDisconnectedAndASlowOneIsServed)
             nextForSlow += 1000;
         }
     }
-    EXPECT_FALSE (layer.getInputNames().contains ("Sleepy"));
+    EXPECT_FALSE (MidiPortId::namesOf (layer.getInputs()).contains ("Sleepy"));
     EXPECT_GE (sentToSleepy, (size_t) 256 * 1024);
     while (nextForSlow < stream.size())
     {
@@ -454,7 +460,7 @@ TEST (SocketMidiPorts, AClientThatDoesNotReadIsDisconnectedAndASlowOneIsServed)
 
     EXPECT_TRUE (sleepy.waitForClose());
     EXPECT_EQ (slowGot, stream);
-    EXPECT_EQ (layer.getInputNames(), juce::StringArray ("Slow"));
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), juce::StringArray ("Slow"));
     toSleepy->sendMessageNow (toMessage (block));   // dropped
 }
 
@@ -484,7 +490,7 @@ TEST (SocketMidiPorts, AtMostSixteenConnections)
         extra.sendText ("NAME Extra\n");
         EXPECT_TRUE (extra.waitForClose()) << i;
     }
-    EXPECT_EQ (layer.getInputNames(), names);
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), names);
     EXPECT_EQ (layer.getNumConnections(), 16);
 
     // A place that comes free can be taken.
@@ -493,7 +499,7 @@ TEST (SocketMidiPorts, AtMostSixteenConnections)
     auto newcomer = named (layer, "Newcomer");
     names.remove (3);
     names.add ("Newcomer");
-    EXPECT_EQ (layer.getInputNames(), names);
+    EXPECT_EQ (MidiPortId::namesOf (layer.getInputs()), names);
     EXPECT_TRUE (unnamed.sendText ("NAME Last\n"));
     names.add ("Last");
     EXPECT_TRUE (lists (layer, names));
@@ -508,8 +514,8 @@ TEST (SocketMidiPorts, DestroyingTheLayerClosesEverythingAndLeavesItsPortsHarmle
     ASSERT_TRUE (unnamed.connect (port));
 
     Collector collector;
-    auto in = layer->openInput (0, collector);
-    auto out = layer->openOutput (0);
+    auto in = layer->openInput (layer->getInputs()[0], collector);
+    auto out = layer->openOutput (layer->getOutputs()[0]);
     ASSERT_TRUE (in && out);
     in->start();
     // The layer goes while its client is sending.
@@ -550,13 +556,13 @@ TEST (SocketMidiPorts, APortInUseIsReportedAndGivesNoPorts)
     EXPECT_FALSE (second.isListening());
     EXPECT_EQ (second.getPort(), 0);
     EXPECT_TRUE (second.getListenError().contains ("127.0.0.1:" + juce::String (first.getPort())));
-    EXPECT_TRUE (second.getInputNames().isEmpty());
+    EXPECT_TRUE (second.getInputs().isEmpty());
     Collector collector;
-    EXPECT_EQ (second.openInput (0, collector), nullptr);
+    EXPECT_EQ (second.openInput (second.getInputs()[0], collector), nullptr);
 
     // The first is untouched.
     auto a = named (first, "A");
-    EXPECT_EQ (first.getInputNames(), juce::StringArray ("A"));
+    EXPECT_EQ (MidiPortId::namesOf (first.getInputs()), juce::StringArray ("A"));
 }
 
 TEST (SocketMidiPorts, TheEnvironmentWordChoosesThisBackend)
@@ -584,7 +590,7 @@ TEST (SocketMidiPorts, TheEnvironmentWordChoosesThisBackend)
         LoopbackClient client;
         ASSERT_TRUE (client.connect (freePort));
         client.sendText ("NAME From Outside\n");
-        EXPECT_TRUE (pumpUntil ([&] { return layer->getInputNames() == juce::StringArray ("From Outside"); }));
+        EXPECT_TRUE (pumpUntil ([&] { return MidiPortId::namesOf (layer->getInputs()) == juce::StringArray ("From Outside"); }));
     }
     {
         ScopedEnvironmentVariable midi ("LARKSPIRE_MIDI", "socket:99999");

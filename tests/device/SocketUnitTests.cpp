@@ -60,10 +60,10 @@ namespace
         // The unit connects (again: a new connection) on ports of its name, once it is listed.
         SocketUnit& plugIn (std::shared_ptr<SimulatedUnit> unit)
         {
-            const int before = layer->getInputNames().size();
+            const int before = layer->getInputs().size();
             units.push_back (std::make_unique<SocketUnit> (unit, layer->getPort(), unit->getInputName()));
             EXPECT_TRUE (units.back()->isConnected());
-            EXPECT_TRUE (pumpUntil ([&] { return layer->getInputNames().size() == before + 1; }));
+            EXPECT_TRUE (pumpUntil ([&] { return layer->getInputs().size() == before + 1; }));
             return *units.back();
         }
 
@@ -117,7 +117,7 @@ TEST (SocketUnit, UnitsOutsideTheProgramAreIdentifiedAtAScan)
     LoopbackClient tool;
     ASSERT_TRUE (tool.connect (s.layer->getPort()));
     ASSERT_TRUE (tool.sendText ("NAME Patch Tool\n"));
-    ASSERT_TRUE (pumpUntil ([&] { return s.layer->getInputNames().size() == 3; }));
+    ASSERT_TRUE (pumpUntil ([&] { return s.layer->getInputs().size() == 3; }));
 
     ASSERT_EQ (s.w.scan(), 1);
     auto& m = s.w.manager();
@@ -225,7 +225,7 @@ TEST (SocketUnit, AUnitThatVanishesMidTransferEndsTheCommandAsLost)
 
     // Its connection closed, its ports left the lists, and the poll noticed.
     EXPECT_TRUE (pumpUntil ([&] { return ! c.socketUnit->isConnected(); }));
-    EXPECT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
+    EXPECT_TRUE (pumpUntil ([&] { return c.s.layer->getInputs().isEmpty(); }));
     ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::connectedUnitLost) == 1; }));
 }
 
@@ -267,7 +267,7 @@ TEST (SocketUnit, AConnectionReplacedBetweenTwoLooksIsNoticedAndTheUnitFoundOnTh
     auto replug = [&] (int gapMs)
     {
         c.s.units.back()->disconnect();
-        ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputNames().isEmpty(); }));
+        ASSERT_TRUE (pumpUntil ([&] { return c.s.layer->getInputs().isEmpty(); }));
         juce::Thread::sleep (gapMs);
         c.s.plugIn (c.unit);
     };
@@ -360,7 +360,7 @@ TEST (SocketUnit, BadClientsLeaveATransferAndOtherUnitsAlone)
     // The poll then sees the new list and keeps the unit.
     ASSERT_TRUE (pumpUntil ([&] { return c.s.w.recorder.count (InfoCode::portListsChanged) >= 1; }));
     EXPECT_EQ (c.s.w.recorder.count (InfoCode::connectedUnitLost), 0);
-    EXPECT_EQ (c.s.layer->getInputNames(), (juce::StringArray { "Merle MIDI", "Piper MIDI", "Noise" }));
+    EXPECT_EQ (MidiPortId::namesOf (c.s.layer->getInputs()), (juce::StringArray { "Merle MIDI", "Piper MIDI", "Noise" }));
     EXPECT_TRUE (garbage.isStillOpen());
 
     // Both units still answer: the connected one a read, the other a scan.

@@ -98,9 +98,10 @@ TEST_F (Journey, FirmwareUpdateThroughTheChooser)
     EXPECT_EQ (waitForExit(), 0);
 }
 
-// A firmware image is kept only whole. On a first start the web cuts Merle's 8 MiB image after
-// 2 MiB, with no length to tell: the piece is not kept under the image's name nor anywhere else,
-// and the synchronisation fails. On the next start, on a slow but steady line where the image
+// A firmware image is kept only whole. On a first start the web cuts Merle's 8 MiB image right
+// after a block, about 2 MiB in, with no length to tell: the piece, though it reads as an image,
+// is not kept under the image's name nor anywhere else, the synchronisation fails, and the
+// firmware chooser does not offer the build. On the next start, on a slow but steady line where the image
 // takes about 87 s to come, the unit is identified and read without waiting for it, and the
 // firmware chooser says that the version is still downloading until its image is there. The
 // image then lies on disk byte for byte, and the download ends without a "Download Failed" box.
@@ -126,17 +127,26 @@ TEST_F (Journey, OnASlowLineALongFirmwareImageArrivesWholeAndHoldsNoUnit)
     const auto firmware = dataFolder().getChildFile ("Merle/firmware");
     const auto stored = firmware.getChildFile ("merle_140.syx");
 
-    step ("the web cuts the image after 2 MiB, without a length");
-    web().serveTruncated (imagePath, 2 << 20, false);
+    step ("the web cuts the image right after a block, about 2 MiB in, without a length");
+    web().serveTruncated (imagePath, (int) sizeof (acknowledge) + 131 * 16000, false);
     start ("socket");
     plugIn ("Merle", 20100);
     answer ("Download Failed", "OK");
     EXPECT_EQ (web().countRequests ("GET", imagePath), 1);
+
+    step ("the chooser offers the builds before it, the newest of them first");
+    waitForEnabled ("Update");
+    clickToolbarItem ("Update");
+    const auto without = getWindowGeometry (waitForWindow ("Merle Firmware Updates"));
+    EXPECT_TRUE (waitForText (without, "1.1.00 build 120"));
+    EXPECT_FALSE (screen::shows (textIn (without), "build 140"));
+    clickText (without, "Cancel");
+    waitForWindowGone ("Merle Firmware Updates");
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
     EXPECT_EQ (firmware.findChildFiles (juce::File::findFiles, false, "*140*").size(), 0)
         << "the piece of the image was kept";
     EXPECT_TRUE (firmware.getChildFile ("merle_120.syx").existsAsFile());
-    pressKeys ("ctrl+q");
-    EXPECT_EQ (waitForExit(), 0);
 
     step ("start again on a slow line");
     web().serveSlowly (imagePath, 4915, 50);   // 96 KiB a second

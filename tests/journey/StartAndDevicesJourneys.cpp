@@ -8,6 +8,44 @@ using namespace testing_support;
 
 namespace
 {
+    // The unit holds presets named name 1 to name count in its first slots, and no others;
+    // their names, as presetNamesIn gives them.
+    juce::String holdOnly (SimulatedUnit& unit, const juce::String& name, int count)
+    {
+        for (auto n : unit.getPresetNumbers())
+            unit.erasePreset (n);
+        juce::StringArray names;
+        for (int n = 1; n <= count; ++n)
+        {
+            auto preset = unit.makePreset (n, 7);
+            preset.name = name + " " + juce::String (n);
+            unit.setPreset (preset);
+            names.add (preset.name);
+        }
+        return names.joinIntoString (", ");
+    }
+
+    // The names of the presets in a data file the program wrote.
+    juce::String presetNamesIn (const juce::File& file)
+    {
+        auto data = DeviceData::createFromFile (file.getFullPathName());
+        return data != nullptr ? data->getPresetNames (data->getPresetIndices()).joinIntoString (", ") : juce::String();
+    }
+
+    // Nothing but identity queries reached the unit before it was asked for its serial number
+    // (by its own product id): it was not read or written before the program knew it.
+    bool knownBeforeUsed (const SimulatedUnit& unit)
+    {
+        for (auto& e : unit.getLog())
+        {
+            if (e.command() == 0x7E && e.bytes.size() > 7 && e.bytes[7] == 0x07 && e.deviceId() == unit.getIdentity().productId)
+                return true;
+            if (e.command() != 0x7E)
+                return false;
+        }
+        return true;
+    }
+
     // The serial numbers of the device registry ("deviceList.xml" in the data folder).
     juce::StringArray registeredSerials (const juce::File& dataFolder)
     {
@@ -420,4 +458,90 @@ TEST_F (Journey, AUnitOfAProductTheWebListLeavesOutIsNotUsedForData)
     step ("quit");
     pressKeys ("ctrl+q");
     EXPECT_EQ (waitForExit(), 0) << "the quit was held up (by \"Changes Will Be Lost\"?)";
+}
+
+// Two units of one product. "Scan", and 0.11 s later the first unit is unplugged and plugged in
+// again 0.27 s after that (a loose cable, a USB reset), which moves its ports behind the
+// second's. The second is connected and read on its own ports; nothing reaches the first's new
+// ports. The move is noticed; after a rescan a click on the first's tile reads it on its new
+// ports. Each unit's folder holds only its own presets. Then the same with units of two
+// products: the first unit replugged during a scan after which the program connects a Piper,
+// whose reads all go to the Piper.
+TEST_F (Journey, AUnitRepluggedDuringAScanIsReadAndWrittenOnlyOnItsOwnPorts)
+{
+    // "Scan"; once the scan asks the units who they are (seen at the witness), and no sooner than
+    // 0.11 s after the click, the unit is unplugged, and plugged in again 0.27 s after that.
+    auto scanAndReplug = [this] (SocketUnit& unit, const SimulatedUnit& witness) -> SocketUnit&
+    {
+        step ("Scan; " + unit.unit().getInputName() + " is unplugged 0.11 s later and plugged in again 0.27 s after that");
+        clickToolbarItem ("Scan");
+        const auto clicked = juce::Time::getMillisecondCounter();
+        waitFor ([&] { return witness.countReceived (0x7E) > 0; }, "the scan asking who is there");
+        juce::Thread::sleep (juce::jmax (0, 110 - (int) (juce::Time::getMillisecondCounter() - clicked)));
+        unplug (unit);
+        unit.unit().clearLog();
+        juce::Thread::sleep (270);
+        return plugBackIn (unit);
+    };
+
+    start ("socket");
+    auto& first = plugIn ("Merle", 12345678);
+    auto& second = plugIn ("Merle", 23456789);
+    const auto alpha = holdOnly (first.unit(), "Alpha", 5);
+    const auto bravo = holdOnly (second.unit(), "Bravo", 7);
+    const auto firstSync = dataFolder().getChildFile ("Merle/data/12345678/sync.ard");
+    const auto secondFolder = dataFolder().getChildFile ("Merle/data/23456789");
+    waitForText (statusText(), "Merle 1.4.00 build 140");
+    waitFor ([&] { return firstSync.existsAsFile(); }, "the first unit read as it connects");
+
+    second.unit().clearLog();
+    auto& back = scanAndReplug (first, second.unit());
+
+    // The second is connected and read where it was identified; the move is noticed after.
+    waitFor ([&] { return secondFolder.getChildFile ("sync.ard").existsAsFile(); }, "the second unit read");
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), bravo);
+    EXPECT_EQ (second.unit().countReceived (0x45), 25);
+    const auto change = waitForWindow ("USB Device Change");
+    EXPECT_TRUE (waitForText (getWindowGeometry (change), "still open"));
+    EXPECT_TRUE (back.unit().getLog().empty()) << "the first unit's new ports were used before a scan";
+    answer ("USB Device Change", "OK");
+
+    step ("rescan: the second is read again; a click on the first's tile reads the first on its new ports");
+    clickToolbarItem ("Scan");
+    waitFor ([&] { return second.unit().countReceived (0x45) == 2 * 25 && second.unit().countReceived (0x15) == 2; },
+             "the second unit read again");
+    // Both tiles say "Merle"; the connected unit's is framed in blue.
+    const auto oneTile = waitForTextAt (page(), "Merle");
+    const auto otherTile = waitForTextAt (page().withLeft (oneTile.getRight() + 20), "Merle");
+    auto isConnectedTile = [&] (Area label)
+    {
+        return screen::count (look(), label.expanded (80, 16), [] (juce::Colour c) { return screen::near (c, 0x086da6); }) > 20;
+    };
+    ASSERT_NE (isConnectedTile (oneTile), isConnectedTile (otherTile));
+    step ("click the tile of the unit not connected");
+    clickAt ((isConnectedTile (oneTile) ? otherTile : oneTile).getCentre());
+    waitFor ([&] { return back.unit().countReceived (0x15) == 1; }, "the first unit read on its new ports");
+    waitFor ([&] { return presetNamesIn (firstSync) == alpha; }, "the first unit's presets stored");
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("sync.ard")), bravo);
+    EXPECT_EQ (presetNamesIn (secondFolder.getChildFile ("working.ard")), bravo);
+    EXPECT_TRUE (knownBeforeUsed (back.unit()));
+    EXPECT_TRUE (knownBeforeUsed (second.unit()));
+
+    step ("the second unit goes and a Piper comes; each change is told");
+    unplug (second);
+    answer ("USB Device Change", "OK");
+    auto& piper = plugIn ("Piper", 34567890);
+    answer ("USB Device Change", "OK");
+
+    // The first unit is replugged during a scan again: the Piper is connected and read on its own ports.
+    piper.unit().clearLog();
+    auto& again = scanAndReplug (back, piper.unit());
+    waitForText (statusText(), "Piper");
+    waitFor ([&] { return piper.unit().countReceived (0x15) == 1; }, "the Piper read");
+    answer ("USB Device Change", "OK");
+    EXPECT_TRUE (again.unit().getLog().empty()) << "the first unit's new ports were used before a scan";
+    EXPECT_TRUE (knownBeforeUsed (piper.unit()));
+
+    pressKeys ("ctrl+q");
+    EXPECT_EQ (waitForExit(), 0);
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "content/ContentManager.h"
 #include "core/InfoCodes.h"
+#include "core/Settings.h"
 #include "device/DeviceProfiler.h"
 
 namespace testing_support
@@ -70,6 +71,8 @@ namespace testing_support
         setContentManager (newFetchedContentManager());
         setDeviceProfiler (new DeviceProfiler());
         setMidiPortLayer (ports);
+        // The program makes its settings store before any device thread runs.
+        getApplicationProperties();
     }
 
     DeviceWorld::~DeviceWorld()

@@ -195,6 +195,15 @@ namespace testing_support
         setBehaviour (path, b);
     }
 
+    void LocalHttpServer::serveChunked (const juce::String& path, int cutAfterBytes)
+    {
+        Behaviour b;
+        b.kind = Behaviour::Kind::chunked;
+        b.bytesSent = cutAfterBytes;
+        b.chunkBytes = 64 * 1024;
+        setBehaviour (path, b);
+    }
+
     void LocalHttpServer::stall (const juce::String& path)
     {
         Behaviour b;
@@ -425,6 +434,25 @@ namespace testing_support
                             break;
                         sent += n;
                     }
+                    break;
+                }
+
+                case Kind::chunked:
+                {
+                    sendText (*socket, responseHead (200, -1, "application/octet-stream", "Transfer-Encoding: chunked\r\n"));
+                    const int size = (int) content.getSize();
+                    const int end = b.bytesSent >= 0 ? juce::jmin (b.bytesSent, size) : size;
+                    bool sending = true;
+                    for (int sent = 0; sent < end && sending && ! stopping;)
+                    {
+                        const int n = juce::jmin (b.chunkBytes, end - sent);
+                        sending = sendText (*socket, juce::String::toHexString (n) + "\r\n")
+                               && sendAll (*socket, static_cast<const char*> (content.getData()) + sent, n)
+                               && sendText (*socket, "\r\n");
+                        sent += n;
+                    }
+                    if (sending && b.bytesSent < 0)
+                        sendText (*socket, "0\r\n\r\n");
                     break;
                 }
 

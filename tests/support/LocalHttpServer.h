@@ -28,15 +28,16 @@ namespace testing_support
         // How a path is answered instead of serving its file.
         struct Behaviour
         {
-            enum class Kind { status, redirects, empty, truncated, slow, stall };
+            enum class Kind { status, redirects, empty, truncated, slow, stall, chunked };
             Kind kind = Kind::status;
             int status = 200;
             juce::String body;             // status: the body sent (empty: the file, if any)
             juce::String contentType = "text/plain";
             int redirects = 0;             // redirects: hops before the file is served
-            int bytesSent = 0;             // truncated: bytes actually sent of the file
+            int bytesSent = 0;             // truncated: bytes actually sent of the file;
+                                           // chunked: where the body is cut (-1: sent whole)
             bool declareLength = true;     // truncated: the head gives the whole file's length
-            int chunkBytes = 1024;         // slow: bytes per chunk
+            int chunkBytes = 1024;         // slow, chunked: bytes per chunk
             int chunkDelayMs = 50;         // slow: pause before each chunk
             int delayMs = 0;               // status: pause before answering
         };
@@ -67,6 +68,9 @@ namespace testing_support
         // length, so the cut looks like the body's end.
         void serveTruncated (const juce::String& path, int bytesSent, bool declareLength = true);
         void serveSlowly (const juce::String& path, int chunkBytes, int chunkDelayMs);
+        // Sends the file as a chunked body; with `cutAfterBytes` >= 0 the connection closes after
+        // that many bytes of the file, before the last chunk.
+        void serveChunked (const juce::String& path, int cutAfterBytes = -1);
         // Says nothing until the client gives up; clearBehaviour (path) then serves the file.
         void stall (const juce::String& path);
 

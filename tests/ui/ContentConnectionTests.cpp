@@ -22,11 +22,11 @@ namespace
     {
     public:
         explicit BusyPortLayer (const juce::String& refusedName) : refused (refusedName) {}
-        std::unique_ptr<MidiInputPort> openInput (int index, juce::MidiInputCallback& callback) override
+        std::unique_ptr<MidiInputPort> openInput (const MidiPortId& port, juce::MidiInputCallback& callback) override
         {
-            if (getInputNames()[index] == refused)
+            if (port.name == refused)
                 return {};
-            return VirtualMidiPortLayer::openInput (index, callback);
+            return VirtualMidiPortLayer::openInput (port, callback);
         }
         juce::String refused;
     };
