@@ -1,4 +1,5 @@
 #include "ScreenTools.h"
+#include "support/AppProcess.h"
 #include "support/TestEnvironment.h"
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
@@ -103,13 +104,7 @@ namespace testing_support
         juce::String run (const juce::StringArray& command, int timeoutMs, bool mayFail)
         {
             const auto what = command.joinIntoString (" ");
-            std::vector<std::string> args;
-            for (auto& a : command)
-                args.push_back (a.toStdString());
-            std::vector<char*> argv;
-            for (auto& a : args)
-                argv.push_back (a.data());
-            argv.push_back (nullptr);
+            CStrings argv (command);
 
             // The output through a pipe, the error output into a file: read apart, so that
             // neither can block the tool.
@@ -123,7 +118,7 @@ namespace testing_support
             posix_spawn_file_actions_adddup2 (&actions, out[1], 1);
             posix_spawn_file_actions_addopen (&actions, 2, errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             pid_t pid = -1;
-            const int started = posix_spawnp (&pid, argv[0], &actions, nullptr, argv.data(), environ);
+            const int started = posix_spawnp (&pid, argv.data()[0], &actions, nullptr, argv.data(), environ);
             posix_spawn_file_actions_destroy (&actions);
             ::close (out[1]);
             if (started != 0)
