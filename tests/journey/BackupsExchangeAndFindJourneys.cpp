@@ -1,6 +1,7 @@
 #include "JourneyHarness.h"
 #include "device/SysExFileAnalysis.h"
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -43,7 +44,8 @@ namespace
     }
 
     // A small disk of its own mounted over a folder while the journey runs, only where the
-    // journey runs in a mount namespace of its own (the test runner starts it so).
+    // journey runs in a mount namespace of its own (the test runner starts it so); there, one
+    // that cannot be mounted ends the journey.
     class SmallDisk
     {
     public:
@@ -53,6 +55,8 @@ namespace
             mounted = ownNamespace && where.createDirectory().wasOk()
                       && ::mount ("tmpfs", where.getFullPathName().toRawUTF8(), "tmpfs", 0,
                                   ("size=" + juce::String (megabytes) + "m").toRawUTF8()) == 0;
+            if (ownNamespace && ! mounted)
+                throw std::runtime_error ("cannot mount a small disk over " + where.getFullPathName().toStdString());
         }
 
         ~SmallDisk()

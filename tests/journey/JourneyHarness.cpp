@@ -21,6 +21,19 @@ namespace journey
 
         bool isStatusStrip (juce::Colour c) { return c.getARGB() == 0xff00435au; }
 
+        // The folder of a journey's world (its home and the web stand-in's files). Where the
+        // journey has a /var/tmp of its own (the test runner gives it one), its path there is
+        // fixed and readable, for the paths in it that the journey reads off the screen: OCR
+        // misreads random characters (0 as O0, 1 as l). Elsewhere it has a unique name.
+        juce::File makeWorldFolder()
+        {
+            if (juce::SystemStats::getEnvironmentVariable ("LARKSPIRE_TEST_OWN_MOUNTS", {}) != "1")
+                return makeUniqueTempFolder ("larkspire-journey-");
+            const juce::File folder ("/var/tmp/larkspire-journey");
+            if (! folder.deleteRecursively() || ! folder.createDirectory())
+                throw std::runtime_error ("cannot make " + folder.getFullPathName().toStdString());
+            return folder;
+        }
     }
 
     //==============================================================================
@@ -75,7 +88,8 @@ namespace journey
 
                 constexpr int scale = 4;
                 juce::TemporaryFile crop (".png"), big (".png");
-                writePng (image.getClippedImage (area), crop.getFile());
+                if (! writePng (image.getClippedImage (area), crop.getFile()))
+                    throw std::runtime_error ("cannot write " + crop.getFile().getFullPathName().toStdString());
                 for (auto blackAndWhite : { false, true })
                 {
                     juce::StringArray command { "convert", crop.getFile().getFullPathName(), "-colorspace", "Gray" };
@@ -284,17 +298,19 @@ namespace journey
 
     //==============================================================================
     Journey::Journey()
-        : home (makeUniqueTempFolder ("larkspire-journey-home-"))
+        : home (makeWorldFolder().getChildFile ("home"))
     {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         output = juce::File::getCurrentWorkingDirectory().getChildFile ("journey-output")
                      .getChildFile (juce::String (info->test_suite_name()) + "." + info->name());
-        output.deleteRecursively();
-        output.createDirectory();
+        if (! output.deleteRecursively() || ! output.createDirectory() || ! home.createDirectory())
+            throw std::runtime_error ("cannot make the folders " + output.getFullPathName().toStdString() + " and "
+                                      + home.getFullPathName().toStdString());
 
         // The web stand-in serves a copy of the installed sample content where the program
         // looks for the maker's service, and takes its usage events.
-        installedContent().copyDirectoryTo (servedContent());
+        if (! installedContent().copyDirectoryTo (servedContent()))
+            throw std::runtime_error ("cannot copy the sample content to " + servedContent().getFullPathName().toStdString());
         server = std::make_unique<LocalHttpServer> (servedContent().getParentDirectory());
         server->reply (tracking + "db_ls_run.php", 200, "77");
         for (auto script : { "db_ls_install.php", "db_device_connect.php", "db_device_activate.php",
@@ -312,8 +328,7 @@ namespace journey
             app->stop (10000);
         app.reset();
         server.reset();
-        servedContent().getParentDirectory().deleteRecursively();
-        home.deleteRecursively();
+        home.getParentDirectory().deleteRecursively();
     }
 
     void Journey::TearDown()
@@ -329,7 +344,7 @@ namespace journey
             // Where each of the program's threads stands, when a debugger is at hand.
             if (isRunning() && juce::File ("/usr/bin/gdb").existsAsFile())
                 output.getChildFile ("program-threads.txt")
-                      .replaceWithText (runTool ({ "gdb", "-p", juce::String ((int) app->getPid()), "-batch",
+                      .replaceWithText (askTool ({ "gdb", "-p", juce::String ((int) app->getPid()), "-batch",
                                                    "-ex", "thread apply all bt" }, 60000));
             for (auto& f : home.findChildFiles (juce::File::findFiles, true, "*"))
                 if (f.getSize() < 65536 && (f.hasFileExtension ("xml") || f.hasFileExtension ("settings")))
@@ -452,7 +467,7 @@ namespace journey
         {
             const auto now = mainWindowNow();
             if (now != area && windowId != 0)
-                runTool ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
+                askTool ({ "xdotool", "windowmove", xid (windowId), juce::String (area.getX()), juce::String (area.getY()),
                                "windowsize", xid (windowId), juce::String (area.getWidth()), juce::String (area.getHeight()) });
             return now == area;
         }, "the main window at " + area.toString());

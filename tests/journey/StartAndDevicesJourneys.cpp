@@ -197,7 +197,7 @@ TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
 
     step ("the web is given up at its time-out; Merle is read right after it is identified");
     waitForWindow ("No Internet Connection", 90000);
-    waitFor ([&] { return merle.countReceived (0x45) > 0; }, "Merle read", 20000);
+    waitFor ([&] { return merle.countReceived (0x45) > 0; }, "Merle read");
     const auto log = merle.getLog();
     double before = 0, read = 0;
     for (auto& m : log)
@@ -215,10 +215,10 @@ TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
     step ("after \"No Internet Connection\", Scan scans");
     answer ("No Internet Connection", "OK");
     clickText (tabStrip(), "Devices");
-    waitForEnabled ("Scan", 30000);
+    waitForEnabled ("Scan");
     const int asked = merle.countReceived (0x7E);
     clickToolbarItem ("Scan");
-    waitFor ([&] { return merle.countReceived (0x7E) > asked; }, "Merle asked again", 10000);
+    waitFor ([&] { return merle.countReceived (0x7E) > asked; }, "Merle asked again");
     waitForText (statusText(), "Merle 1.4.00 build 140");
 
     // The browser's menu, Developer, Convert LS1 preset pack(s)..., the folder of the pack, and
@@ -250,7 +250,7 @@ TEST_F (Journey, OnANetworkWhoseNamesNeverResolveNothingWaitsForTheWeb)
     step ("Cancel ends the conversion, with nothing more said");
     const auto progress = convertThePack (true);
     clickText (progress.withTop (progress.getBottom() - 60), "Cancel");
-    waitForWindowGone ("Converting Preset Pack", 5000);
+    waitForWindowGone ("Converting Preset Pack");
     testing_support::pumpFor (2000);
     EXPECT_EQ (findVisibleWindow ("Error"), 0ul);
 

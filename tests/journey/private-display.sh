@@ -9,6 +9,10 @@
 # the listening socket of a server that is just ending, and the test's windows would land on
 # another test's display. The server is waited for before this script ends, for the same
 # reason. Display 0 stays free: the framework falls back to it when no display is set.
+#
+# The server never resets: by default it does each time its last client goes (the program
+# under test quitting, a tool ending), and while it resets it refuses connections, so a
+# test's next look or click would reach nothing.
 if [ "$1" != "--inside" ]; then
     namespaces="-m"
     [ "$(id -u)" = 0 ] || namespaces="-r -m"
@@ -26,7 +30,7 @@ number=99
 while :; do
     # The server writes its number to the pipe once it takes connections, and ends at once
     # when another holds the number.
-    Xvfb ":$number" -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$dir/display" 2>"$dir/log" &
+    Xvfb ":$number" -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp -noreset 3>"$dir/display" 2>"$dir/log" &
     xvfb=$!
     read -r ready <"$dir/display"
     [ -n "$ready" ] && break

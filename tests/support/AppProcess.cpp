@@ -1,7 +1,9 @@
 #include "support/AppProcess.h"
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <vector>
 
@@ -9,6 +11,15 @@ extern char** environ;
 
 namespace testing_support
 {
+    CStrings::CStrings (const juce::StringArray& texts)
+    {
+        for (auto& t : texts)
+            strings.push_back (t.toStdString());
+        for (auto& s : strings)
+            pointers.push_back (s.data());
+        pointers.push_back (nullptr);
+    }
+
     AppProcess::AppProcess (const juce::StringArray& arguments, const juce::File& copy)
     {
        #ifdef LARKSPIRE_APP_BINARY
@@ -22,13 +33,7 @@ namespace testing_support
     AppProcess::AppProcess (const juce::StringArray& arguments, const juce::StringArray& environment,
                             const juce::File& output)
     {
-        std::vector<std::string> entries;
-        for (auto& e : environment)
-            entries.push_back (e.toStdString());
-        std::vector<char*> env;
-        for (auto& e : entries)
-            env.push_back (e.data());
-        env.push_back (nullptr);
+        CStrings env (environment);
        #ifdef LARKSPIRE_APP_BINARY
         spawn (LARKSPIRE_APP_BINARY, arguments, env.data(), output);
        #else
@@ -39,13 +44,9 @@ namespace testing_support
     void AppProcess::spawn (const juce::String& binary, const juce::StringArray& arguments, char* const* environment,
                             const juce::File& output)
     {
-        std::vector<std::string> args { binary.toStdString() };
-        for (auto& a : arguments)
-            args.push_back (a.toStdString());
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back (a.data());
-        argv.push_back (nullptr);
+        juce::StringArray command (binary);
+        command.addArray (arguments);
+        CStrings argv (command);
 
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init (&actions);
@@ -55,9 +56,10 @@ namespace testing_support
             posix_spawn_file_actions_addopen (&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             posix_spawn_file_actions_adddup2 (&actions, 1, 2);
         }
-        if (posix_spawn (&pid, args[0].c_str(), &actions, nullptr, argv.data(), environment) != 0)
-            pid = -1;
+        const int failed = posix_spawn (&pid, argv.data()[0], &actions, nullptr, argv.data(), environment);
         posix_spawn_file_actions_destroy (&actions);
+        if (failed != 0)
+            throw std::runtime_error ("cannot start " + binary.toStdString() + ": " + std::strerror (failed));
     }
 
     AppProcess::~AppProcess()

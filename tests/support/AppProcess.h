@@ -2,13 +2,28 @@
 
 #include <juce_core/juce_core.h>
 #include <csignal>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace testing_support
 {
+    // Texts as a C array of strings that ends with a null pointer, as a program's arguments or
+    // environment are handed to it.
+    class CStrings
+    {
+    public:
+        explicit CStrings (const juce::StringArray& texts);
+        char* const* data() noexcept { return pointers.data(); }
+
+    private:
+        std::vector<std::string> strings;
+        std::vector<char*> pointers;
+    };
+
     // The built program, started as a child process with the current environment
     // (tests set HOME first). Stopped with SIGINT, which the program turns into
-    // an orderly quit.
+    // an orderly quit. A program that cannot be started ends the test.
     class AppProcess
     {
     public:

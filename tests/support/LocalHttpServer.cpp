@@ -1,6 +1,7 @@
 #include "support/LocalHttpServer.h"
 #include <algorithm>
 #include <cerrno>
+#include <stdexcept>
 #include <sys/socket.h>
 
 namespace testing_support
@@ -95,7 +96,8 @@ namespace testing_support
 
     LocalHttpServer::LocalHttpServer (const juce::File& r) : root (r)
     {
-        listener.createListener (0, "127.0.0.1");
+        if (! listener.createListener (0, "127.0.0.1"))
+            throw std::runtime_error ("the local web server cannot listen on 127.0.0.1");
         port = listener.getBoundPort();
         acceptThread = std::thread ([this] { acceptLoop(); });
     }

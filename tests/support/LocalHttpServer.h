@@ -42,7 +42,8 @@ namespace testing_support
             int delayMs = 0;               // status: pause before answering
         };
 
-        // Serves `root` (may be a default File: nothing but set replies).
+        // Serves `root` (may be a default File: nothing but set replies). One that cannot
+        // listen ends the test.
         explicit LocalHttpServer (const juce::File& root = {});
         ~LocalHttpServer();
 

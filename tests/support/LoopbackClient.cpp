@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
@@ -141,6 +142,8 @@ namespace testing_support
             port = ntohs (a.sin_port);
         if (fd >= 0)
             ::close (fd);
+        if (port == 0)
+            throw std::runtime_error ("no free port on 127.0.0.1");
         return port;
     }
 

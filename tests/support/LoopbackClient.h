@@ -41,7 +41,7 @@ namespace testing_support
         JUCE_DECLARE_NON_COPYABLE (LoopbackClient)
     };
 
-    // A TCP port of 127.0.0.1 that nothing listens on now (0 when none could be found).
+    // A TCP port of 127.0.0.1 that nothing listens on now (none found ends the test).
     int freeLoopbackPort();
 
     // The first addresses of this machine's network interfaces that are not loopback (IPv4).

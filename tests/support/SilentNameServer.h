@@ -8,7 +8,8 @@ namespace testing_support
 {
     // A name server that takes every query and never answers, as on a broken or captive
     // network, in place of the machine's: only where the test runs in a mount namespace of its
-    // own (the test runner starts it so), over whose resolv.conf its own is mounted.
+    // own (the test runner starts it so), over whose resolv.conf its own is mounted, and may take
+    // the port of name servers (as root). Where it could be and is not, it ends the test.
     class SilentNameServer : private juce::Thread
     {
     public:

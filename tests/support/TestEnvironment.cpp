@@ -1,5 +1,6 @@
 #include "support/TestEnvironment.h"
 #include <cstdlib>
+#include <stdexcept>
 
 namespace testing_support
 {
@@ -7,7 +8,8 @@ namespace testing_support
     {
         auto base = juce::File::getSpecialLocation (juce::File::tempDirectory);
         auto f = base.getNonexistentChildFile (prefix + juce::String::toHexString (juce::Random::getSystemRandom().nextInt64()), {}, false);
-        f.createDirectory();
+        if (! f.createDirectory())
+            throw std::runtime_error ("cannot make the folder " + f.getFullPathName().toStdString());
         return f;
     }
 

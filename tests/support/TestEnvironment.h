@@ -22,7 +22,8 @@ namespace testing_support
         bool hadHome = false, hadXdg = false;
     };
 
-    // A new, empty folder of a unique name in the temporary folder; the caller deletes it.
+    // A new, empty folder of a unique name in the temporary folder (one that cannot be made
+    // ends the test); the caller deletes it.
     juce::File makeUniqueTempFolder (const juce::String& prefix);
 
     // A temporary folder deleted at the end of the scope.

@@ -25,13 +25,17 @@ int main (int argc, char** argv)
     ::testing::InitGoogleTest (&argc, argv);
 
    #if LARKSPIRE_WINDOW_TESTS
-    // The program's single-instance lock is machine-wide, so window tests of
-    // different build trees on one machine take turns. Listing tests needs no turn.
-    if (! ::testing::GTEST_FLAG (list_tests))
+    // The program keeps its single-instance lock in /var/tmp, so window tests of different
+    // build trees on one machine take turns, unless each has a /var/tmp of its own (the test
+    // runner gives them one). Listing tests needs no turn.
+    if (! ::testing::GTEST_FLAG (list_tests) && std::getenv ("LARKSPIRE_TEST_OWN_MOUNTS") == nullptr)
     {
         const int fd = ::open ("/tmp/larkspire-window-tests.lock", O_CREAT | O_RDWR, 0666);
-        if (fd >= 0)
-            ::flock (fd, LOCK_EX);  // released when the process ends
+        if (fd < 0 || ::flock (fd, LOCK_EX) != 0)   // released when the process ends
+        {
+            std::perror ("/tmp/larkspire-window-tests.lock");
+            return 1;
+        }
     }
    #endif
 

@@ -133,9 +133,19 @@ TEST (AppLifecycle, SecondInstanceExitsAndChangesNothing)
     AppProcess first;
     ASSERT_TRUE (pumpUntil ([&] { return ! first.isRunning() || settings.existsAsFile(); }, 60000));
     ASSERT_TRUE (first.isRunning());
-    // Let the first instance's pending save settle before taking the snapshot.
-    juce::Thread::sleep (3500);
-    const auto snapshot = settings.loadFileAsString();
+    // The snapshot once the first instance has saved what it changes as it starts: the file
+    // stays the same for longer than the program waits before it saves a change (3 s).
+    juce::String snapshot = settings.loadFileAsString();
+    auto sameSince = juce::Time::getMillisecondCounter();
+    ASSERT_TRUE (pumpUntil ([&]
+    {
+        if (const auto now = settings.loadFileAsString(); now != snapshot)
+        {
+            snapshot = now;
+            sameSince = juce::Time::getMillisecondCounter();
+        }
+        return since (sameSince) > 5000;
+    }, 120000)) << "the settings kept changing";
 
     AppProcess second;
     EXPECT_EQ (second.waitForExit (30000), 0);
@@ -221,7 +231,7 @@ TEST (AppLifecycle, AQuitWhileTheWebHostNameIsLookedUpIsPrompt)
     ASSERT_TRUE (pumpUntil ([&] { return names.getQueries() > 0; }, 30000)) << "the web host was never looked up";
     pumpFor ((int) juce::jmax (0, 1000 - (int) since (shown)));
 
-    pressKeys ("ctrl+q");
+    pressKeysIn (title, "ctrl+q");
     const auto pressed = juce::Time::getMillisecondCounter();
     EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow (title) == 0; }, 30000));
     EXPECT_LE (since (pressed), 1000u) << "the window stayed that long";

@@ -304,11 +304,11 @@ TEST (ContentStartup, OfflineTheFirstBoxSaysSoAndEachBoxGivesTheKeyboardBack)
 
     // The user answers both boxes with the Return key, the pointer away from the window.
     runTool ({ "xdotool", "mousemove", "0", "0" });
-    pressKeys ("Return");
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Firmware Version") == 0; }, 20000));
-    pressKeys ("Return");
-    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 20000));
-    pressKeys ("ctrl+q");
+    pressKeysIn ("Firmware Version", "Return");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("Firmware Version") == 0; }, 60000));
+    pressKeysIn ("No Internet Connection", "Return");
+    EXPECT_TRUE (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 60000));
+    pressKeysIn ("Larkspire 2", "ctrl+q");
     EXPECT_EQ (app.waitForExit (30000), 0) << "the keys did not reach the program";
 }
 

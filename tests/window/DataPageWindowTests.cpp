@@ -7,6 +7,7 @@
 #include "support/TestEnvironment.h"
 #include "ScreenTools.h"
 #include <cstdlib>
+#include <stdexcept>
 
 using namespace testing_support;
 
@@ -55,9 +56,8 @@ TEST (DataPageWindow, PresetsTabShowsTheSyncedUnitsPresets)
                                           area.getWidth() * 2 / 3 - 20, 250);
 
     // Offline, the program first says so; Return closes that box.
-    const bool boxShown = pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") != 0; }, 30000);
-    if (boxShown)
-        runTool ({ "xdotool", "key", "Return" });
+    pressKeysIn ("No Internet Connection", "Return");
+    ASSERT_TRUE (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 60000));
 
     const auto before = takeScreenshot();
     ASSERT_TRUE (before.isValid());
@@ -129,20 +129,22 @@ namespace
             if (id == 0)
                 return false;
             window = getWindowGeometry (id);
-            if (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") != 0; }, 30000))
-                pressKeys ("Return");
+            pressKeysIn ("No Internet Connection", "Return");
+            if (! pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 60000))
+                return false;
 
-            pumpUntil ([&]
-            {
-                connection = std::make_unique<SocketUnit> (unit, port, "Merle MIDI");
-                return connection->isConnected();
-            }, 30000);
-            // A unit plugged in after the start is offered for a rescan, which the user accepts.
-            // Then every preset is read, and the setup after them.
+            if (! pumpUntil ([&]
+                {
+                    connection = std::make_unique<SocketUnit> (unit, port, "Merle MIDI");
+                    return connection->isConnected();
+                }, 60000))
+                return false;
+            // A unit plugged in after the start is offered for a rescan, which the user accepts
+            // once the box has the keyboard. Then every preset is read, and the setup after them.
             bool rescanAccepted = false;
             if (! pumpUntil ([&]
                 {
-                    if (! rescanAccepted && findVisibleWindow ("USB Device Change") != 0)
+                    if (const auto box = findVisibleWindow ("USB Device Change"); ! rescanAccepted && box != 0 && focusedWindow() == box)
                     {
                         pressKeys ("Return");
                         rescanAccepted = true;
@@ -174,9 +176,9 @@ namespace
         juce::Point<int> tileOf (int slot) const
         {
             TileGrid grid;
-            pumpUntil ([&] { grid = tiles(); return grid.columns.size() >= 4 && grid.rows.size() >= 3; }, 60000);
-            const int columns = juce::jmax (1, grid.columns.size());
-            return grid.centreOf ((slot - 1) % columns, (slot - 1) / columns);
+            if (! pumpUntil ([&] { grid = tiles(); return grid.columns.size() >= 4 && grid.rows.size() >= 3; }, 60000))
+                throw std::runtime_error ("the grid never showed its tiles in full colour");
+            return grid.centreOf ((slot - 1) % grid.columns.size(), (slot - 1) / grid.columns.size());
         }
 
         // Whether the tile at a point shows a preset (in full colour).

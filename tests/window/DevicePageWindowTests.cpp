@@ -81,8 +81,8 @@ TEST (DevicePageWindow, APanelHeaderDraggedRightAfterThePagesMenuLeavesTheProgra
     juce::Rectangle<int> area;
     pumpUntil ([&] { area = getWindowGeometry (findVisibleWindow ("Larkspire 2")); return ! area.isEmpty() || ! app.isRunning(); }, 60000);
     ASSERT_FALSE (area.isEmpty()) << "no window appeared";
-    if (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") != 0; }, 30000))
-        pressKeys ("Return");
+    pressKeysIn ("No Internet Connection", "Return");
+    ASSERT_TRUE (pumpUntil ([&] { return findVisibleWindow ("No Internet Connection") == 0; }, 60000));
 
     // The first panel's header lies right below the page's toolbar.
     const auto header = area.getPosition() + juce::Point<int> (300, 105);

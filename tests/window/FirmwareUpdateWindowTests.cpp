@@ -112,25 +112,30 @@ TEST (UpdateProgressWindow, ShownDuringATransferToASimulatedUnit)
     auto& content = window->getContent();
     ASSERT_TRUE (pumpUntil ([&] { return rig.update->getState() == FirmwareUpdateThread::sending
                                          && content.phaseFraction >= 0.3 && content.phaseFraction <= 0.8; }, 60000));
-    pumpFor (300);   // the bars and the label repaint
     EXPECT_EQ (content.labelStatus.getText(), "Sending update to Merle");
 
-    const auto shot = takeScreenshot();
-    ASSERT_TRUE (shot.isValid());
-    ASSERT_TRUE (writePng (shot, screenshotFile()));
-    std::cout << "Screenshot: " << screenshotFile().getFullPathName() << std::endl;
-
-    // The window's text is drawn, and the phase bar is filled part of the way.
+    // The window's text is drawn, and the phase bar is filled part of the way, once the
+    // window has been painted on the screen.
     const auto onScreen = content.getScreenBounds();
     const auto status = content.labelStatus.getBounds() + onScreen.getPosition();
-    EXPECT_GT (findInk (shot, status).pixels, 30);
     const auto overallLabel = content.labelOverallProgress.getBounds() + onScreen.getPosition();
-    EXPECT_GT (findInk (shot, overallLabel).pixels, 30);
-
     const auto bar = content.progressBarPhase.getBounds() + onScreen.getPosition();
-    const int y = bar.getCentreY();
-    const auto filled = shot.getPixelAt (bar.getX() + bar.getWidth() / 10, y);
-    const auto empty = shot.getPixelAt (bar.getRight() - bar.getWidth() / 10, y);
+    juce::Image shot;
+    int statusInk = 0, labelInk = 0;
+    juce::Colour filled, empty;
+    pumpUntil ([&]
+    {
+        shot = takeScreenshot();
+        statusInk = findInk (shot, status).pixels;
+        labelInk = findInk (shot, overallLabel).pixels;
+        filled = shot.getPixelAt (bar.getX() + bar.getWidth() / 10, bar.getCentreY());
+        empty = shot.getPixelAt (bar.getRight() - bar.getWidth() / 10, bar.getCentreY());
+        return statusInk > 30 && labelInk > 30 && filled != empty;
+    }, 30000);
+    ASSERT_TRUE (writePng (shot, screenshotFile()));
+    std::cout << "Screenshot: " << screenshotFile().getFullPathName() << std::endl;
+    EXPECT_GT (statusInk, 30);
+    EXPECT_GT (labelInk, 30);
     EXPECT_NE (filled.toString(), empty.toString());
 
     // The update goes on to its end, and the window closes with it.

@@ -36,7 +36,7 @@ namespace
     };
 
     // Runs `user` once, from the message loop, as soon as a modal dialog window is up. A
-    // window that is still up 10 s after that is closed with -2 and counted, so that a
+    // window that is still up 30 s after that is closed with -2 and counted, so that a
     // click or key that went astray fails the test instead of hanging it.
     class WhileModal : private juce::Timer
     {
@@ -52,7 +52,7 @@ namespace
             auto* window = dynamic_cast<juce::DialogWindow*> (juce::Component::getCurrentlyModalComponent());
             if (ran)
             {
-                if (window != nullptr && window == handled && ++ticksAfter > 200)
+                if (window != nullptr && window == handled && ++ticksAfter > 600)
                 {
                     forced = true;
                     stopTimer();
@@ -123,7 +123,7 @@ TEST_F (ProgramDialogsWindowTest, OptionsDialogClosedWithEscapeStoresNothing)
                 clickAt (inside);
             pumpFor (500);
             return ! window.isCurrentlyModal();
-        }, 8000);
+        }, 25000);
     });
     const auto result = dialogs.runOptionsDialog (owner);
     EXPECT_TRUE (user.ran);

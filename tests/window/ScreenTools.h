@@ -4,11 +4,16 @@
 #include <functional>
 
 // Looking at the X display the tests run on, through the command-line tools
-// that the test set-up installs (xdotool, ImageMagick's import).
+// that the test set-up installs (xdotool, ImageMagick's import). None of them fails
+// silently: what cannot be done ends the test with an exception that says why.
 namespace testing_support
 {
-    // Runs a program and returns what it printed (empty when it failed to start).
-    juce::String runTool (const juce::StringArray& command, int timeoutMs = 20000);
+    // Runs a program and returns what it printed. A program that cannot be started, does not
+    // end in time, ends with an error, or cannot reach the X server ends the test.
+    juce::String runTool (const juce::StringArray& command, int timeoutMs = 120000);
+    // The same for a question that a tool may answer with an error (a window that has gone,
+    // a search that finds nothing): then what it printed, if anything.
+    juce::String askTool (const juce::StringArray& command, int timeoutMs = 120000);
 
     // The size of the display.
     juce::Rectangle<int> getDisplayBounds();
@@ -23,7 +28,7 @@ namespace testing_support
     // A window's position and size as the X server has them (empty when unknown).
     juce::Rectangle<int> getWindowGeometry (unsigned long windowId);
 
-    // A screenshot of the whole display (invalid when it could not be taken).
+    // A screenshot of the whole display.
     juce::Image takeScreenshot();
 
     // Dark pixels ("ink") in an area of an image: how many, and where they lie.
@@ -59,6 +64,9 @@ namespace testing_support
     void clickAt (juce::Point<int> screenPoint, int button = 1, const juce::StringArray& heldKeys = {});
     void pressKeys (const juce::String& keys);
     void typeText (const juce::String& text);
+    // Presses keys once the window with this title shows and has the keyboard: keys pressed
+    // before go to another window, or to none.
+    void pressKeysIn (const juce::String& title, const juce::String& keys, int timeoutMs = 60000);
 
     // The part of a window manager that the tests need, on the test's X server, which runs none.
     // The close button: the atoms of the close request, which a program looks for as it starts
@@ -68,7 +76,8 @@ namespace testing_support
     // the server serves no other client, and a program whose message thread asks it anything
     // waits there, while its other threads, and the signals it gets, go on. What this sends
     // meanwhile (a close request) reaches the program at once. Nothing else of the test may use
-    // the server meanwhile.
+    // the server meanwhile. Without a connection to the server, or a window to act on, it ends
+    // the test.
     class WindowManager
     {
     public:
@@ -79,7 +88,7 @@ namespace testing_support
         void releaseServer();
 
     private:
-        void* display = nullptr;   // held open: the server forgets its atoms when its last client goes
+        void* display = nullptr;   // held open while the test runs
     };
 
     // Writes an image as a PNG file, replacing the file; false when it could not.
